@@ -51,7 +51,17 @@ public:
     int32_t Stride() const { return m_stride; }
     int Owned() const { return m_owned; }
 
+    // Bytes of one row's pixels (bits per pixel x width / 8).
+    uint32_t RowBytes() const;
+    // Rows that can be reached without leaving the data: 0 without data, for
+    // layout 0, or when the stride is shorter than a row; fewer than Height()
+    // when a known size does not cover every row.
+    uint32_t UsableRows() const;
+
 private:
+    // Address of pixel (x, y), or null when it lies outside the usable block.
+    uint8_t* PixelAddress(uint32_t x, uint32_t y) const;
+
     uint32_t m_layout;
     uint32_t m_width;
     uint32_t m_height;
