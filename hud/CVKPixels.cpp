@@ -1,6 +1,7 @@
 #include "CVKPixels.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -274,21 +275,23 @@ uint32_t CVKPixels::RowBytes() const { return static_cast<uint32_t>((static_cast
 uint32_t CVKPixels::UsableRows() const {
     if (!m_data || m_height == 0 || BitsPerPixel(m_layout) == 0 || m_size < 0)
         return 0;
-    uint64_t rowBytes = (static_cast<uint64_t>(BitsPerPixel(m_layout)) * m_width) / 8;
-    if (m_stride <= 0 || static_cast<uint64_t>(m_stride) < rowBytes)
-        return m_height == 1 && m_stride >= 0 && (m_size == 0 || static_cast<uint64_t>(m_size) >= rowBytes) ? 1 : 0;
+    uint64_t rowBytes = RowBytes();
+    if (m_size > 0 && static_cast<uint64_t>(m_size) < rowBytes)
+        return 0;
+    // A negative stride runs the rows upwards in memory (bottom-up bitmaps).
+    uint64_t step = m_stride < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(m_stride)) : static_cast<uint64_t>(m_stride);
+    if (step < rowBytes)  // rows would overlap: only a single row is meaningful
+        return m_height == 1 ? 1 : 0;
     if (m_size == 0)  // a view of memory of unknown size: trust width, height and stride
         return m_height;
-    if (static_cast<uint64_t>(m_size) < rowBytes)
-        return 0;
-    uint64_t rows = (static_cast<uint64_t>(m_size) - rowBytes) / static_cast<uint64_t>(m_stride) + 1;
+    uint64_t rows = (static_cast<uint64_t>(m_size) - rowBytes) / step + 1;
     return rows < m_height ? static_cast<uint32_t>(rows) : m_height;
 }
 
 uint8_t* CVKPixels::PixelAddress(uint32_t x, uint32_t y) const {
     if (x >= m_width || y >= UsableRows())
         return nullptr;
-    return m_data + static_cast<size_t>(y) * static_cast<size_t>(m_stride) + (static_cast<size_t>(x) * BitsPerPixel(m_layout)) / 8;
+    return m_data + static_cast<ptrdiff_t>(y) * m_stride + static_cast<ptrdiff_t>((static_cast<uint64_t>(x) * BitsPerPixel(m_layout)) / 8);
 }
 
 uint32_t CVKPixels::GetPixel(uint32_t x, uint32_t y) const {
@@ -329,7 +332,7 @@ void CVKPixels::Fill(uint32_t colour) {
     }
     // Every further row repeats row 0 (the conversion of one colour is the same everywhere).
     for (uint32_t y = 1; y < rows; ++y)
-        memcpy(m_data + static_cast<size_t>(y) * m_stride, m_data + static_cast<size_t>(y - 1) * m_stride, rowBytes);
+        memcpy(m_data + static_cast<ptrdiff_t>(y) * m_stride, m_data + static_cast<ptrdiff_t>(y - 1) * m_stride, rowBytes);
 }
 
 int CVKPixels::CopyFrom(const CVKPixels& source) {
@@ -349,8 +352,8 @@ int CVKPixels::CopyFrom(const CVKPixels& source) {
 
     const uint8_t* src = source.m_data;
     uint8_t* dst = m_data;
-    size_t srcStride = static_cast<size_t>(source.m_stride);
-    size_t dstStride = static_cast<size_t>(m_stride);
+    ptrdiff_t srcStride = source.m_stride;
+    ptrdiff_t dstStride = m_stride;
 
     if (Is32(m_layout) && source.m_layout == kB8G8R8) {
         for (uint32_t y = 0; y < height; ++y, src += srcStride, dst += dstStride) {
@@ -366,7 +369,7 @@ int CVKPixels::CopyFrom(const CVKPixels& source) {
     }
     if ((Is32(m_layout) && Is32(source.m_layout)) || (m_layout == kB8G8R8 && source.m_layout == kB8G8R8)) {
         size_t rowBytes = source.RowBytes();
-        if (srcStride == dstStride && srcStride == rowBytes) {
+        if (srcStride == dstStride && srcStride == static_cast<ptrdiff_t>(rowBytes)) {
             memcpy(dst, src, rowBytes * height);
         } else {
             for (uint32_t y = 0; y < height; ++y, src += srcStride, dst += dstStride)

@@ -221,14 +221,43 @@ TEST(CVKPixels, StrideOrSizeThatDoesNotCoverTheBlockIsNotOverrun) {
     EXPECT_EQ(0, target.CopyFrom(CVKPixels(64, 2, 4, nullptr, 0, 0, 0)));
     free(data);
 
-    // Negative sizes and strides are unusable, not huge.
+    // A negative size is unusable, not huge.
     uint8_t bytes[8] = {};
     CVKPixels negative(64, 2, 1, bytes, -1, 0, 0);
     negative.SetPixel(0, 0, 0xFFFFFFFF);
-    CVKPixels backwards(64, 1, 2, bytes, 8, -4, 0);
-    backwards.SetPixel(0, 1, 0xFFFFFFFF);
     for (uint8_t b : bytes)
         EXPECT_EQ(0, b);
+}
+
+TEST(CVKPixels, NegativeStrideRunsRowsUpwards) {
+    // A bottom-up bitmap viewed from its top row, which is the last in memory.
+    uint8_t memory[3 * 8];
+    memset(memory, 0, sizeof(memory));
+    CVKPixels view(64, 2, 3, memory + 2 * 8, 0, -8, 0);
+    EXPECT_EQ(3u, view.UsableRows());
+    view.SetPixel(1, 0, 0x01020304);
+    EXPECT_EQ(0x04, memory[2 * 8 + 4]);
+    view.SetPixel(0, 2, 0x0A0B0C0D);
+    EXPECT_EQ(0x0D, memory[0]);
+    view.Fill(0xFFFFFFFF);
+    for (uint8_t b : memory)
+        EXPECT_EQ(0xFF, b);
+
+    CVKPixels source;
+    ASSERT_EQ(1, source.Allocate(48, 2, 3));
+    for (uint32_t y = 0; y < 3; ++y)
+        for (uint32_t x = 0; x < 2; ++x)
+            source.SetPixel(x, y, 0x102030 * (y * 2 + x + 1));
+    ASSERT_EQ(1, view.CopyFrom(source));
+    for (uint32_t y = 0; y < 3; ++y)
+        for (uint32_t x = 0; x < 2; ++x)
+            EXPECT_EQ(source.GetPixel(x, y), view.GetPixel(x, y));
+    EXPECT_EQ(0x30, memory[2 * 8]);  // top row, first pixel, blue byte
+
+    CVKPixels top;
+    ASSERT_EQ(1, top.Allocate(64, 2, 3));
+    ASSERT_EQ(1, top.CopyFrom(view));
+    EXPECT_EQ(view.GetPixel(1, 2), top.GetPixel(1, 2));
 }
 
 TEST(CVKPixels, FillEveryLayoutMatchesSetPixel) {
