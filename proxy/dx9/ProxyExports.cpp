@@ -1,0 +1,143 @@
+// The runtime's entry points as this library exports them (names and
+// ordinals in d3d9.def). All but Direct3DCreate9 hand the call on quietly.
+#include <windows.h>
+#include <d3d9.h>
+
+#include "ProxyInput.h"
+#include "ProxyRuntime.h"
+#include "ProxyState.h"
+#include "VKLog.h"
+#include "myIDirect3D9.h"
+
+namespace {
+const char* const kQuietNames[kQuietExportCount] = {
+    "CheckFullscreen",    "Direct3DShaderValidatorCreate9", "PSGPError",          "PSGPSampleTexture",
+    "D3DPERF_BeginEvent", "D3DPERF_EndEvent",               "D3DPERF_GetStatus",  "D3DPERF_QueryRepeatFrame",
+    "D3DPERF_SetMarker",  "D3DPERF_SetOptions",             "D3DPERF_SetRegion",  "DebugSetLevel",
+    "DebugSetMute",
+};
+}  // namespace
+
+// Logs the export's first call once, then looks its entry up in the runtime
+// on every call (not cached). Null when the runtime lacks it (logged).
+extern "C" FARPROC ProxyResolveQuiet(int index) {
+    const char* name = kQuietNames[index];
+    if (InterlockedExchange(&g_proxy.firstCallLogged[index], 1) == 0)
+        LogMessage("Proxydx9: %s() call!\r\n", name);
+    FARPROC fn = ProxyRuntimeProc(name);
+    if (!fn) LogMessage("Proxydx9: Pointer to original %s function not found ERROR\r\n", name);
+    return fn;
+}
+
+// Entries whose argument list is not fixed hand the caller's whole argument
+// frame over untouched: a thunk resolves the entry and jumps to it. When the
+// runtime lacks it, the thunk returns the default result itself, removing the
+// arguments the entry is known to take (stdcall on 32-bit Windows).
+#if defined(__i386__)
+#define QUIET_JUMP(name, index, result, argBytes)                                  \
+    asm(".text\n"                                                                  \
+        ".globl _Proxy_" #name "\n"                                                \
+        "_Proxy_" #name ":\n"                                                      \
+        "    pushl $" #index "\n"                                                  \
+        "    call _ProxyResolveQuiet\n"                                            \
+        "    addl $4, %esp\n"                                                      \
+        "    testl %eax, %eax\n"                                                   \
+        "    jz 1f\n"                                                              \
+        "    jmp *%eax\n"                                                          \
+        "1:  movl $" #result ", %eax\n"                                            \
+        "    ret $" #argBytes "\n");
+#elif defined(__x86_64__)
+// The four register arguments are kept across the resolver call.
+#define QUIET_JUMP(name, index, result, argBytes)                                  \
+    asm(".text\n"                                                                  \
+        ".globl Proxy_" #name "\n"                                                 \
+        "Proxy_" #name ":\n"                                                       \
+        "    pushq %rcx\n"                                                         \
+        "    pushq %rdx\n"                                                         \
+        "    pushq %r8\n"                                                          \
+        "    pushq %r9\n"                                                          \
+        "    subq $40, %rsp\n"                                                     \
+        "    movl $" #index ", %ecx\n"                                             \
+        "    call ProxyResolveQuiet\n"                                             \
+        "    addq $40, %rsp\n"                                                     \
+        "    popq %r9\n"                                                           \
+        "    popq %r8\n"                                                           \
+        "    popq %rdx\n"                                                          \
+        "    popq %rcx\n"                                                          \
+        "    testq %rax, %rax\n"                                                   \
+        "    jz 1f\n"                                                              \
+        "    jmp *%rax\n"                                                          \
+        "1:  movl $" #result ", %eax\n"                                            \
+        "    ret\n");
+#else
+#error "unsupported architecture"
+#endif
+
+QUIET_JUMP(CheckFullscreen, 0, 1, 0)
+QUIET_JUMP(Direct3DShaderValidatorCreate9, 1, 0x80004005, 0)
+QUIET_JUMP(PSGPError, 2, 0x80004005, 12)
+QUIET_JUMP(PSGPSampleTexture, 3, 0x80004005, 20)
+QUIET_JUMP(D3DPERF_EndEvent, 5, -1, 0)
+QUIET_JUMP(D3DPERF_GetStatus, 6, 0, 0)
+QUIET_JUMP(D3DPERF_QueryRepeatFrame, 7, 0, 0)
+QUIET_JUMP(DebugSetLevel, 11, 0x80004005, 0)
+
+extern "C" {
+
+int WINAPI Proxy_D3DPERF_BeginEvent(D3DCOLOR colour, LPCWSTR name) {
+    typedef int(WINAPI * Fn)(D3DCOLOR, LPCWSTR);
+    Fn fn = reinterpret_cast<Fn>(ProxyResolveQuiet(kD3DPERF_BeginEvent));
+    return fn ? fn(colour, name) : -1;
+}
+
+void WINAPI Proxy_D3DPERF_SetMarker(D3DCOLOR colour, LPCWSTR name) {
+    typedef void(WINAPI * Fn)(D3DCOLOR, LPCWSTR);
+    Fn fn = reinterpret_cast<Fn>(ProxyResolveQuiet(kD3DPERF_SetMarker));
+    if (fn) fn(colour, name);
+}
+
+void WINAPI Proxy_D3DPERF_SetOptions(DWORD options) {
+    typedef void(WINAPI * Fn)(DWORD);
+    Fn fn = reinterpret_cast<Fn>(ProxyResolveQuiet(kD3DPERF_SetOptions));
+    if (fn) fn(options);
+}
+
+void WINAPI Proxy_D3DPERF_SetRegion(D3DCOLOR colour, LPCWSTR name) {
+    typedef void(WINAPI * Fn)(D3DCOLOR, LPCWSTR);
+    Fn fn = reinterpret_cast<Fn>(ProxyResolveQuiet(kD3DPERF_SetRegion));
+    if (fn) fn(colour, name);
+}
+
+HRESULT WINAPI Proxy_DebugSetMute(DWORD mute) {
+    typedef HRESULT(WINAPI * Fn)(DWORD);
+    Fn fn = reinterpret_cast<Fn>(ProxyResolveQuiet(kDebugSetMute));
+    return fn ? fn(mute) : E_FAIL;
+}
+
+IDirect3D9* WINAPI Proxy_Direct3DCreate9(UINT sdkVersion) {
+    typedef IDirect3D9*(WINAPI * Fn)(UINT);
+    Fn create = reinterpret_cast<Fn>(ProxyRuntimeProc("Direct3DCreate9"));
+    if (!create) {
+        LogMessage("Proxydx9: Pointer to original D3DCreate9 function not received ERROR\r\n");
+        ExitProcess(0);
+    }
+    IDirect3D9* real = create(sdkVersion);
+    if (!real) return nullptr;  // nothing to wrap, and no hooks for a game without Direct3D
+    myIDirect3D9* wrapper = new myIDirect3D9(real);
+    g_proxy.d3d = wrapper;
+    ProxyInstallHooks();
+    return wrapper;
+}
+
+HRESULT WINAPI Proxy_Direct3DCreate9Ex(UINT sdkVersion, IDirect3D9Ex** out) {
+    typedef HRESULT(WINAPI * Fn)(UINT, IDirect3D9Ex**);
+    Fn create = reinterpret_cast<Fn>(ProxyRuntimeProc("Direct3DCreate9Ex"));
+    if (!create) {
+        LogMessage("Proxydx9: Pointer to original D3DCreate9Ex function not received ERROR\r\n");
+        ExitProcess(0);
+    }
+    LogMessage("Proxydx9: Direct3DCreate9Ex(0x%x) called!\r\n", sdkVersion);
+    return create(sdkVersion, out);
+}
+
+}  // extern "C"

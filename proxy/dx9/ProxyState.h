@@ -1,0 +1,64 @@
+#pragma once
+#include <windows.h>
+#include <d3d9.h>
+
+#include <mutex>
+
+class CVQHUD;
+class myIDirect3D9;
+class myIDirect3DDevice9;
+class myIDirect3DSwapChain9;
+
+// The quietly forwarded exports, in export order; index into the flags below.
+enum ProxyQuietExport {
+    kCheckFullscreen,
+    kDirect3DShaderValidatorCreate9,
+    kPSGPError,
+    kPSGPSampleTexture,
+    kD3DPERF_BeginEvent,
+    kD3DPERF_EndEvent,
+    kD3DPERF_GetStatus,
+    kD3DPERF_QueryRepeatFrame,
+    kD3DPERF_SetMarker,
+    kD3DPERF_SetOptions,
+    kD3DPERF_SetRegion,
+    kDebugSetLevel,
+    kDebugSetMute,
+    kQuietExportCount
+};
+
+// Everything the proxy keeps for the process: one game, one Direct3D object
+// and one current device as far as the proxy is concerned.
+struct ProxyState {
+    HMODULE runtimeModule;             // the real runtime, loaded lazily
+    myIDirect3D9* d3d;                 // wrapper of the latest Direct3DCreate9
+    myIDirect3DDevice9* device;        // wrapper of the current device
+    myIDirect3DSwapChain9* swapChain;  // cached wrapper of swap chain 0
+    HWND hudFocusWindow;               // focus window given to CreateDevice
+    CVQHUD* hud;                       // made by the first presented frame
+    HHOOK keyboardHook;
+    HHOOK mouseHook;
+    volatile LONG directInputKeyboardActive;  // keyboard now comes through KeyboardProcDI
+    volatile LONG directInputMouseActive;     // mouse now comes through MouseProcDI
+    D3DPRESENT_PARAMETERS storedPresentParameters;  // of the latest CreateDevice or Reset
+    volatile LONG pointerPosition;     // x low 16 bits, y high 16 bits, signed
+    HINSTANCE instance;                // this library
+    volatile LONG firstCallLogged[kQuietExportCount];
+};
+
+extern ProxyState g_proxy;
+
+// The HUD is used by the render thread (Present) and by the input hooks and
+// exports on other threads. This lock is held only while one of them is in
+// the HUD, never while the runtime presents; it is recursive because a HUD
+// window's handler may cause input to be delivered on the same thread.
+std::recursive_mutex& ProxyHudLock();
+
+// Sets every variable to its value at load.
+void ProxyResetState(HINSTANCE instance);
+
+static const char* const kProxyVersion = "4.0.6.0";
+static const LONG kPointerPositionAtLoad = 0x014000F0;  // x 240, y 320
+
+// Tells the HUD engine which module holds its resources (pictures, fonts).
+void ProxyAttachEngine(HINSTANCE instance);
