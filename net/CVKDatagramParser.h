@@ -1,0 +1,31 @@
+#pragma once
+#include <cstddef>
+#include <vector>
+
+// Splits one received datagram into messages, in place: line ends become zero
+// bytes, so every text line can be read as a C string. A message is a run of
+// non-empty lines ended by an empty line. A "FRAME" message's sixth line gives
+// the length of the binary payload that follows it; the payload becomes the
+// message's seventh line (not zero-terminated: use GetLineLength).
+class CVKDatagramParser {
+public:
+    CVKDatagramParser(unsigned char* data, size_t length);
+    virtual ~CVKDatagramParser() {}
+
+    int GetMessageCount() const { return static_cast<int>(m_messages.size()); }
+    int GetLineCount(int message) const;
+    // Out-of-range indexes give null (and length 0).
+    const char* GetLine(int message, int line) const;
+    int GetLineLength(int message, int line) const;
+
+    // Bounds of one datagram's parse (a datagram is at most 64 KiB anyway).
+    static constexpr int kMaxMessages = 4096;
+    static constexpr int kMaxLines = 64;
+
+private:
+    struct Line {
+        const char* text;
+        int length;
+    };
+    std::vector<std::vector<Line>> m_messages;
+};

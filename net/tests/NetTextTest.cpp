@@ -1,0 +1,55 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <map>
+#include <string>
+
+#include "VKNetEndpoints.h"
+#include "VKNetText.h"
+#include "VKSettings.h"
+
+TEST(VKNetText, NumbersReadLikeAtoiButSaturate) {
+    EXPECT_EQ(42, VKParseInt("42abc"));
+    EXPECT_EQ(-7, VKParseInt(" -7"));
+    EXPECT_EQ(0, VKParseInt("abc"));
+    EXPECT_EQ(INT_MAX, VKParseInt("99999999999999999999"));
+    EXPECT_EQ(INT_MIN, VKParseInt("-99999999999999999999"));
+    EXPECT_EQ(INT64_MIN, VKParseInt64("-9223372036854775808"));
+    EXPECT_EQ(INT64_MAX, VKParseInt64("9223372036854775808"));
+}
+
+namespace {
+class MapStore : public IVKSettingsStore {
+public:
+    std::map<std::string, std::string> values;
+    bool Read(const char*, const char* name, CVKString* value) override {
+        auto it = values.find(name);
+        if (it == values.end()) return false;
+        value->Set(it->second.c_str());
+        return true;
+    }
+    bool Write(const char*, const char* name, const char* value) override {
+        values[name] = value;
+        return true;
+    }
+};
+}  // namespace
+
+TEST(VKNetEndpoints, SettingsOverrideEveryEndpoint) {
+    MapStore store;
+    IVKSettingsStore* previous = VKSetSettingsStore(&store);
+    EXPECT_EQ(13578, VKChatServerPort());
+    EXPECT_EQ(13580, VKShareServerPort());
+    EXPECT_STREQ("10.0.0.9", VKShareServerHost("10.0.0.9").Str());  // the chat server's answer
+    store.values = {{"serverAddr", "127.0.0.1"}, {"serverPort", "40001"}, {"serverAddrVS", "127.0.0.2"},
+                    {"serverPortVS", "40002"}, {"serverPortHTTP", "40003"}};
+    EXPECT_STREQ("127.0.0.1", VKChatServerHost().Str());
+    EXPECT_EQ(40001, VKChatServerPort());
+    EXPECT_STREQ("127.0.0.2", VKShareServerHost("10.0.0.9").Str());
+    EXPECT_EQ(40002, VKShareServerPort());
+    EXPECT_STREQ("http://127.0.0.1:40003/services/vqhud.4.0.6.0/getPermissions.php?",
+                 VKHudServiceUrl("getPermissions.php?").Str());
+    store.values["serverPort"] = "70000";  // not a port: the default
+    EXPECT_EQ(13578, VKChatServerPort());
+    VKSetSettingsStore(previous);
+}
