@@ -1,0 +1,149 @@
+#include "CVQFFmpegLibrary.h"
+
+#include <cstring>
+#include <mutex>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/log.h>
+#include <libavutil/mem.h>
+#include <libavutil/pixfmt.h>
+}
+
+#include "VKLog.h"
+
+int VQCodecToLibrary(int codecId) {
+    switch (codecId) {
+    case kVQCodecWMV2: return AV_CODEC_ID_WMV2;
+    case kVQCodecHuffYUV: return AV_CODEC_ID_HUFFYUV;
+    case kVQCodecPCMS16LE: return AV_CODEC_ID_PCM_S16LE;
+    case kVQCodecPCMS16BE: return AV_CODEC_ID_PCM_S16BE;
+    case kVQCodecPCMU16LE: return AV_CODEC_ID_PCM_U16LE;
+    case kVQCodecPCMU16BE: return AV_CODEC_ID_PCM_U16BE;
+    case kVQCodecWMAV2: return AV_CODEC_ID_WMAV2;
+    default: return AV_CODEC_ID_NONE;
+    }
+}
+
+namespace {
+struct PixelPair {
+    int program;
+    AVPixelFormat library;
+};
+const PixelPair kPixelFormats[] = {
+    {kVQPixYUV420P, AV_PIX_FMT_YUV420P}, {kVQPixRGB24, AV_PIX_FMT_RGB24},   {kVQPixBGR24, AV_PIX_FMT_BGR24},
+    {kVQPixYUV422P, AV_PIX_FMT_YUV422P}, {kVQPixRGB32, AV_PIX_FMT_RGB32},   {kVQPixRGB565, AV_PIX_FMT_RGB565},
+    {kVQPixRGB555, AV_PIX_FMT_RGB555},   {kVQPixBGR32, AV_PIX_FMT_BGR32},   {kVQPixBGR565, AV_PIX_FMT_BGR565},
+    {kVQPixBGR555, AV_PIX_FMT_BGR555},
+};
+}  // namespace
+
+int VQPixelFormatToLibrary(int pixelFormat) {
+    for (const PixelPair& pair : kPixelFormats)
+        if (pair.program == pixelFormat) return pair.library;
+    return AV_PIX_FMT_NONE;
+}
+
+int VQPixelFormatFromLibrary(int libraryFormat) {
+    for (const PixelPair& pair : kPixelFormats)
+        if (pair.library == libraryFormat) return pair.program;
+    return -1;
+}
+
+int VQBytesPerPixel(int pixelFormat) {
+    switch (pixelFormat) {
+    case kVQPixRGB24: case kVQPixBGR24: return 3;
+    case kVQPixRGB32: case kVQPixBGR32: return 4;
+    case kVQPixRGB565: case kVQPixRGB555: case kVQPixBGR565: case kVQPixBGR555: return 2;
+    default: return 1;
+    }
+}
+
+bool VQIsReducible(int pixelFormat) { return VQBytesPerPixel(pixelFormat) > 1; }
+
+bool VQIsRawPCM(int codecId) { return codecId >= kVQCodecPCMS16LE && codecId <= kVQCodecPCMU16BE; }
+
+namespace {
+void CodecLogCallback(void* avcl, int level, const char* format, va_list args) {
+    if (level > av_log_get_level()) return;
+    LogMessageNoFile(format, args);
+}
+std::once_flag g_codecInit;
+}  // namespace
+
+void InitCodecLibrary() {
+    std::call_once(g_codecInit, [] { av_log_set_callback(CodecLogCallback); });
+}
+
+CVQFFmpegLibrary::CVQFFmpegLibrary() : m_data(nullptr), m_size(0), m_capacity(0) {}
+
+CVQFFmpegLibrary::~CVQFFmpegLibrary() { Clear(); }
+
+void CVQFFmpegLibrary::Take(uint8_t** data, int* size) {
+    *data = m_data;
+    *size = m_size;
+    m_data = nullptr;
+    m_size = 0;
+    m_capacity = 0;
+}
+
+int CVQFFmpegLibrary::Read(uint8_t* dst, int n) {
+    if (n <= 0 || !m_data) return 0;
+    int count = n < m_size ? n : m_size;
+    memcpy(dst, m_data, static_cast<size_t>(count));
+    memmove(m_data, m_data + count, static_cast<size_t>(m_size - count));
+    m_size -= count;
+    return count;
+}
+
+int CVQFFmpegLibrary::Write(const uint8_t* src, int n) {
+    if (n <= 0) return 0;
+    if (n > INT32_MAX - m_size) return -1;
+    if (m_size + n > m_capacity) {
+        // Doubling keeps a long stream of small container writes linear.
+        int64_t want = static_cast<int64_t>(m_capacity) * 2;
+        if (want < m_size + n) want = m_size + n;
+        if (want > INT32_MAX) want = INT32_MAX;
+        uint8_t* grown = static_cast<uint8_t*>(av_realloc(m_data, static_cast<size_t>(want)));
+        if (!grown) return -1;
+        m_data = grown;
+        m_capacity = static_cast<int>(want);
+    }
+    memcpy(m_data + m_size, src, static_cast<size_t>(n));
+    m_size += n;
+    return n;
+}
+
+void CVQFFmpegLibrary::Clear() {
+    av_freep(&m_data);
+    m_size = 0;
+    m_capacity = 0;
+}
+
+namespace {
+int WritePacket(void* opaque, uint8_t* buf, int size) {
+    int n = static_cast<CVQFFmpegLibrary*>(opaque)->Write(buf, size);
+    return n < 0 ? AVERROR(ENOMEM) : n;
+}
+const int kIOBufferSize = 32768;
+}  // namespace
+
+AVIOContext* CVQFFmpegLibrary::CreateIOContext() {
+    uint8_t* buffer = static_cast<uint8_t*>(av_malloc(kIOBufferSize));
+    if (!buffer) return nullptr;
+    AVIOContext* context = avio_alloc_context(buffer, kIOBufferSize, 1, this, nullptr, WritePacket, nullptr);
+    if (!context) {
+        av_free(buffer);
+        return nullptr;
+    }
+    context->seekable = 0;  // streamed: the muxer writes its header once and never seeks back
+    return context;
+}
+
+void CVQFFmpegLibrary::CloseIOContext(AVIOContext** context) {
+    if (!*context) return;
+    avio_flush(*context);
+    av_freep(&(*context)->buffer);
+    avio_context_free(context);
+}
