@@ -1,42 +1,245 @@
 #include "CVQHUD.h"
 
+#include <windows.h>
+
 #include "CVQWindow.h"
 #include "VKSettings.h"
 
+namespace {
+CVQHUD* g_hud = nullptr;
+bool SystemKeyState(uint32_t vk) { return GetKeyState(static_cast<int>(vk)) < 0; }
+VQKeyStateFn g_keyState = SystemKeyState;
+
+const uint32_t kKeyDown = 0x100, kKeyUp = 0x101, kLButtonDown = 0x201;
+}  // namespace
+
+CVQHUD* VQHud() { return g_hud; }
+bool VQIsKeyDown(uint32_t vk) { return g_keyState(vk); }
+void VQSetKeyStateSource(VQKeyStateFn source) { g_keyState = source ? source : SystemKeyState; }
+
 CVQHUD::CVQHUD()
     : m_focus(nullptr), m_hover(nullptr), m_pointerX(0), m_pointerY(0), m_hotKey(45), m_lonePress(0),
-      m_recorderType(0) {
+      m_recorderType(0), m_capture(nullptr) {
+    g_hud = this;
     m_hotKey = static_cast<uint32_t>(VKGetSettingInt("hotkey", "45"));
     m_recorderType = VKGetSettingInt("recorderType", "0");
 }
 
-CVQHUD::~CVQHUD() { Shutdown(); }
+CVQHUD::~CVQHUD() {
+    Shutdown();
+    if (g_hud == this) g_hud = nullptr;
+}
 
-void CVQHUD::Init() { Shutdown(); }
+void CVQHUD::Init() {
+    Shutdown();
+    m_logo.Create(10, 10, 106, 34, nullptr);
+    m_windows.Insert(&m_logo);
+    m_dashboard.CreateFrame(116, 50, 400, 312);
+    m_windows.Insert(&m_dashboard);
+    if (VKGetSetting("loginShowIntro", "1").Equals("0")) {
+        m_logo.SetVisible(0);
+        m_dashboard.SetVisible(0);
+    }
+    UpdateActiveStates();
+}
 
 void CVQHUD::Shutdown() {
-    for (int i = 0; i < m_windows.Count(); ++i) {
-        CVQWindow* window = static_cast<CVQWindow*>(m_windows.Get(i));
+    // The logo and the dashboard are members; every other window is owned by the list.
+    m_windows.Remove(&m_logo);
+    m_windows.Remove(&m_dashboard);
+    m_logo.ReleaseSurface();
+    m_dashboard.ReleaseSurface();
+    while (m_windows.Count()) {
+        CVQWindow* window = static_cast<CVQWindow*>(m_windows.Get(m_windows.Count() - 1));
+        m_windows.RemoveAt(m_windows.Count() - 1);
         window->ReleaseSurface();
         delete window;
     }
-    m_windows.Clear();
+    FlushDeleted();
     m_focus = nullptr;
     m_hover = nullptr;
+    m_capture = nullptr;
 }
 
 void CVQHUD::ReleaseSurfaces() {
     for (int i = 0; i < m_windows.Count(); ++i) static_cast<CVQWindow*>(m_windows.Get(i))->ReleaseSurface();
 }
 
-void CVQHUD::Update() {}
+void CVQHUD::Update() {
+    // A safe point: no window handler is running now.
+    FlushDeleted();
+}
 
-bool CVQHUD::IsPointerVisible() { return false; }
+void CVQHUD::DeleteLater(CVQWindow* window) {
+    if (!window || window == &m_logo || window == &m_dashboard || m_deleted.IndexOf(window) >= 0) return;
+    ForgetWindow(window);
+    m_deleted.Insert(window);
+}
 
-int CVQHUD::OnKeyboardInput(uint32_t, uint32_t, uint32_t, int*) { return 0; }
+void CVQHUD::FlushDeleted() {
+    while (m_deleted.Count()) {
+        CVQWindow* window = static_cast<CVQWindow*>(m_deleted.Get(0));
+        m_deleted.RemoveAt(0);
+        window->ReleaseSurface();
+        delete window;
+    }
+}
 
-int CVQHUD::OnMouseInput(uint32_t, uint32_t, uint32_t position, int*) {
+void CVQHUD::ForgetWindow(CVQWindow* window) {
+    if (m_focus == window) m_focus = nullptr;
+    if (m_hover == window) m_hover = nullptr;
+    if (m_capture == window) m_capture = nullptr;
+}
+
+void CVQHUD::BringToTop(CVQWindow* window) {
+    if (m_windows.IndexOf(window) < 0) return;
+    m_windows.Remove(window);
+    m_windows.Insert(window);
+}
+
+bool CVQHUD::IsHotKeyDown() const { return VQIsKeyDown(m_hotKey); }
+
+bool CVQHUD::IsPointerVisible() {
+    if (IsHotKeyDown()) return true;
+    return m_focus && m_focus->IsVisible(1);
+}
+
+CVQWindow* CVQHUD::SetFocusWindow(CVQWindow* window, bool pickTopmost) {
+    if (!window && pickTopmost) {
+        for (int i = m_windows.Count() - 1; i >= 1; --i) {
+            CVQWindow* w = static_cast<CVQWindow*>(m_windows.Get(i));
+            if (w->IsVisible(0)) {
+                window = w;
+                break;
+            }
+        }
+    }
+    CVQWindow* previous = m_focus;
+    m_focus = window;
+    int handled = 0;
+    if (previous) previous->OnNotify(8, nullptr, window, &handled);
+    if (window) window->OnNotify(7, nullptr, previous, &handled);
+    UpdateActiveStates();
+    return previous;
+}
+
+void CVQHUD::SetHoverWindow(CVQWindow* window) {
+    if (window == m_hover) return;
+    CVQWindow* previous = m_hover;
+    m_hover = window;
+    int handled = 0;
+    if (previous) previous->OnMouse(0x2A3, 0, 0, &handled);  // mouse left
+    if (window) window->OnMouse(0x2A1, 0, 0, &handled);      // mouse hover
+}
+
+void CVQHUD::UpdateActiveStates() {
+    for (int i = m_windows.Count() - 1; i >= 1; --i) {
+        CVQWindow* w = static_cast<CVQWindow*>(m_windows.Get(i));
+        int active = (i == m_windows.Count() - 1 && m_focus) ? 1 : 0;
+        if (w->IsActive() != active) w->SetActive(active);
+    }
+}
+
+void CVQHUD::FlipKind(int kind) {
+    for (int i = m_windows.Count() - 1; i >= 1; --i) {
+        CVQWindow* w = static_cast<CVQWindow*>(m_windows.Get(i));
+        if (w->Kind() == kind) w->SetVisible(w->IsVisible(0) ? 0 : 1);
+    }
+}
+
+void CVQHUD::RotateFocus() {
+    int count = m_windows.Count();
+    CVQWindow* candidate = nullptr;
+    if (m_dashboard.IsVisible(0)) {
+        candidate = &m_dashboard;
+    } else {
+        int at = m_windows.IndexOf(&m_dashboard);
+        for (int step = 1; at >= 0 && step < count; ++step) {
+            int i = at + step;
+            if (i >= count) i = 1 + (i - count);  // wrap from the end to index 1
+            if (i >= count) break;
+            CVQWindow* w = static_cast<CVQWindow*>(m_windows.Get(i));
+            if (w != &m_dashboard && w->IsVisible(0)) {
+                candidate = w;
+                break;
+            }
+        }
+        if (!candidate) candidate = &m_dashboard;
+    }
+    if (candidate->IsVisible(0) && candidate->IsActive()) {
+        SetFocusWindow(nullptr, false);
+        return;
+    }
+    CVQWindow* examined = nullptr;
+    for (int n = 0; n < count - 1; ++n) {
+        CVQWindow* top = static_cast<CVQWindow*>(m_windows.Get(m_windows.Count() - 1));
+        m_windows.RemoveAt(m_windows.Count() - 1);
+        if (m_windows.Count() < 1) m_windows.Insert(top);
+        else m_windows.Insert(top, 1);
+        examined = static_cast<CVQWindow*>(m_windows.Get(m_windows.Count() - 1));
+        if (examined->IsVisible(0)) {
+            SetFocusWindow(examined, true);
+            return;
+        }
+    }
+    SetFocusWindow(examined, true);
+}
+
+void CVQHUD::ToggleShown() {
+    bool shown = m_dashboard.IsVisible(0);
+    m_logo.SetVisible(shown ? 0 : 1);
+    for (int i = m_windows.Count() - 1; i >= 1; --i)
+        static_cast<CVQWindow*>(m_windows.Get(i))->SetVisible(shown ? 0 : 1);
+    if (!m_focus) SetFocusWindow(&m_dashboard, true);
+    UpdateActiveStates();
+}
+
+int CVQHUD::OnKeyboardInput(uint32_t message, uint32_t key, uint32_t keyData, int* handled) {
+    if (message == kKeyDown && key == m_hotKey && !(keyData & (1u << 30))) {
+        m_lonePress = 1;
+        *handled = 1;
+        return 0;
+    }
+    if (message == kKeyDown && key != m_hotKey && IsHotKeyDown()) {
+        if (key == 'C' || key == 'V' || key == VK_TAB) {
+            if (key == 'C') FlipKind(12);
+            else if (key == 'V') FlipKind(13);
+            else RotateFocus();
+            m_lonePress = 0;
+            *handled = 1;
+            return 0;
+        }
+    }
+    if (message == kKeyUp && key == m_hotKey && m_lonePress) {
+        m_lonePress = 0;
+        ToggleShown();
+        *handled = 1;
+        return 0;
+    }
+    if (m_focus && m_focus->IsVisible(1)) {
+        CVQWindow* focus = m_focus;
+        focus->OnKeyboard(message, key, keyData, handled);
+        // Keys a focused control leaves alone (Tab, Esc) reach its frame.
+        if (!*handled && focus->GetParent()) focus->GetParent()->OnKeyboard(message, key, keyData, handled);
+    }
+    // Recorders take the input nobody handled (input recording) when they exist.
+    return 0;
+}
+
+int CVQHUD::OnMouseInput(uint32_t message, uint32_t data, uint32_t position, int* handled) {
     m_pointerX = static_cast<int16_t>(position & 0xFFFF);
     m_pointerY = static_cast<int16_t>(position >> 16);
+    if (m_capture) {
+        m_capture->OnMouse(message, data, position, handled);
+        return 0;
+    }
+    for (int i = m_windows.Count() - 1; i >= 1; --i) {
+        CVQWindow* w = static_cast<CVQWindow*>(m_windows.Get(i));
+        if (w->IsVisible(0) && w->Contains(m_pointerX, m_pointerY)) {
+            w->OnMouse(message, data, position, handled);
+            return 0;
+        }
+    }
+    if (message == kLButtonDown) SetFocusWindow(nullptr, false);
     return 0;
 }

@@ -3,33 +3,73 @@
 
 #include "CVKPtrList.h"
 #include "CVKString.h"
+#include "CVQDashboard.h"
+#include "CVQLogo.h"
 
 class CVQWindow;
 
 // The one object that owns the in-game HUD of a process: its windows and
-// their drawing order, the focus, and (as they are built) its components.
+// their drawing order, the focus and hover windows, and its components.
 // Made by the first presented frame, updated once per frame from Present,
 // fed with keyboard and mouse input, destroyed with the device.
+//
+// Threads: Update and the composition run on the thread that presents; input
+// arrives on the threads of the hooks. The frame serialises them with one
+// lock held only while either is inside the HUD.
 class CVQHUD {
 public:
     CVQHUD();
     virtual ~CVQHUD();
+    CVQHUD(const CVQHUD&) = delete;
+    CVQHUD& operator=(const CVQHUD&) = delete;
 
     virtual void Init();
     virtual void Shutdown();
     // Every Direct3D surface the HUD holds is released (made again on demand).
     virtual void ReleaseSurfaces();
     virtual void Update();
+    virtual void BringToTop(CVQWindow* window);
+    // The hot key is held, or the focus window is visible with its parents.
     virtual bool IsPointerVisible();
     virtual int OnKeyboardInput(uint32_t message, uint32_t key, uint32_t keyData, int* handled);
     virtual int OnMouseInput(uint32_t message, uint32_t data, uint32_t position, int* handled);
 
-    // Drawing order: index 0 first, the last entry topmost.
+    // Focus and hover (the previous focus is returned). With window null and
+    // pickTopmost set, the topmost visible window above the logo gets the focus.
+    CVQWindow* SetFocusWindow(CVQWindow* window, bool pickTopmost);
+    void SetHoverWindow(CVQWindow* window);
+    // The topmost window is drawn active while a window has the focus.
+    void UpdateActiveStates();
+
+    // Drawing order: index 0 (the logo) first, the last entry topmost.
     const CVKPtrList& Windows() const { return m_windows; }
+    void AddWindow(CVQWindow* window) { m_windows.Insert(window); }
+    void RemoveWindow(CVQWindow* window) { m_windows.Remove(window); }
+    // Deletes a window at the next safe point (start of the next frame), so
+    // a window may close itself from inside its own handlers.
+    void DeleteLater(CVQWindow* window);
+    // Mouse events go to this window until it lets go (a caption being dragged).
+    void SetCapture(CVQWindow* window) { m_capture = window; }
+    // Called by a window's destructor: no pointer to it may stay behind.
+    void ForgetWindow(CVQWindow* window);
+
+    CVQWindow* FocusWindow() const { return m_focus; }
+    CVQWindow* HoverWindow() const { return m_hover; }
     int32_t PointerX() const { return m_pointerX; }
     int32_t PointerY() const { return m_pointerY; }
+    uint32_t HotKey() const { return m_hotKey; }
+    bool IsHotKeyDown() const;
+    void ClearLonePress() { m_lonePress = 0; }
+    CVQDashboard* Dashboard() { return &m_dashboard; }
+    CVQLogo* Logo() { return &m_logo; }
+    int RecorderType() const { return m_recorderType; }
 
 private:
+    void FlushDeleted();
+    void RotateFocus();
+    void ToggleShown();
+    void FlipKind(int kind);
+
     CVKPtrList m_windows;
     CVQWindow* m_focus;
     CVQWindow* m_hover;
@@ -38,4 +78,16 @@ private:
     uint32_t m_hotKey;
     int m_lonePress;
     int m_recorderType;
+    CVQLogo m_logo;
+    CVQDashboard m_dashboard;
+    CVQWindow* m_capture;
+    CVKPtrList m_deleted;  // closed windows waiting for the next safe point
 };
+
+// The HUD of this process, or null.
+CVQHUD* VQHud();
+
+// Key state as the HUD sees it (GetKeyState below 0); tests give their own.
+bool VQIsKeyDown(uint32_t virtualKey);
+typedef bool (*VQKeyStateFn)(uint32_t virtualKey);
+void VQSetKeyStateSource(VQKeyStateFn source);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "VQResource.h"
+
 ProxyState g_proxy;
 
 std::recursive_mutex& ProxyHudLock() {
@@ -15,4 +17,7 @@ void ProxyResetState(HINSTANCE instance) {
     g_proxy.instance = instance;
 }
 
-void ProxyAttachEngine(HINSTANCE) {}
+void ProxyAttachEngine(HINSTANCE instance) {
+    // The HUD's pictures are resources of this library.
+    VQSetResourceModule(instance);
+}
