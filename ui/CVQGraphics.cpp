@@ -31,6 +31,9 @@ CVQGraphics::~CVQGraphics() {
 }
 
 int CVQGraphics::MakeCanvas(int width, int height) {
+    // An impossible size is refused before the current bitmap is given up.
+    if (width <= 0 || height <= 0 || width > CVKDib::kMaxSide || height > CVKDib::kMaxSide)
+        return 0;
     if (!m_dib.DC() || m_dib.Width() != width || m_dib.Height() != height) {
         if (m_dib.DC()) {
             if (m_originalPen)

@@ -219,6 +219,45 @@ TEST_F(CanvasTest, TextInItsBoxAndColour) {
     EXPECT_EQ(0, GetObjectType(first));
 
     EXPECT_EQ(E_FAIL, g.DrawText(0, 0, 10, 10, nullptr, 0));
+
+    // The caller's text is never rewritten, even when asked for a modified ellipsis.
+    char text[] = "a rather long file name.rec";
+    ASSERT_EQ(S_OK, g.DrawText(0, 0, 30, 16, text, DT_SINGLELINE | DT_END_ELLIPSIS | DT_MODIFYSTRING));
+    EXPECT_STREQ("a rather long file name.rec", text);
+}
+
+TEST_F(CanvasTest, ImpossibleSizesKeepTheCanvas) {
+    CVQGraphics g;
+    ASSERT_EQ(S_OK, g.CreateCanvas(6, 4, 0xFF0000FF));
+    for (auto size : {std::pair<int, int>{100000, 100000}, {-1, 4}, {6, 0}, {0x7FFFFFFF, 2}}) {
+        EXPECT_EQ(E_FAIL, g.CreateCanvas(size.first, size.second, 0)) << size.first << "x" << size.second;
+        EXPECT_EQ(6, g.DibWidth());
+        uint32_t c = 0;
+        EXPECT_EQ(S_OK, g.GetPixel(5, 3, &c));
+        EXPECT_EQ(0xFF0000FFu, c);
+    }
+}
+
+TEST_F(CanvasTest, FontsPensAndBitmapsAreDeleted) {
+    HGDIOBJ font = nullptr, pen = nullptr, bitmap = nullptr, oldBitmap = nullptr;
+    {
+        CVQGraphics g;
+        ASSERT_EQ(S_OK, g.CreateCanvas(16, 16, 0));
+        oldBitmap = GetCurrentObject(g.DC(), OBJ_BITMAP);
+        ASSERT_EQ(S_OK, g.SetFont("Arial", 8, 0, 400, 0, 0));
+        ASSERT_EQ(S_OK, g.CreateCanvas(20, 16, 0));  // a new size: a new bitmap and context
+        EXPECT_EQ(0u, GetObjectType(oldBitmap));
+        font = GetCurrentObject(g.DC(), OBJ_FONT);
+        pen = GetCurrentObject(g.DC(), OBJ_PEN);
+        bitmap = GetCurrentObject(g.DC(), OBJ_BITMAP);
+        EXPECT_EQ(static_cast<DWORD>(OBJ_FONT), GetObjectType(font));  // the font moved to the new context
+        EXPECT_EQ(static_cast<DWORD>(OBJ_PEN), GetObjectType(pen));
+    }
+    EXPECT_EQ(0u, GetObjectType(font));
+    if (pen != GetStockObject(NULL_PEN)) {  // GDI may hand out its stock null pen, which lives on
+        EXPECT_EQ(0u, GetObjectType(pen));
+    }
+    EXPECT_EQ(0u, GetObjectType(bitmap));
 }
 
 TEST_F(CanvasTest, DataTextDrawsEveryAmpersand) {
