@@ -11,12 +11,14 @@ const uint32_t kIntroMs = 10000;
 bool Before(uint32_t now, uint32_t deadline) { return static_cast<int32_t>(deadline - now) > 0; }
 }  // namespace
 
-CVQLogo::CVQLogo() : m_created(0), m_shown(0), m_flashUntil(0), m_recording(0), m_showingSign(0) {}
+CVQLogo::CVQLogo()
+    : m_created(0), m_shown(0), m_introOver(0), m_flashUntil(0), m_recording(0), m_showingSign(0) {}
 
 int CVQLogo::Create(int32_t x, int32_t y, int32_t width, int32_t height, CVQWindow* parent) {
     CVQWindow::Create(x, y, width, height, parent);
     m_created = VKClockMs();
     m_shown = 0;
+    m_introOver = 0;
     m_flashUntil = m_created;
     m_logoPicture.LoadResourceImage(4096);
     // The recording sign: a red plate, a black dot and "REC".
@@ -50,12 +52,15 @@ int CVQLogo::PrepareSurface() {
 bool CVQLogo::IsVisible(int) {
     uint32_t now = VKClockMs();
     if (m_recording || Before(now, m_flashUntil)) return now % 1000 < 500;
-    if (now - m_created < kIntroMs) return true;
+    if (!m_introOver && now - m_created < kIntroMs) return true;
     return m_shown != 0;
 }
 
 void CVQLogo::SetVisible(int visible) {
     m_shown = visible ? 1 : 0;
+    // Hiding the logo (the player's toggle, or a HUD that starts hidden) also
+    // ends its ten seconds of showing itself after start.
+    if (!visible) m_introOver = 1;
     m_flashUntil = VKClockMs();
 }
 

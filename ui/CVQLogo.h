@@ -28,6 +28,7 @@ private:
     CVQGraphics m_recordSign;
     uint32_t m_created;
     int m_shown;
+    int m_introOver;  // hidden since start: no ten seconds of logo
     uint32_t m_flashUntil;
     int m_recording;
     int m_showingSign;

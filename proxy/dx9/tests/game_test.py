@@ -1,0 +1,180 @@
+#!/usr/bin/python3
+"""The sample game through the proxy under Wine and Xvfb.
+
+usage: game_test.py <proxy d3d9.dll> <bin folder>
+
+Each case runs sample9.exe from a game folder of its own (with or without our
+d3d9.dll beside it), with the proxy's log going to a file of the case, and
+checks what the game printed, its read-back pixels and the log.
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
+WINE_RUN = os.path.join(ROOT, "scripts", "lib", "wine-run")
+WITH_DISPLAY = os.path.join(ROOT, "scripts", "lib", "with-display")
+SETTINGS = r"HKCU\Software\BRINMOOR\Orvalo HUD 4.0.6.0\Settings"
+
+# One X display for every run of the test: Wine's desktop process outlives a
+# program by a few seconds and must not find its display gone.
+if not os.environ.get("DISPLAY") or subprocess.run(["xdpyinfo"], stdout=subprocess.DEVNULL,
+                                                  stderr=subprocess.DEVNULL).returncode != 0:
+    os.execv(WITH_DISPLAY, [WITH_DISPLAY, sys.executable] + sys.argv)
+
+PROXY, BIN = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+WORK = tempfile.mkdtemp(prefix="proxy9-game-")
+failures = []
+
+
+def wine_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def set_setting(name, value):
+    subprocess.run([WINE_RUN, "reg", "add", SETTINGS, "/v", name, "/d", value, "/f"],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+
+
+def delete_setting(name):
+    subprocess.run([WINE_RUN, "reg", "delete", SETTINGS, "/v", name, "/f"],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def game(name, with_proxy):
+    folder = os.path.join(WORK, name)
+    os.makedirs(folder)
+    shutil.copy(os.path.join(BIN, "sample9.exe"), folder)
+    if with_proxy:
+        shutil.copy(PROXY, os.path.join(folder, "d3d9.dll"))
+        for f in os.listdir(BIN):
+            if re.match(r"(avcodec|avformat|avutil|swscale|swresample)-\d+\.dll$", f):
+                shutil.copy(os.path.join(BIN, f), folder)
+    return folder
+
+
+def run(name, args, with_proxy=True, settings=None):
+    """Runs the game; returns (stdout, log text)."""
+    folder = game(name, with_proxy)
+    log = os.path.join(folder, "proxy.log")
+    set_setting("logFileName", wine_path(log))
+    for key, value in (settings or {}).items():
+        set_setting(key, value)
+    try:
+        out = subprocess.run([WINE_RUN, "sample9.exe"] + args, cwd=folder,
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=240)
+        text = out.stdout.decode("latin-1")
+    finally:
+        for key in (settings or {}):
+            delete_setting(key)
+    log_text = open(log, encoding="latin-1", newline="").read() if os.path.exists(log) else ""
+    if "sample9: done" not in text:
+        failures.append("%s: the game did not finish cleanly:\n%s" % (name, text[-3000:]))
+        print(failures[-1])
+    return text, log_text
+
+
+def check(name, condition, detail=""):
+    print("%s %s" % ("ok  " if condition else "FAIL", name))
+    if not condition:
+        failures.append("%s %s" % (name, detail))
+
+
+def probes(text):
+    return {(int(f), int(x), int(y)): v for f, x, y, v in
+            re.findall(r"probe frame (\d+) x (\d+) y (\d+) = (0x[0-9A-F]{8})", text)}
+
+
+def bmp_pixels(path):
+    """(width, height, rows top-down of (r, g, b)) of a 24-bit BMP."""
+    data = open(path, "rb").read()
+    offset = int.from_bytes(data[10:14], "little")
+    width = int.from_bytes(data[18:22], "little", signed=True)
+    height = int.from_bytes(data[22:26], "little", signed=True)
+    stride = (width * 3 + 3) & ~3
+    rows = []
+    for y in range(abs(height)):
+        src = y if height < 0 else abs(height) - 1 - y
+        row = data[offset + src * stride: offset + src * stride + width * 3]
+        rows.append([(row[i + 2], row[i + 1], row[i]) for i in range(0, width * 3, 3)])
+    return width, abs(height), rows
+
+
+def in_order(log, lines):
+    at = 0
+    for line in lines:
+        at = log.find(line, at)
+        if at < 0:
+            return False
+        at += len(line)
+    return True
+
+
+PROBE_ARGS = ["--swap", "copy", "--frames", "40", "--probe-frames", "1,39",
+              "--probe", "5,5", "--probe", "120,70", "--probe", "300,150", "--probe", "600,420"]
+
+# 1. Without any HUD window the proxied game renders exactly what the system runtime renders.
+plain, _ = run("plain", PROBE_ARGS + ["--dump", "39:" + wine_path(os.path.join(WORK, "plain.bmp"))],
+               with_proxy=False)
+hidden, log = run("proxied-hidden", PROBE_ARGS + ["--dump", "39:" + wine_path(os.path.join(WORK, "hidden.bmp"))],
+                  settings={"loginShowIntro": "0"})
+check("same probes with and without the proxy", probes(plain) and probes(plain) == probes(hidden),
+      "%s vs %s" % (probes(plain), probes(hidden)))
+check("same frame with and without the proxy",
+      open(os.path.join(WORK, "plain.bmp"), "rb").read() == open(os.path.join(WORK, "hidden.bmp"), "rb").read())
+check("log records the proxy's life in order",
+      in_order(log, ["Loaded: proxydx9 ver 4.0.6.0\r\n", "Proxydx9: First Present (device)",
+                     "Proxydx9: Final device release!\r\n", "Unloaded: proxydx9\r\n\r\n"]), log)
+check("the game's own release ends the device", "released device refs=0" in hidden)
+
+# 2. The HUD is drawn on the first frame: logo and dashboard frame, opaque, elsewhere the game.
+shown, log = run("proxied-shown", PROBE_ARGS + ["--dump", "39:" + wine_path(os.path.join(WORK, "shown.bmp"))])
+p = probes(shown)
+check("dashboard frame drawn at (116, 50) on the first frame", p.get((1, 120, 70)) == "0xFF028DFF", str(p))
+check("dashboard face drawn", p.get((1, 300, 150)) == "0xFFCDE8FF", str(p))
+check("game visible beside the HUD", p.get((1, 5, 5)) == probes(plain).get((1, 5, 5)), str(p))
+w, h, a = bmp_pixels(os.path.join(WORK, "plain.bmp"))
+_, _, b = bmp_pixels(os.path.join(WORK, "shown.bmp"))
+hud_rects = [(10, 10, 116, 44), (116, 50, 516, 362)]
+outside_same = all(a[y][x] == b[y][x] for y in range(h) for x in range(w)
+                   if not any(l <= x < r and t <= y < bt for l, t, r, bt in hud_rects))
+check("pixels outside the HUD windows untouched", outside_same)
+
+# 3. Presenting through swap chain 0: the same wrapper twice, and the HUD is composed there too.
+swap, log = run("swapchain", ["--present", "swapchain", "--swap", "copy", "--frames", "20",
+                              "--probe-frames", "2", "--probe", "120,70"])
+check("GetSwapChain(0) twice gives the same object", "swapchain same=1" in swap, swap[-2000:])
+check("swap-chain path reaches the composition point",
+      "Proxydx9: First Present (swap chain 0)" in log and probes(swap).get((2, 120, 70)) == "0xFF028DFF",
+      log + str(probes(swap)))
+
+# 4. A Reset with a new size keeps the game and the HUD running.
+reset, log = run("reset", ["--swap", "copy", "--frames", "30", "--reset-at", "10", "--reset-size", "800x600",
+                           "--probe-frames", "5,25", "--probe", "120,70", "--probe", "300,150"])
+check("Reset succeeds through the proxy", re.search(r"reset to 800x600 hr=0x0\b", reset) is not None, reset[-2000:])
+check("HUD drawn after the Reset", probes(reset).get((25, 300, 150)) == "0xFFCDE8FF", str(probes(reset)))
+
+# 5. QueryInterface: the wrappers answer for what they implement, other interfaces come back unwrapped.
+qi, _ = run("qi", ["--frames", "3", "--query-interface"])
+for obj, iid in (("d3d9", "IUnknown"), ("device", "IUnknown"), ("device", "IDirect3DDevice9"),
+                 ("swapchain", "IUnknown"), ("swapchain", "IDirect3DSwapChain9")):
+    check("QueryInterface %s %s gives the wrapper" % (obj, iid),
+          re.search(r"qi %s %s hr=0x0 same=1" % (obj, iid), qi) is not None, qi[-3000:])
+check("no wrapper handed out for interfaces it does not implement",
+      re.search(r"qi device IDirect3DDevice9Ex hr=0x0 same=1", qi) is None, qi[-3000:])
+
+# 6. The performance markers are forwarded; two devices in one run.
+perf, log = run("perf", ["--frames", "5", "--perf"])
+check("D3DPERF calls forwarded", "Proxydx9: D3DPERF_BeginEvent() call!\r\n" in log and "perf BeginEvent=" in perf, log)
+run("two-devices", ["--frames", "20", "--two-devices"])
+run("two-devices-concurrent", ["--frames", "20", "--two-devices=concurrent"])
+
+delete_setting("logFileName")
+if failures:
+    print("\n".join(["", "FAILURES:"] + failures))
+    sys.exit(1)
+shutil.rmtree(WORK, ignore_errors=True)
+print("all game checks passed")
