@@ -270,12 +270,22 @@ void CVKPixels::Reset() {
     m_owned = 0;
 }
 
-uint32_t CVKPixels::RowBytes() const { return static_cast<uint32_t>((static_cast<uint64_t>(BitsPerPixel(m_layout)) * m_width) / 8); }
+namespace {
+uint64_t RowBytesOf(uint32_t layout, uint32_t width) { return (static_cast<uint64_t>(CVKPixels::BitsPerPixel(layout)) * width) / 8; }
+}  // namespace
+
+uint32_t CVKPixels::RowBytes() const {
+    uint64_t bytes = RowBytesOf(m_layout, m_width);
+    return bytes > 0x7FFFFFFF ? 0 : static_cast<uint32_t>(bytes);
+}
 
 uint32_t CVKPixels::UsableRows() const {
     if (!m_data || m_height == 0 || BitsPerPixel(m_layout) == 0 || m_size < 0)
         return 0;
-    uint64_t rowBytes = RowBytes();
+    // A row longer than any stride can describe cannot be addressed safely.
+    uint64_t rowBytes = RowBytesOf(m_layout, m_width);
+    if (rowBytes > 0x7FFFFFFF)
+        return 0;
     if (m_size > 0 && static_cast<uint64_t>(m_size) < rowBytes)
         return 0;
     // A negative stride runs the rows upwards in memory (bottom-up bitmaps).

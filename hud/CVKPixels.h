@@ -51,7 +51,8 @@ public:
     int32_t Stride() const { return m_stride; }
     int Owned() const { return m_owned; }
 
-    // Bytes of one row's pixels (bits per pixel x width / 8).
+    // Bytes of one row's pixels (bits per pixel x width / 8); 0 when a row
+    // would be longer than 2 GiB (such blocks are unusable).
     uint32_t RowBytes() const;
     // Rows that can be reached without leaving the data: 0 without data, for
     // layout 0, or when the stride is shorter than a row; fewer than Height()

@@ -221,6 +221,16 @@ TEST(CVKPixels, StrideOrSizeThatDoesNotCoverTheBlockIsNotOverrun) {
     EXPECT_EQ(0, target.CopyFrom(CVKPixels(64, 2, 4, nullptr, 0, 0, 0)));
     free(data);
 
+    // A width whose row length does not fit 32 bits is not wrapped into a short row.
+    uint8_t* four = static_cast<uint8_t*>(malloc(16));
+    CVKPixels wide(64, 0x40000001, 1, four, 16, 0, 0);
+    EXPECT_EQ(0u, wide.UsableRows());
+    wide.Fill(0xFFFFFFFF);
+    CVKPixels wideView(64, 0x40000001, 2, four, 0, 8, 0);
+    EXPECT_EQ(0u, wideView.UsableRows());
+    wideView.SetPixel(0, 0, 0);
+    free(four);
+
     // A negative size is unusable, not huge.
     uint8_t bytes[8] = {};
     CVKPixels negative(64, 2, 1, bytes, -1, 0, 0);
