@@ -14,3 +14,11 @@ if(WIN32)
     endif()
   endforeach()
 endif()
+
+if(WIN32 AND BUILD_TESTING)
+  # The controller and its windows over an in-memory frame.
+  orvalo_test(hud_controller_test
+    SOURCES tests/CVQHUDTest.cpp tests/FakeFrame.cpp $<TARGET_OBJECTS:vqui_images>
+    LIBS vqhud vqui vqui_graphics)
+  target_include_directories(hud_controller_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+endif()

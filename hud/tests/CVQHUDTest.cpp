@@ -1,0 +1,350 @@
+// The HUD controller and its windows: showing and hiding, focus, hit tests,
+// dragging, closing and the hot-key combinations, with an in-memory frame,
+// settings and key state.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "CVQFrmWnd.h"
+#include "CVQHUD.h"
+#include "FakeFrame.h"
+#include "VKClock.h"
+#include "VKSettings.h"
+#include "VQResource.h"
+
+namespace {
+
+class MemoryStore : public IVKSettingsStore {
+public:
+    bool Read(const char*, const char* name, CVKString* value) override {
+        auto it = values.find(name);
+        if (it == values.end()) return false;
+        value->Set(it->second.c_str());
+        return true;
+    }
+    bool Write(const char*, const char* name, const char* value) override {
+        values[name] = value ? value : "";
+        return true;
+    }
+    std::map<std::string, std::string> values;
+};
+
+std::set<uint32_t> g_down;
+bool KeyState(uint32_t vk) { return g_down.count(vk) != 0; }
+uint32_t g_now = 1000;
+uint32_t Clock() { return g_now; }
+
+uint32_t Pack(int x, int y) { return (static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16) | static_cast<uint16_t>(x); }
+
+const uint32_t kInsert = 45;
+
+class HudTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        VKSetSettingsStore(&m_store);
+        VQSetKeyStateSource(KeyState);
+        VKSetClock(Clock);
+        VQSetResourceModule(GetModuleHandleA(nullptr));
+        g_down.clear();
+        g_now = 1000;
+    }
+    void TearDown() override {
+        delete m_hud;
+        VKSetSettingsStore(nullptr);
+        VQSetKeyStateSource(nullptr);
+        VKSetClock(nullptr);
+        FakeFrame::SetCreateFails(false);
+    }
+    void Start() {
+        m_hud = new CVQHUD();
+        m_hud->Init();
+    }
+    int Key(uint32_t message, uint32_t vk, bool repeat = false) {
+        int handled = 0;
+        uint32_t data = (message == WM_KEYUP ? 0xC0000001u : 0x00000001u) | (repeat ? 1u << 30 : 0);
+        m_hud->OnKeyboardInput(message, vk, data, &handled);
+        if (message == WM_KEYDOWN) g_down.insert(vk);
+        else g_down.erase(vk);
+        return handled;
+    }
+    int Press(uint32_t vk) {
+        int handled = Key(WM_KEYDOWN, vk);
+        Key(WM_KEYUP, vk);
+        return handled;
+    }
+    int Mouse(uint32_t message, int x, int y) {
+        int handled = 0;
+        m_hud->OnMouseInput(message, 0, Pack(x, y), &handled);
+        return handled;
+    }
+    CVQFrmWnd* AddFrame(int x, int y, int w, int h, int kind = CVQFrmWnd::kPlain) {
+        CVQFrmWnd* frame = new CVQFrmWnd();
+        frame->SetKind(kind);
+        frame->CreateFrame(x, y, w, h);
+        m_hud->AddWindow(frame);
+        return frame;
+    }
+    bool InList(CVQWindow* w) { return m_hud->Windows().IndexOf(w) >= 0; }
+
+    MemoryStore m_store;
+    CVQHUD* m_hud = nullptr;
+};
+
+}  // namespace
+
+TEST_F(HudTest, StartsWithLogoAndDashboardAtTheirPlaces) {
+    Start();
+    ASSERT_EQ(2, m_hud->Windows().Count());
+    CVQWindow* logo = static_cast<CVQWindow*>(m_hud->Windows().Get(0));
+    CVQWindow* dash = static_cast<CVQWindow*>(m_hud->Windows().Get(1));
+    EXPECT_EQ(m_hud->Logo(), logo);
+    EXPECT_EQ(m_hud->Dashboard(), dash);
+    EXPECT_EQ(10, logo->GetX());
+    EXPECT_EQ(10, logo->GetY());
+    EXPECT_EQ(106, logo->Width());
+    EXPECT_EQ(34, logo->Height());
+    EXPECT_EQ(116, dash->GetX());
+    EXPECT_EQ(50, dash->GetY());
+    EXPECT_EQ(400, dash->Width());
+    EXPECT_EQ(312, dash->Height());
+    EXPECT_TRUE(logo->IsVisible());
+    EXPECT_TRUE(dash->IsVisible());
+    EXPECT_FALSE(m_hud->IsPointerVisible());  // nothing has the focus yet
+
+    // The logo shows itself for ten seconds, then only when shown.
+    g_now += 9999;
+    EXPECT_TRUE(logo->IsVisible());
+    g_now += 2;
+    EXPECT_FALSE(logo->IsVisible());
+}
+
+TEST_F(HudTest, HiddenAtStartWhenTheIntroIsOff) {
+    m_store.values["loginShowIntro"] = "0";
+    Start();
+    EXPECT_FALSE(m_hud->Logo()->IsVisible());
+    EXPECT_FALSE(m_hud->Dashboard()->IsVisible());
+}
+
+TEST_F(HudTest, LonePressOfTheHotKeyTogglesEverything) {
+    Start();
+    CVQFrmWnd* chat = AddFrame(300, 300, 100, 50, CVQFrmWnd::kChat);
+    EXPECT_TRUE(Key(WM_KEYDOWN, kInsert));
+    EXPECT_TRUE(Key(WM_KEYDOWN, kInsert, true) == 0);  // repeats are not a new press
+    EXPECT_TRUE(Key(WM_KEYUP, kInsert));
+    EXPECT_FALSE(m_hud->Dashboard()->IsVisible());
+    EXPECT_FALSE(m_hud->Logo()->IsVisible());
+    EXPECT_FALSE(chat->IsVisible());
+
+    Press(kInsert);
+    EXPECT_TRUE(m_hud->Dashboard()->IsVisible());
+    EXPECT_TRUE(chat->IsVisible());
+    EXPECT_TRUE(m_hud->Logo()->IsVisible());
+    EXPECT_EQ(m_hud->Dashboard(), m_hud->FocusWindow());  // nothing had the focus
+    EXPECT_TRUE(m_hud->IsPointerVisible());
+
+    // A combination in between is no lone press: C flips the chat windows only.
+    Key(WM_KEYDOWN, kInsert);
+    EXPECT_TRUE(Key(WM_KEYDOWN, 'C'));
+    Key(WM_KEYUP, 'C');
+    EXPECT_FALSE(Key(WM_KEYUP, kInsert));
+    EXPECT_FALSE(chat->IsVisible());
+    EXPECT_TRUE(m_hud->Dashboard()->IsVisible());
+}
+
+TEST_F(HudTest, ConfiguredHotKey) {
+    m_store.values["hotkey"] = "112";  // F1
+    Start();
+    EXPECT_FALSE(Press(kInsert));
+    EXPECT_TRUE(m_hud->Dashboard()->IsVisible());
+    EXPECT_TRUE(Press(112));
+    EXPECT_FALSE(m_hud->Dashboard()->IsVisible());
+}
+
+TEST_F(HudTest, ClicksOnWindowsAreTakenElsewhereTheyReachTheGame) {
+    Start();
+    m_hud->SetFocusWindow(m_hud->Dashboard(), false);
+    EXPECT_TRUE(Mouse(WM_LBUTTONDOWN, 300, 200));   // on the dashboard
+    EXPECT_TRUE(Mouse(WM_LBUTTONUP, 300, 200));
+    EXPECT_FALSE(Mouse(WM_MOUSEMOVE, 300, 200));    // moves pass to the game
+    EXPECT_FALSE(Mouse(WM_LBUTTONDOWN, 20, 22));    // the logo is never hit
+    EXPECT_EQ(20, m_hud->PointerX());
+    EXPECT_EQ(22, m_hud->PointerY());
+    EXPECT_EQ(nullptr, m_hud->FocusWindow());       // and a click beside the windows drops the focus
+    EXPECT_FALSE(Mouse(WM_LBUTTONDOWN, 600, 400));
+    EXPECT_FALSE(Mouse(WM_RBUTTONDOWN, 516, 200));  // the right edge is outside
+    EXPECT_TRUE(Mouse(WM_RBUTTONDOWN, 515, 200));
+}
+
+TEST_F(HudTest, CloseBoxAndCaptionDrag) {
+    Start();
+    CVQFrmWnd* frame = AddFrame(100, 50, 200, 100);
+    EXPECT_TRUE(Mouse(WM_LBUTTONDOWN, 250, 80));  // inside, on no child: taken, no drag
+    EXPECT_FALSE(frame->IsDragging());
+    Mouse(WM_LBUTTONUP, 250, 80);
+
+    EXPECT_TRUE(Mouse(WM_LBUTTONDOWN, 250, 55));  // caption: drag starts, window on top with the focus
+    EXPECT_TRUE(frame->IsDragging());
+    EXPECT_EQ(frame, m_hud->Windows().Get(m_hud->Windows().Count() - 1));
+    EXPECT_EQ(frame, m_hud->FocusWindow());
+    EXPECT_TRUE(frame->IsActive());
+    Mouse(WM_MOUSEMOVE, 260, 65);
+    EXPECT_EQ(110, frame->GetX());
+    EXPECT_EQ(60, frame->GetY());
+    Mouse(WM_MOUSEMOVE, 700, 400);  // the drag follows the pointer off the window
+    Mouse(WM_LBUTTONUP, 700, 400);  // and ends on a release anywhere
+    EXPECT_FALSE(frame->IsDragging());
+    EXPECT_EQ(550, frame->GetX());
+    Mouse(WM_MOUSEMOVE, 100, 100);
+    EXPECT_EQ(550, frame->GetX());
+
+    // The close box: top-right corner.
+    EXPECT_EQ(395, frame->GetY());
+    EXPECT_TRUE(Mouse(WM_LBUTTONDOWN, 550 + 196, 395 + 2));
+    EXPECT_FALSE(InList(frame));
+    EXPECT_NE(frame, m_hud->FocusWindow());
+    m_hud->Update();  // deleted at the frame's safe point
+}
+
+namespace {
+// A window that closes its own frame from inside a handler, then still uses itself.
+class SelfClosing : public CVQWindow {
+public:
+    int OnMouse(uint32_t message, uint32_t, uint32_t, int* handled) override {
+        if (message == WM_LBUTTONDOWN) {
+            static_cast<CVQFrmWnd*>(GetParent())->Close();
+            *handled = 1;
+            touched = GetX();  // still valid: deletion waits for the safe point
+        }
+        return 0;
+    }
+    int touched = -1;
+};
+}  // namespace
+
+TEST_F(HudTest, WindowClosedFromItsOwnHandlerLivesUntilTheSafePoint) {
+    Start();
+    CVQFrmWnd* frame = AddFrame(100, 100, 200, 100);
+    SelfClosing* child = new SelfClosing();
+    child->Create(10, 30, 50, 20, frame);
+    frame->AddChild(child);
+    Mouse(WM_LBUTTONDOWN, 120, 140);
+    EXPECT_EQ(10, child->touched);
+    EXPECT_FALSE(InList(frame));
+    m_hud->Update();
+    delete child;  // the frame does not own its children
+}
+
+TEST_F(HudTest, HotKeyArrowsMoveAndWAndEscClose) {
+    Start();
+    CVQFrmWnd* frame = AddFrame(100, 50, 200, 100);
+    m_hud->SetFocusWindow(frame, false);
+    Key(WM_KEYDOWN, kInsert);
+    EXPECT_TRUE(Press(VK_LEFT));
+    EXPECT_TRUE(Press(VK_DOWN));
+    EXPECT_FALSE(Key(WM_KEYUP, kInsert));  // no toggle after a combination
+    EXPECT_EQ(90, frame->GetX());
+    EXPECT_EQ(60, frame->GetY());
+    EXPECT_TRUE(m_hud->Dashboard()->IsVisible());
+    EXPECT_FALSE(Press(VK_LEFT));  // without the hot key: the game's
+    EXPECT_EQ(90, frame->GetX());
+
+    EXPECT_TRUE(Press(VK_ESCAPE));
+    EXPECT_FALSE(InList(frame));
+    m_hud->Update();
+
+    CVQFrmWnd* second = AddFrame(100, 50, 200, 100);
+    m_hud->SetFocusWindow(second, false);
+    EXPECT_FALSE(Press('W'));
+    Key(WM_KEYDOWN, kInsert);
+    EXPECT_TRUE(Press('W'));
+    Key(WM_KEYUP, kInsert);
+    EXPECT_FALSE(InList(second));
+    // The dashboard only hides when closed.
+    m_hud->SetFocusWindow(m_hud->Dashboard(), false);
+    EXPECT_TRUE(Press(VK_ESCAPE));
+    EXPECT_TRUE(InList(m_hud->Dashboard()));
+    EXPECT_FALSE(m_hud->Dashboard()->IsVisible());
+}
+
+TEST_F(HudTest, TabCyclesTheFocusAmongChildren) {
+    Start();
+    CVQFrmWnd* frame = AddFrame(100, 50, 200, 100);
+    CVQWindow children[3];
+    for (int i = 0; i < 3; ++i) {
+        children[i].Create(10 + 40 * i, 20, 30, 20, frame);
+        frame->AddChild(&children[i]);
+    }
+    m_hud->SetFocusWindow(frame, false);
+    EXPECT_TRUE(Press(VK_TAB));
+    EXPECT_EQ(&children[0], m_hud->FocusWindow());
+    Press(VK_TAB);
+    EXPECT_EQ(&children[1], m_hud->FocusWindow());
+    Press(VK_TAB);
+    Press(VK_TAB);
+    EXPECT_EQ(&children[0], m_hud->FocusWindow());  // wraps
+    g_down.insert(VK_SHIFT);
+    Press(VK_TAB);
+    EXPECT_EQ(&children[2], m_hud->FocusWindow());  // backwards
+    g_down.erase(VK_SHIFT);
+    g_down.insert(VK_CONTROL);
+    EXPECT_FALSE(Press(VK_TAB));  // Ctrl+Tab belongs to the game
+    g_down.erase(VK_CONTROL);
+    frame->Children().Clear();
+    m_hud->SetFocusWindow(nullptr, false);
+}
+
+TEST_F(HudTest, HotKeyTabRotatesTheWindowFocus) {
+    Start();
+    CVQFrmWnd* a = AddFrame(300, 300, 100, 50);
+    EXPECT_EQ(a, m_hud->Windows().Get(2));
+    Key(WM_KEYDOWN, kInsert);
+    EXPECT_TRUE(Press(VK_TAB));
+    Key(WM_KEYUP, kInsert);
+    ASSERT_NE(nullptr, m_hud->FocusWindow());
+    // The focused window is the topmost and drawn active; the others are not.
+    CVQWindow* top = static_cast<CVQWindow*>(m_hud->Windows().Get(m_hud->Windows().Count() - 1));
+    EXPECT_EQ(top, m_hud->FocusWindow());
+    EXPECT_TRUE(top->IsActive());
+    EXPECT_TRUE(m_hud->Dashboard()->IsVisible());
+    EXPECT_EQ(m_hud->Logo(), m_hud->Windows().Get(0));  // the logo stays first
+}
+
+TEST_F(HudTest, SurfaceRefreshedOnlyWhenTheCanvasChanged) {
+    Start();
+    CVQFrmWnd* frame = AddFrame(10, 10, 50, 40);
+    int before = FakeFrame::CopiesMade();
+    EXPECT_EQ(1, frame->PrepareSurface());
+    EXPECT_EQ(before + 1, FakeFrame::CopiesMade());
+    EXPECT_EQ(1, frame->PrepareSurface());  // unchanged: no copy
+    EXPECT_EQ(before + 1, FakeFrame::CopiesMade());
+
+    // A surface that cannot be made leaves the canvas dirty, so the next frame tries again.
+    frame->SetTitle("changed");
+    frame->ReleaseSurface();
+    FakeFrame::SetCreateFails(true);
+    EXPECT_EQ(0, frame->PrepareSurface());
+    EXPECT_TRUE(frame->GetGraphics()->IsDirty());
+    FakeFrame::SetCreateFails(false);
+    EXPECT_EQ(1, frame->PrepareSurface());
+    EXPECT_FALSE(frame->GetGraphics()->IsDirty());
+
+    // The device's Release drops every surface; they come back on demand.
+    m_hud->ReleaseSurfaces();
+    EXPECT_EQ(nullptr, frame->GetSurface()->Handle());
+    EXPECT_EQ(1, frame->PrepareSurface());
+    EXPECT_NE(nullptr, frame->GetSurface()->Handle());
+}
+
+TEST_F(HudTest, ShutdownDeletesOwnedWindowsAndKeepsMembers) {
+    Start();
+    AddFrame(10, 10, 50, 40);
+    AddFrame(20, 20, 50, 40);
+    m_hud->Shutdown();
+    EXPECT_EQ(0, m_hud->Windows().Count());
+    m_hud->Init();  // Init can be repeated
+    EXPECT_EQ(2, m_hud->Windows().Count());
+}
