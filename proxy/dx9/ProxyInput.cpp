@@ -10,9 +10,7 @@
 #include "VKLog.h"
 #include "VQFrameMath.h"
 
-namespace {
-
-LRESULT CALLBACK KeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK ProxyKeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code >= 0 && !g_proxy.directInputKeyboardActive) {
         std::unique_lock<std::recursive_mutex> lock(ProxyHudLock());
         if (CVQHUD* hud = g_proxy.hud) {
@@ -25,7 +23,7 @@ LRESULT CALLBACK KeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(g_proxy.keyboardHook, code, wParam, lParam);
 }
 
-LRESULT CALLBACK MouseHook(int code, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK ProxyMouseHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code >= 0 && !g_proxy.directInputMouseActive) {
         std::unique_lock<std::recursive_mutex> lock(ProxyHudLock());
         if (CVQHUD* hud = g_proxy.hud) {
@@ -52,12 +50,10 @@ LRESULT CALLBACK MouseHook(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(g_proxy.mouseHook, code, wParam, lParam);
 }
 
-}  // namespace
-
 void ProxyInstallHooks() {
     ProxyRemoveHooks();  // one pair at a time, so no event is seen twice
-    g_proxy.mouseHook = SetWindowsHookExA(WH_MOUSE_LL, MouseHook, g_proxy.instance, 0);
-    g_proxy.keyboardHook = SetWindowsHookExA(WH_KEYBOARD, KeyboardHook, g_proxy.instance, 0);
+    g_proxy.mouseHook = SetWindowsHookExA(WH_MOUSE_LL, ProxyMouseHook, g_proxy.instance, 0);
+    g_proxy.keyboardHook = SetWindowsHookExA(WH_KEYBOARD, ProxyKeyboardHook, g_proxy.instance, 0);
 }
 
 void ProxyRemoveHooks() {
