@@ -168,6 +168,21 @@ int ParseSample9Options(int argc, const char* const* argv, Sample9Options& o, st
     error = "--reset-at needs --reset-size WxH";
     return 0;
   }
+  // Frames past the last one would never come: the probes, dumps, Reset or
+  // input a test asked for would silently not happen.
+  unsigned last = 0;
+  for (unsigned f : o.probeFrames) last = f > last ? f : last;
+  for (const Sample9Dump& d : o.dumps) last = d.frame > last ? d.frame : last;
+  for (const Sample9Action& a : o.actions) last = a.frame > last ? a.frame : last;
+  last = o.resetAt > last ? o.resetAt : last;
+  if (o.benchFrames == 0 && last > o.frames) {
+    error = "frame " + std::to_string(last) + " is past the last frame (--frames " + std::to_string(o.frames) + ")";
+    return 0;
+  }
+  if (o.twoDevices != Sample9Options::OneDevice && o.frames < 2) {
+    error = "--two-devices needs --frames 2 or more";
+    return 0;
+  }
   if (o.fullscreenWindow && sizeGiven) {
     // The back buffer follows the screen in that mode; a given size would
     // be silently ignored, which hides mistakes in test command lines.

@@ -89,6 +89,11 @@ TEST(Sample9Options, RejectsMalformedAndOutOfRangeValues) {
     {"--at", "3:jump:1"},
     {"--at", "0:key:45"},
     {"--fullscreen-window", "--width", "800"},
+    {"--frames", "10", "--probe", "1,1", "--probe-frames", "5,11"},  // past the last frame
+    {"--frames", "10", "--dump", "11:x.bmp"},
+    {"--at", "121:key:45"},
+    {"--frames", "10", "--reset-at", "12", "--reset-size", "320x240"},
+    {"--frames", "1", "--two-devices"},
     {"--bogus"},
   };
   for (const auto& args : bad) {
