@@ -1,0 +1,153 @@
+// The HUD's cost on the game's render thread: the time spent at the
+// composition point per frame (the HUD's update and its copies onto the back
+// buffer) with the HUD hidden, shown but unchanged, and while the dashboard
+// is dragged, at 1280x1024 and 1920x1080. The device is a real one made
+// through the system runtime and wrapped as the proxy wraps a game's.
+//   hud_bench.exe [frames]
+#include <windows.h>
+#include <d3d9.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "CVQCompositor9.h"
+#include "CVQHUD.h"
+#include "ProxyState.h"
+#include "VQFrameMath.h"
+#include "VQResource.h"
+#include "myIDirect3D9.h"
+#include "myIDirect3DDevice9.h"
+
+namespace {
+
+double Now() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+struct Figures {
+    double mean, median, max;
+};
+
+Figures Summarise(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    double sum = 0;
+    for (double x : v) sum += x;
+    return {sum / v.size(), v[v.size() / 2], v.back()};
+}
+
+enum State { kHidden, kShown, kDragging };
+const char* const kStateNames[] = {"hidden", "shown-unchanged", "dragging"};
+
+bool KeyDownNever(uint32_t) { return false; }
+
+void PressHotKey(CVQHUD* hud) {
+    int handled = 0;
+    hud->OnKeyboardInput(WM_KEYDOWN, hud->HotKey(), 0x01520001, &handled);
+    hud->OnKeyboardInput(WM_KEYUP, hud->HotKey(), 0xC1520001u, &handled);
+}
+
+int Run(IDirect3D9* d3d, HWND window, int width, int height, int frames) {
+    D3DPRESENT_PARAMETERS pp = {};
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.BackBufferWidth = width;
+    pp.BackBufferHeight = height;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.hDeviceWindow = window;
+    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    IDirect3DDevice9* device = nullptr;
+    HRESULT hr = d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
+                                   D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
+    if (FAILED(hr)) {
+        printf("hud_bench: CreateDevice %dx%d failed hr=0x%lx\n", width, height, static_cast<unsigned long>(hr));
+        return 1;
+    }
+    IDirect3DDevice9* real = static_cast<myIDirect3DDevice9*>(device)->Real();
+    uint32_t colour = kVQPointerColorStart;
+    double hiddenMedian = 0;
+    for (int state = kHidden; state <= kDragging; ++state) {
+        std::vector<double> hudMs, frameMs;
+        for (int f = -10; f < frames; ++f) {  // ten frames to settle first
+            if (f == -10 && state == kHidden) {
+                CVQCompositor9::ComposeFrame(real, nullptr, &colour);  // makes the HUD
+                PressHotKey(g_proxy.hud);                              // and hides it
+            }
+            if (f == -10 && state == kShown) PressHotKey(g_proxy.hud);
+            CVQHUD* hud = g_proxy.hud;
+            if (state == kDragging) {
+                int handled = 0;
+                CVQWindow* dash = hud->Dashboard();
+                if (f == -10) hud->OnMouseInput(WM_LBUTTONDOWN, 0, VQPackPoint(dash->GetX() + 100, dash->GetY() + 5), &handled);
+                int x = 200 + (f & 63) * 4, y = 100 + (f & 31) * 2;
+                hud->OnMouseInput(WM_MOUSEMOVE, 0, VQPackPoint(x, y), &handled);
+            }
+            double start = Now();
+            device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(32, 64, 96), 1.0f, 0);
+            device->BeginScene();
+            device->EndScene();
+            double hudStart = Now();
+            CVQCompositor9::ComposeFrame(real, nullptr, &colour);
+            double hudEnd = Now();
+            real->Present(nullptr, nullptr, nullptr, nullptr);
+            double end = Now();
+            if (f >= 0) {
+                hudMs.push_back(hudEnd - hudStart);
+                frameMs.push_back(end - start);
+            }
+        }
+        Figures h = Summarise(hudMs), fr = Summarise(frameMs);
+        if (state == kHidden) hiddenMedian = h.median;
+        printf("hud_bench: %dx%d %-16s hud_ms mean=%.4f median=%.4f max=%.3f  added_vs_hidden_ms=%.4f  frame_ms median=%.3f\n",
+               width, height, kStateNames[state], h.mean, h.median, h.max, h.median - hiddenMedian, fr.median);
+    }
+    int handled = 0;
+    g_proxy.hud->OnMouseInput(WM_LBUTTONUP, 0, 0, &handled);
+    device->Release();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int frames = argc > 1 ? std::max(10, atoi(argv[1])) : 300;
+    ProxyResetState(GetModuleHandleA(nullptr));
+    VQSetResourceModule(GetModuleHandleA(nullptr));
+    VQSetKeyStateSource(KeyDownNever);
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "HudBench";
+    RegisterClassA(&wc);
+    HWND window = CreateWindowA("HudBench", "hud_bench", WS_POPUP | WS_VISIBLE, 0, 0, 1920, 1080, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+    if (!window) {
+        printf("hud_bench: no window (no display?)\n");
+        return 1;
+    }
+    char path[MAX_PATH];
+    GetSystemDirectoryA(path, MAX_PATH);
+    lstrcatA(path, "\\d3d9.dll");
+    HMODULE runtime = LoadLibraryA(path);
+    typedef IDirect3D9*(WINAPI * Create)(UINT);
+    Create create = runtime ? reinterpret_cast<Create>(GetProcAddress(runtime, "Direct3DCreate9")) : nullptr;
+    IDirect3D9* real = create ? create(D3D_SDK_VERSION) : nullptr;
+    if (!real) {
+        printf("hud_bench: no Direct3D 9 runtime\n");
+        return 1;
+    }
+    myIDirect3D9* d3d = new myIDirect3D9(real);
+    printf("hud_bench: %d frames per state; hud_ms is the render thread's time at the composition point\n", frames);
+    int rc = Run(d3d, window, 1280, 1024, frames) | Run(d3d, window, 1920, 1080, frames);
+    d3d->Release();
+    DestroyWindow(window);
+    return rc;
+}
