@@ -18,9 +18,9 @@ public:
     const char* GetLine(int message, int line) const;
     int GetLineLength(int message, int line) const;
 
-    // Bounds of one datagram's parse (a datagram is at most 64 KiB anyway).
-    static constexpr int kMaxMessages = 4096;
-    static constexpr int kMaxLines = 64;
+    // Backstops only: a datagram of at most 64 KiB stays below both.
+    static constexpr int kMaxMessages = 65536;
+    static constexpr int kMaxLines = 65536;
 
 private:
     struct Line {

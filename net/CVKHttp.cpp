@@ -177,9 +177,11 @@ void CVKHttp::Pump() {
         m_connectedHost = m_host;
         m_attempts++;
         m_lastAttemptMs = now;
-        // Whatever came on an earlier connection is no part of this answer.
+        // Whatever came on an earlier connection is no part of this answer,
+        // and only the current request goes out again.
         m_raw.clear();
         ResetParse();
+        m_outstanding = 1;
         std::string request = BuildRequest();
         m_socket->Send(request.data(), static_cast<int>(request.size()));
     }

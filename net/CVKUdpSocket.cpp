@@ -179,16 +179,16 @@ bool CVKUdpSocket::FlushSendQueue() {
 
 bool CVKUdpSocket::DrainReceive() {
     if (m_handle == kNone) return true;
+    // One receive buffer of the maximum message size, reused; each datagram
+    // then gets a block of its own size.
+    if (m_buffer.size() != static_cast<size_t>(m_maxMessageSize)) m_buffer.resize(static_cast<size_t>(m_maxMessageSize));
     for (int received = 0; received < kVKUdpMaxPerPump; ++received) {
-        unsigned char* buffer = static_cast<unsigned char*>(malloc(static_cast<size_t>(m_maxMessageSize)));
-        if (!buffer) return false;
         sockaddr_in from;
         int fromLen = sizeof from;
         memset(&from, 0, sizeof from);
-        int n = recvfrom(Handle(m_handle), reinterpret_cast<char*>(buffer), m_maxMessageSize, 0,
+        int n = recvfrom(Handle(m_handle), reinterpret_cast<char*>(m_buffer.data()), m_maxMessageSize, 0,
                          reinterpret_cast<sockaddr*>(&from), &fromLen);
         if (n == SOCKET_ERROR) {
-            free(buffer);
             int error = WSAGetLastError();
             if (error == WSAEWOULDBLOCK || error == WSAEINPROGRESS) return true;
             if ((error == WSAECONNRESET || error == WSAECONNREFUSED) && !m_resetIsError) continue;
@@ -196,19 +196,17 @@ bool CVKUdpSocket::DrainReceive() {
             m_error = 1;
             return false;
         }
-        if (n <= 0) {
-            free(buffer);
-            continue;
-        }
-        unsigned char* shrunk = static_cast<unsigned char*>(realloc(buffer, static_cast<size_t>(n)));
-        if (shrunk) buffer = shrunk;
+        if (n <= 0) continue;
+        unsigned char* data = static_cast<unsigned char*>(malloc(static_cast<size_t>(n)));
+        if (!data) return false;
+        memcpy(data, m_buffer.data(), static_cast<size_t>(n));
         if (static_cast<int>(m_receiveQueue.size()) >= kVKUdpMaxQueued) {
             // The owner does not keep up: the oldest datagram goes.
             free(m_receiveQueue.front().data);
             m_receiveQueue.pop_front();
             m_dropped++;
         }
-        m_receiveQueue.push_back(Node{from.sin_addr.s_addr, ntohs(from.sin_port), buffer, n});
+        m_receiveQueue.push_back(Node{from.sin_addr.s_addr, ntohs(from.sin_port), data, n});
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <vector>
 
 #include "IVKDatagramSocket.h"
 
@@ -57,4 +58,5 @@ private:
     unsigned char m_resetIsError;
     unsigned char m_error;
     int m_dropped;
+    std::vector<unsigned char> m_buffer;
 };

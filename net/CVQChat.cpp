@@ -98,6 +98,7 @@ bool CVQChat::Feed(const unsigned char* bytes, size_t count) {
 void CVQChat::Pump() {
     if (!m_socket) return;
     m_socket->Pump();
+    if (!(m_socket->GetState() & VKSOCK_DATA)) return;
     unsigned char* bytes = nullptr;
     int count = 0;
     m_socket->Receive(&bytes, &count);

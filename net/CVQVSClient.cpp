@@ -76,7 +76,7 @@ void CVQVSClient::Close() {
 
 void CVQVSClient::SetServer(const char* host, int port) {
     m_serverHost.Set(host);
-    m_serverPort = port;
+    m_serverPort = port >= 1 && port <= 65535 ? port : 0;
     m_serverAddress = m_socket && host && *host ? m_socket->Resolve(host) : kVKAddressNone;
 }
 
@@ -226,7 +226,10 @@ void CVQVSClient::ProcessIncoming() {
             } else if (!strcmp(name, "LOGOUT")) {
                 m_logoutRequested = 1;
             } else if (!strcmp(name, "LOGIN OK")) {
-                if (lines >= 10) OnLoginOk(parser, i);
+                // Only an answer to a login still being tried (or a repeat
+                // of the one accepted): a late answer after Logout or after
+                // the client gave up does not log it in again.
+                if (lines >= 10 && (m_loginAttemptsLeft > 0 || m_loggedIn)) OnLoginOk(parser, i);
             } else if (!strcmp(name, "LOGIN FAILED")) {
                 m_errorText.Set(lines >= 3 ? parser.GetLine(i, 2) : "");
             } else if (!strcmp(name, "SESSION INVALID")) {

@@ -121,8 +121,9 @@ TEST(CVKHttp, EndlessHeaderIsBounded) {
 TEST(CVKHttp, TwoResponsesInOneSegmentAndStrayBytes) {
     Http h;
     h.http.Send();
+    h.http.Pump();  // connected: the second request goes on the same connection
     h.http.Send();
-    h.http.Pump();
+    EXPECT_EQ(2, h.http.GetOutstanding());
     h.socket->inbound.push_back(kResponse + "HTTP/1.1 201 Created\r\nContent-Length: 3\r\n\r\nbye");
     h.http.Pump();
     EXPECT_EQ(200, h.http.GetStatusCode());
@@ -149,6 +150,7 @@ TEST(CVKHttp, TwoResponsesInOneSegmentAndStrayBytes) {
 TEST(CVKHttp, ClosedMidResponseReconnectsWithoutOldBytes) {
     Http h;
     h.http.Send();
+    h.http.Send();  // two outstanding; only the last goes out again
     h.http.Pump();
     h.socket->closeAfterInbound = true;
     h.socket->inbound.push_back("HTTP/1.1 500 Half\r\nContent-Length: 100\r\n\r\npart");
@@ -158,10 +160,12 @@ TEST(CVKHttp, ClosedMidResponseReconnectsWithoutOldBytes) {
     h.clock.Advance(1000);
     h.http.Pump();  // reconnects and sends again
     EXPECT_EQ(2, h.socket->connects);
+    EXPECT_EQ(1, h.http.GetOutstanding());
     h.socket->inbound.push_back(kResponse);
     h.http.Pump();
     EXPECT_EQ(200, h.http.GetStatusCode());
     EXPECT_EQ("hello", h.Body());
+    EXPECT_EQ(1, h.http.IsIdle());
 }
 
 TEST(CVKHttp, UnreachableServerIsRetriedAtABoundedRate) {

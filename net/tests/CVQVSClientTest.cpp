@@ -284,3 +284,13 @@ TEST(CVQVSClient, FloodIsHandledAFewDatagramsPerUpdate) {
     v.client.Update();
     EXPECT_EQ(1000u - CVQVSClient::kMaxDatagramsPerUpdate, v.socket->queued.size());
 }
+
+TEST(CVQVSClient, LateLoginOkDoesNotLogInAgain) {
+    Share s;
+    s.client.Login("anna", "pw");
+    s.client.Logout();
+    s.FromServer(kLoginOk);
+    s.client.Update();
+    EXPECT_EQ(0, s.client.IsLoggedIn());
+    EXPECT_EQ(0, s.client.IsActive());
+}
