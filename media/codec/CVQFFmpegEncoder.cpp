@@ -345,7 +345,10 @@ int CVQFFmpegEncoder::EncodeAudioPacket(AVPacket* packet) {
 
 int CVQFFmpegEncoder::WritePacket(AVPacket* packet) {
     if (packet->size <= 0) return 0;  // the codec holds this input back; nothing to mux yet
-    return av_write_frame(m_format, packet);
+    // Interleaved: the ASF muxer aborts the process when the times of
+    // consecutive packets go back across streams, which they do whenever
+    // sound was queued before the first picture.
+    return av_interleaved_write_frame(m_format, packet);
 }
 
 int CVQFFmpegEncoder::WriteFrame() {

@@ -226,3 +226,31 @@ TEST(CVQFFmpegEncoder, ReopenAfterCloseStartsAFreshContainer) {
         e.CloseEncoder();
     }
 }
+
+// Sound muxed before the first picture puts the picture's time behind the
+// sound's; the container must take that without aborting the process.
+TEST(CVQFFmpegEncoder, SoundBeforeTheFirstPictureIsMuxedInOrder) {
+    CVQFFmpegEncoder e;
+    ConfigureHuffYUV(&e, 32, 16, 0, 1);
+    e.SetFrameRate(30);
+    e.EnableAudio(1);
+    e.SetAudioFormat(2, 22050, 16);
+    e.SetAudioCodec(65536, 0);
+    e.SetOnePacketPerInput(1);
+    ASSERT_EQ(1, e.OpenEncoder());
+    std::vector<uint8_t> chunk(2940, 3), pixels(32 * 16 * 4, 0x40);
+    for (int i = 0; i < 40; i++) {
+        e.SetInputAudio(chunk.data());
+        ASSERT_EQ(1, e.WriteFrame());
+    }
+    for (int i = 0; i < 40; i++) {
+        e.SetInputPicture(pixels.data());
+        e.SetInputAudio(chunk.data());
+        ASSERT_EQ(1, e.WriteFrame());
+    }
+    e.FinishEncoder();
+    std::vector<ContainerStream> streams = ReadContainer(TakeAll(&e));
+    ASSERT_EQ(2u, streams.size());
+    EXPECT_EQ(40, streams[0].packets);
+    EXPECT_EQ(80, streams[1].packets);
+}
