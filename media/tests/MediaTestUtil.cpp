@@ -117,9 +117,16 @@ std::vector<uint32_t> DecodeHuffYUV(const std::vector<uint8_t>& extradata, const
     return out;
 }
 
+namespace {
+// A triangle wave: smooth everywhere, so 4:2:2 colour sharing stays exact enough.
+uint32_t Triangle(int v) {
+    const int t = v % 510;
+    return static_cast<uint32_t>(t < 256 ? t : 510 - t);
+}
+}  // namespace
+
 uint32_t PictureBackground(int x, int y) {
-    return 0xFF000000u | (static_cast<uint32_t>((x * 3) & 0xFF) << 16) | (static_cast<uint32_t>((y * 2) & 0xFF) << 8) |
-           static_cast<uint32_t>(((x + y) / 2) & 0xFF);
+    return 0xFF000000u | (Triangle(x * 3) << 16) | (Triangle(y * 2) << 8) | Triangle((x + y) / 2);
 }
 
 void DrawCounterPicture(uint8_t* pixels, int width, int height, int stride, uint32_t counter) {

@@ -1,0 +1,320 @@
+#ifdef _WIN32
+#include "CVQRecordSE.h"
+
+#include <mmsystem.h>
+
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include "CVKPixels.h"
+#include "VKLog.h"
+#include "VKSettings.h"
+#include "VQAudioFormat.h"
+#include "VQRecFormat.h"
+#include "VQRecordingName.h"
+
+namespace {
+// Process-wide totals in milliseconds: saving sound, capturing the back
+// buffer, coding and saving pictures.
+volatile LONG g_sau = 0, g_cap = 0, g_enc = 0, g_sav = 0;
+const uint32_t kLockFlags = 0x8810;  // D3DLOCK_READONLY | D3DLOCK_NOSYSLOCK | D3DLOCK_NO_DIRTY_UPDATE
+const int kMaxBuffersPerFrame = CWaveIn::kBuffers;
+
+void AddTime(volatile LONG* total, DWORD since) { InterlockedExchangeAdd(total, static_cast<LONG>(timeGetTime() - since)); }
+
+uint64_t Micros() {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<uint64_t>(now.QuadPart * 1000000.0 / frequency.QuadPart);
+}
+}  // namespace
+
+CVQRecordSE::CVQRecordSE()
+    : m_recording(0), m_thread(nullptr), m_file(INVALID_HANDLE_VALUE), m_backBufferFormat(0), m_width(0),
+      m_height(0), m_threads(1), m_reduceMethod(1), m_reduceFactor(1), m_bbWidth(0), m_bbHeight(0),
+      m_frame(nullptr), m_frameStride(0), m_savedBuffers(0) {
+    m_path[0] = 0;
+    memset(&m_format, 0, sizeof m_format);
+    memset(&m_report, 0, sizeof m_report);
+    memset(&m_stats, 0, sizeof m_stats);
+    m_frameEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+}
+
+CVQRecordSE::~CVQRecordSE() {
+    // Normally ended by the HUD before; a recorder never leaves its thread running.
+    if (m_recording || m_file != INVALID_HANDLE_VALUE || m_thread) EndRecording();
+    m_waveIn.Close();
+    if (m_frameEvent) CloseHandle(m_frameEvent);
+}
+
+int CVQRecordSE::WriteAll(const void* data, uint32_t size) {
+    DWORD written = 0;
+    if (!WriteFile(m_file, data, size, &written, nullptr) || written != size) return 0;
+    m_stats.bytes += written;
+    return 1;
+}
+
+void CVQRecordSE::Cleanup() {
+    m_waveIn.Close();
+    if (m_file != INVALID_HANDLE_VALUE) CloseHandle(m_file);
+    m_file = INVALID_HANDLE_VALUE;
+    m_encoder.CloseEncoder();
+    m_surface.Release();
+    m_di.Close();
+    free(m_frame);
+    m_frame = nullptr;
+}
+
+int CVQRecordSE::BeginRecording() {
+    if (m_recording || m_file != INVALID_HANDLE_VALUE) EndRecording();
+    if (!m_frameEvent) return 0;
+    uint32_t format = 0, width = 0, height = 0;
+    if (!CVQSurface::GetBackBufferInfo(&format, &width, &height, nullptr)) {
+        LogMessage("CVQRecordSE::BeginRecording(): Failed to get back buffer\r\n");
+        return 0;
+    }
+    m_backBufferFormat = format;
+    m_bbWidth = width;
+    m_bbHeight = height;
+    m_threads = VKGetSettingInt("recorderThreads", "1");
+    m_reduceMethod = VKGetSettingInt("recorderImageReduceMethod", "1");
+    m_reduceFactor = VKGetSettingInt("recorderImageReduceFactor", "1");
+    if (m_reduceMethod == 0) m_reduceFactor = (width >= 1280 && height >= 960) ? 2 : 1;
+    if (m_reduceFactor < 1) m_reduceFactor = 1;  // a factor must divide the picture, not the program
+
+    int pixelFormat = -1;
+    const int bytesPerPixel = CVQSurface::MapBackBufferPixelFormat(format, &pixelFormat)
+                                  ? CVQSurface::BytesPerPixelOfCodecFormat(pixelFormat)
+                                  : 0;
+    m_frameStride = width * static_cast<uint32_t>(bytesPerPixel);
+    m_frame = bytesPerPixel ? static_cast<uint8_t*>(malloc(static_cast<size_t>(m_frameStride) * height)) : nullptr;
+    m_encoder.EnableVideo(1);
+    m_encoder.SetVideoCodec(kVQCodecHuffYUV, 0);
+    m_encoder.SetVideoFormat(static_cast<int>(width), static_cast<int>(height), 0, pixelFormat);
+    m_encoder.SetReduceFactor(m_reduceFactor);
+    if (!m_frame || !m_encoder.OpenEncoder()) {
+        LogMessage("CVQRecordSE::BeginRecording(): Failed to create video encoder\r\n");
+        Cleanup();
+        return 0;
+    }
+    m_width = static_cast<uint32_t>(m_encoder.GetReducedWidth());
+    m_height = static_cast<uint32_t>(m_encoder.GetReducedHeight());
+
+    const int device = VKGetSettingInt("recorderAudioDevice", "0");
+    if (!ChooseAudioFormat(device, &m_format)) {
+        LogMessage("CVQRecordSE::BeginRecording(): Failed to choose an audio format\r\n");
+        Cleanup();
+        return 0;
+    }
+    const uint32_t audioBufferBytes = VQRecAudioBufferBytes(m_format.wBitsPerSample, m_format.nChannels,
+                                                            static_cast<int>(m_format.nSamplesPerSec));
+    if (!m_waveIn.Open(device, &m_format, audioBufferBytes) || !m_waveIn.Start()) {
+        LogMessage("CVQRecordSE::BeginRecording(): Failed to start audio capture\r\n");
+        Cleanup();
+        return 0;
+    }
+
+    char exe[MAX_PATH] = "\\vqhud.exe";
+    char module[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, module, sizeof module);
+    if (n > 0 && n < sizeof module) strcpy(exe, module);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    const VQLocalTime when = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+    CVKString folder = VKGetSetting("recorderFolder", "C:\\");
+    if (VQBuildRecordingPath(m_path, sizeof m_path, folder.Str(), exe, when, ".rec") >= sizeof m_path) {
+        LogMessage("CVQRecordSE::BeginRecording(): File name too long: %s\r\n", m_path);
+        Cleanup();
+        return 0;
+    }
+    m_file = CreateFileA(m_path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (m_file == INVALID_HANDLE_VALUE) {
+        LogMessage("CVQRecordSE::BeginRecording(): Failed to create %s (%d)\r\n", m_path,
+                   static_cast<int>(GetLastError()));
+        Cleanup();
+        return 0;
+    }
+    memset(&m_stats, 0, sizeof m_stats);
+    int codecDataSize = 0;
+    const uint8_t* codecData = m_encoder.GetCodecData(&codecDataSize);
+    VQRecHeader header = {format, m_width, m_height, m_format.nChannels, m_format.nSamplesPerSec,
+                          m_format.wBitsPerSample, audioBufferBytes, static_cast<uint32_t>(codecDataSize)};
+    uint8_t raw[kVQRecHeaderSize];
+    VQRecPutHeader(raw, header);
+    if (!WriteAll(raw, sizeof raw) || (codecDataSize > 0 && !WriteAll(codecData, static_cast<uint32_t>(codecDataSize)))) {
+        LogMessage("CVQRecordSE::BeginRecording(): File error: %d\r\n", static_cast<int>(GetLastError()));
+        Cleanup();
+        DeleteFileA(m_path);  // a file without its header is no recording
+        return 0;
+    }
+
+    char diPath[MAX_PATH];
+    strcpy(diPath, m_path);
+    if (VQReplaceExtension(diPath, sizeof diPath, ".di")) m_di.Open(diPath);
+
+    m_savedBuffers = 0;
+    InterlockedExchange(&m_recording, 1);
+    ResetEvent(m_frameEvent);
+    if (m_threads) {
+        m_thread = CreateThread(nullptr, 0, WorkerMain, this, 0, nullptr);
+        if (!m_thread) m_threads = 0;
+    }
+    InitFrameRateReport(&m_report, timeGetTime());
+    LogMessage("Start recording:\r\n");
+    LogMessage("BackBuffer: format 0x%x width %d height %d\r\n", format, static_cast<int>(width),
+               static_cast<int>(height));
+    LogMessage("Threading: %d\r\n", m_threads);
+    LogMessage("FileName: %s\r\n", m_path);
+    return 1;
+}
+
+void CVQRecordSE::EndRecording() {
+    InterlockedExchange(&m_recording, 0);
+    if (m_thread) {
+        SetEvent(m_frameEvent);
+        WaitForSingleObject(m_thread, INFINITE);
+        CloseHandle(m_thread);
+        m_thread = nullptr;
+        ResetEvent(m_frameEvent);
+    }
+    if (m_file == INVALID_HANDLE_VALUE) return;  // nothing was running
+    ReportFrameRate(&m_report, 1, timeGetTime());
+    LogMessage("Timing: sau=%d cap=%d enc=%d sav=%d\r\n", static_cast<int>(g_sau), static_cast<int>(g_cap),
+               static_cast<int>(g_enc), static_cast<int>(g_sav));
+    LogMessage("End recording\r\n");
+    Cleanup();
+}
+
+void CVQRecordSE::ProcessFrame() {
+    if (!m_recording) {
+        if (m_file != INVALID_HANDLE_VALUE) EndRecording();  // the encoder thread failed
+        return;
+    }
+    m_stats.offered++;
+    if (!m_waveIn.IsCurrentDone()) {
+        m_stats.noSound++;
+        return;
+    }
+    if (WaitForSingleObject(m_frameEvent, 0) == WAIT_OBJECT_0) {
+        m_stats.skippedBusy++;
+        return;
+    }
+    if (!SaveAudioSamples() || !CaptureBackBuffer()) {
+        EndRecording();
+        return;
+    }
+    if (m_thread) {
+        SetEvent(m_frameEvent);
+    } else {
+        AVPacket* packet = av_packet_alloc();
+        const int ok = packet && EncodeBackBuffer(packet) && SaveBackBuffer(packet);
+        av_packet_free(&packet);
+        if (!ok) {
+            EndRecording();
+            return;
+        }
+    }
+    ReportFrameRate(&m_report, 0, timeGetTime());
+    m_report.frames++;
+}
+
+int CVQRecordSE::OnInputEvent(unsigned message, uintptr_t data, uintptr_t flags) {
+    m_di.DeviceInput(message, data, flags, static_cast<int32_t>(m_savedBuffers * 33));
+    return 0;
+}
+
+int CVQRecordSE::SaveAudioSamples() {
+    const DWORD start = timeGetTime();
+    // At most one ring's worth per frame, so a device that delivers faster
+    // than real time cannot hold the render thread here.
+    for (int i = 0; i < kMaxBuffersPerFrame && m_waveIn.IsCurrentDone(); i++) {
+        const uint32_t size = m_waveIn.GetCurrentBytes();
+        uint8_t prefix[kVQRecAudioPrefixSize];
+        VQRecPutAudioPrefix(prefix, size);
+        if (!WriteAll(prefix, sizeof prefix) || !WriteAll(m_waveIn.GetCurrentData(), size)) {
+            LogMessage("CVQRecordSE::SaveAudioSamples(): File error: %d\r\n", static_cast<int>(GetLastError()));
+            AddTime(&g_sau, start);
+            return 0;
+        }
+        m_waveIn.Requeue();
+        m_waveIn.IncrementCount();
+        m_savedBuffers++;
+        m_stats.audioBuffers++;
+    }
+    AddTime(&g_sau, start);
+    return 1;
+}
+
+int CVQRecordSE::CaptureBackBuffer() {
+    const DWORD start = timeGetTime();
+    if (!m_surface.CopyBackBuffer()) {
+        LogMessage("CVQRecordSE::CaptureBackBuffer(): Failed to copy back buffer\r\n");
+        return 0;
+    }
+    if (m_surface.Width() != m_bbWidth || m_surface.Height() != m_bbHeight || m_surface.Format() != m_backBufferFormat) {
+        LogMessage("CVQRecordSE::CaptureBackBuffer(): Back buffer size/format change (w:%d, h:%d, f:%d)\r\n",
+                   static_cast<int>(m_surface.Width()), static_cast<int>(m_surface.Height()),
+                   static_cast<int>(m_surface.Format()));
+        return 0;
+    }
+    // The encoder thread gets a copy of its own: the surface is overwritten
+    // by the next frame and freed by a device reset.
+    CVKPixels locked;
+    if (!m_surface.Lock(&locked, kLockFlags)) {
+        LogMessage("CVQRecordSE::EncodeBackBuffer(): Failed to LockRect() copy buffer\r\n");
+        return 0;
+    }
+    for (uint32_t y = 0; y < m_bbHeight; y++)
+        memcpy(m_frame + static_cast<size_t>(y) * m_frameStride,
+               locked.Data() + static_cast<ptrdiff_t>(y) * locked.Stride(), m_frameStride);
+    m_surface.Unlock();
+    AddTime(&g_cap, start);
+    return 1;
+}
+
+int CVQRecordSE::EncodeBackBuffer(AVPacket* packet) {
+    const DWORD start = timeGetTime();
+    const uint64_t micros = Micros();
+    m_encoder.SetInputPicture(m_frame);
+    const int ok = m_encoder.EncodeVideoPacket(packet);
+    m_stats.encodeMicros += Micros() - micros;
+    AddTime(&g_enc, start);
+    return ok;
+}
+
+int CVQRecordSE::SaveBackBuffer(AVPacket* packet) {
+    const DWORD start = timeGetTime();
+    uint8_t prefix[kVQRecVideoPrefixSize];
+    VQRecPutVideoPrefix(prefix, VQRecTimestamp(m_savedBuffers), (packet->flags & AV_PKT_FLAG_KEY) ? 1 : 0,
+                        static_cast<uint32_t>(packet->size));
+    if (!WriteAll(prefix, sizeof prefix) || (packet->size > 0 && !WriteAll(packet->data, static_cast<uint32_t>(packet->size)))) {
+        LogMessage("CVQRecordSE::SaveBackBuffer(): File error: %d\r\n", static_cast<int>(GetLastError()));
+        AddTime(&g_sav, start);
+        return 0;
+    }
+    m_stats.recorded++;
+    AddTime(&g_sav, start);
+    return 1;
+}
+
+DWORD WINAPI CVQRecordSE::WorkerMain(LPVOID param) {
+    CVQRecordSE* self = static_cast<CVQRecordSE*>(param);
+    AVPacket* packet = av_packet_alloc();
+    do {
+        WaitForSingleObject(self->m_frameEvent, INFINITE);
+        if (!self->m_recording) break;
+        if (!packet || !self->EncodeBackBuffer(packet) || !self->SaveBackBuffer(packet)) {
+            // The render thread ends the recording on its next frame.
+            InterlockedExchange(&self->m_recording, 0);
+            break;
+        }
+        ResetEvent(self->m_frameEvent);
+    } while (self->m_recording);
+    av_packet_free(&packet);
+    return 0;
+}
+#endif

@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include "CVQController.h"
+#include "CVQRecord.h"
+#include "FakeSurface.h"
+#include "MediaTestUtil.h"
+#include "MemorySettings.h"
+#include "VKLog.h"
+
+namespace {
+struct LogCapture {
+    std::string text;
+    LogCapture() { VKSetLogHook(&LogCapture::Hook, this); }
+    ~LogCapture() { VKSetLogHook(nullptr, nullptr); }
+    static void Hook(const char* t, int n, void* self) { static_cast<LogCapture*>(self)->text.append(t, n); }
+};
+
+std::string OutputFolder() {
+    char cwd[MAX_PATH];
+    GetCurrentDirectoryA(sizeof cwd, cwd);
+    std::string folder = std::string(cwd) + "\\asf_out\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+// The HUD's per-frame drive of the pipelined recorder.
+void Frame(CVQRecord* record, CVQController* controller) {
+    record->CollectAudio();
+    record->CopyFrame();
+    if (controller->IsIdle()) {
+        record->ProcessRequests();
+        controller->Signal();
+    }
+}
+}  // namespace
+
+// The pipelined recorder writes an ASF file with a HuffYUV and a PCM stream
+// (null capture device: silence) and an input log beside it.
+TEST(CVQRecord, WritesAnAsfFileTheLibraryReads) {
+    MemorySettings settings;
+    settings.Set("recorderFolder", OutputFolder());
+    ResizeFakeBackBuffer(22, 320, 64);
+    std::string path;
+    {
+        CVQRecord record;
+        {
+            CVQController controller;
+            controller.SetRecord(&record);
+            record.SetController(&controller);
+            ASSERT_EQ(1, record.BeginRecording());
+            EXPECT_EQ(1, record.IsRecording());
+            uint32_t n = 0;
+            for (int i = 0; i < 400 && record.GetEncoder()->GetStepsWritten() < 60; i++) {
+                FakeBackBuffer& b = TheFakeBackBuffer();
+                DrawCounterPicture(b.pixels.data(), 320, 64, static_cast<int>(b.pitch), n++);
+                Frame(&record, &controller);
+                if (i == 5) {
+                    record.OnKeyboardEvent(WM_KEYDOWN, 'A', 0x001E0001);
+                    record.OnMouseEvent(WM_LBUTTONDOWN, 1, 0);
+                }
+                Sleep(5);
+            }
+            path = record.GetEncoder()->GetOutputPath();
+            EXPECT_GT(record.GetEncoder()->GetPicturesEncoded(), 0);
+            record.EndRecording();
+            for (int i = 0; i < 200 && record.IsRecording(); i++) {
+                Frame(&record, &controller);
+                Sleep(5);
+            }
+            EXPECT_EQ(0, record.IsRecording());
+        }
+    }
+    ASSERT_FALSE(path.empty());
+    std::vector<ContainerStream> streams = ReadContainerFile(path);
+    ASSERT_EQ(2u, streams.size());
+    EXPECT_EQ(AV_CODEC_ID_HUFFYUV, streams[0].codecId);
+    EXPECT_EQ(320, streams[0].width);
+    EXPECT_EQ(64, streams[0].height);
+    EXPECT_GT(streams[0].packets, 0);
+    EXPECT_EQ(AV_CODEC_ID_PCM_S16LE, streams[1].codecId);
+    EXPECT_EQ(22050, streams[1].sampleRate);
+    EXPECT_EQ(2, streams[1].channels);
+    EXPECT_GT(streams[1].packets, 0);
+    for (size_t i = 1; i < streams[0].times.size(); i++) EXPECT_GT(streams[0].times[i], streams[0].times[i - 1]);
+
+    const std::string log = path.substr(0, path.size() - 3) + "txt";
+    FILE* f = fopen(log.c_str(), "rb");
+    ASSERT_NE(nullptr, f);
+    char text[256] = {};
+    fread(text, 1, sizeof text - 1, f);
+    fclose(f);
+    EXPECT_NE(nullptr, strstr(text, "\",\"0\",\"c30\",\""));
+    EXPECT_NE(nullptr, strstr(text, "\",\"0\",\"ml\""));
+    remove(path.c_str());
+    remove(log.c_str());
+}
+
+// A back buffer that cannot be recorded: the start is accepted, nothing
+// starts, and the recorder reports idle after the next frame.
+TEST(CVQRecord, UnrecordableBackBufferStartsNothing) {
+    MemorySettings settings;
+    settings.Set("recorderFolder", OutputFolder());
+    ResizeFakeBackBuffer(31, 320, 64);
+    CVQRecord record;
+    CVQController controller;
+    record.SetController(&controller);
+    LogCapture log;
+    ASSERT_EQ(1, record.BeginRecording());
+    Frame(&record, &controller);
+    EXPECT_EQ(0, record.IsRecording());
+    EXPECT_EQ(0, controller.GetEncoders()->Count());
+    EXPECT_NE(std::string::npos, log.text.find("CVQRecord::GetDesc(): Unexpected DX backbuffer pixelformat: 31\r\n"));
+    EXPECT_EQ(std::string::npos, log.text.find("Recording failed"));
+}
