@@ -59,7 +59,7 @@ struct Person {
         chat.Pump();
         while (int type = chat.PeekMessageType()) {
             CVKString a, b;
-            int x = 0, y = 0, z = 0;
+            int x = 0, y = 0;
             CVKPtrList list;
             switch (type) {
                 case kChatLoginOk:
