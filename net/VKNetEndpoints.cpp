@@ -59,3 +59,10 @@ static CVKString ServiceUrl(const char* family, const char* page) {
 
 CVKString VKHudServiceUrl(const char* page) { return ServiceUrl("vqhud", page); }
 CVKString VKDesktopServiceUrl(const char* page) { return ServiceUrl("desktop", page); }
+
+CVKString VKWebSiteUrl(const char* path) {
+    CVKString url("http://");
+    url.Append(HostSetting("webSiteAddr", VK_DEFAULT_SITE_HOST).Str());
+    url.Append(path);
+    return url;
+}

@@ -12,9 +12,11 @@
 //   serverPortVS    video-sharing server UDP port until the chat server
 //                   gives one                                  (13580)
 //   serverPortHTTP  web server port                           (80)
+//   webSiteAddr     the web site's host (pages opened in a browser, avatars)
 
 #define VK_DEFAULT_CHAT_HOST "chat.orvalohud.net"
 #define VK_DEFAULT_WEB_HOST "www.orvalohud.net"
+#define VK_DEFAULT_SITE_HOST "www.orvalohud.net"
 #define VK_DEFAULT_CHAT_PORT "13578"
 #define VK_DEFAULT_VS_PORT "13580"
 #define VK_DEFAULT_HTTP_PORT "80"
@@ -33,6 +35,8 @@ unsigned short VKWebServerPort();
 CVKString VKHudServiceUrl(const char* page);
 // As above for the desktop program's pages ("/services/desktop.4.0.6.0/").
 CVKString VKDesktopServiceUrl(const char* page);
+// "http://" + web site host + path ("/login.php", "/img/avatars/").
+CVKString VKWebSiteUrl(const char* path);
 
 // A port from text: 1 to 65535, anything else gives fallback.
 unsigned short VKParsePort(const char* text, unsigned short fallback);

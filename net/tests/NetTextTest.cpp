@@ -49,6 +49,7 @@ TEST(VKNetEndpoints, SettingsOverrideEveryEndpoint) {
     EXPECT_EQ(40002, VKShareServerPort());
     EXPECT_STREQ("http://127.0.0.1:40003/services/vqhud.4.0.6.0/getPermissions.php?",
                  VKHudServiceUrl("getPermissions.php?").Str());
+    EXPECT_STREQ("http://www.orvalohud.net/faq.php", VKWebSiteUrl("/faq.php").Str());
     store.values["serverPort"] = "70000";  // not a port: the default
     EXPECT_EQ(13578, VKChatServerPort());
     VKSetSettingsStore(previous);
