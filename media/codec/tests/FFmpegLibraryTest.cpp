@@ -1,17 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avio.h>
+#include <libavutil/log.h>
 #include <libavutil/mem.h>
 #include <libavutil/pixfmt.h>
 }
 
 #include "CVQFFmpegLibrary.h"
 #include "CVQPictureConverter.h"
+#include "VKLog.h"
 
 TEST(CVQFFmpegLibrary, WriteReadTakeKeepByteOrder) {
     CVQFFmpegLibrary stream;
@@ -89,4 +92,15 @@ TEST(CVQPictureConverter, DecimationTakesEveryFactorthPixelOfEveryFactorthRow) {
             EXPECT_EQ(x * 3, out[y * 6 + x * 2]) << x << "," << y;
             EXPECT_EQ(y * 3, out[y * 6 + x * 2 + 1]) << x << "," << y;
         }
+}
+
+TEST(InitCodecLibrary, LibraryLogReachesTheLogWithoutTheFile) {
+    InitCodecLibrary();
+    InitCodecLibrary();  // once only, however often it is called
+    std::string text;
+    VKSetLogHook([](const char* t, int n, void* self) { static_cast<std::string*>(self)->append(t, n); }, &text);
+    av_log(nullptr, AV_LOG_ERROR, "codec says %d\n", 42);
+    av_log(nullptr, AV_LOG_DEBUG, "too chatty\n");  // below the library's level
+    VKSetLogHook(nullptr, nullptr);
+    EXPECT_EQ("codec says 42\n", text);
 }
