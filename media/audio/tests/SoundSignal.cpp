@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 int16_t SignalSample(int64_t frame, int channel) {
@@ -12,7 +13,8 @@ int16_t SignalSample(int64_t frame, int channel) {
 
 bool WriteSignalFile(int channels, int seconds) {
     const char* home = getenv("ORVALO_SOUND_HOME");
-    if (!home) return false;
+    // Only into the signal device's own home, never into the shared null one.
+    if (!home || !strstr(home, "media-signal-home")) return false;
     std::string path = std::string("Z:") + home + "/signal.raw";
     FILE* file = fopen(path.c_str(), "wb");
     if (!file) return false;
