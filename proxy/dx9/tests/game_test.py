@@ -172,6 +172,39 @@ check("D3DPERF calls forwarded", "Proxydx9: D3DPERF_BeginEvent() call!\r\n" in l
 run("two-devices", ["--frames", "20", "--two-devices"])
 run("two-devices-concurrent", ["--frames", "20", "--two-devices=concurrent"])
 
+# 7. The player's input: clicks on a HUD window stay with the HUD, others reach
+# the game; the hot key hides and shows the HUD; the hot key with the arrows
+# moves the focused window; the pointer is drawn and pulses in 64 frames.
+actions = ["--at", "5:click:300,200",      # on the dashboard: withheld from the game
+           "--at", "8:click:600,420",      # beside the HUD: the game gets it
+           "--at", "12:key:45",            # hot key alone: HUD hidden
+           "--at", "20:key:45",            # and shown again, the dashboard focused
+           "--at", "26:keydown:45", "--at", "27:key:39", "--at", "28:key:40", "--at", "29:keyup:45"]
+pointer_frames = list(range(40, 40 + 66))
+inp, log = run("input", ["--swap", "copy", "--frames", "110"] + actions +
+               ["--probe-frames", "10,16,24,35," + ",".join(map(str, pointer_frames)),
+                "--probe", "300,150", "--probe", "600,420", "--probe", "520,365", "--probe", "120,70"])
+p = probes(inp)
+check("a click on the dashboard does not reach the game",
+      "got WM_LBUTTONDOWN x=300 y=200" not in inp, inp[-3000:])
+check("a click beside the HUD reaches the game", "got WM_LBUTTONDOWN x=600 y=420" in inp, inp[-3000:])
+# The HUD takes every press of the hot key and the releases of lone presses;
+# the release after a combination is passed on.
+check("the hot key is the HUD's", "got WM_KEYDOWN vk=45" not in inp and inp.count("got WM_KEYUP vk=45") == 1,
+      inp[-3000:])
+check("HUD shown before the hot key", p.get((10, 300, 150)) == "0xFFCDE8FF", str(p))
+check("hot key hides the HUD", p.get((16, 300, 150)) not in (None, "0xFFCDE8FF"), str(p))
+check("hot key shows it again", p.get((24, 300, 150)) == "0xFFCDE8FF", str(p))
+check("hot key + Right, Down move the dashboard by 10, 10",
+      p.get((10, 520, 365)) != "0xFF028DFF" and p.get((10, 120, 70)) == "0xFF028DFF" and
+      p.get((35, 520, 365)) == "0xFF028DFF" and p.get((35, 120, 70)) != "0xFF028DFF",
+      str({k: v for k, v in p.items() if k[0] in (10, 35)}))
+ramp = [int(p.get((f, 600, 420), "0x0"), 16) for f in pointer_frames]
+steps = [(b - a) & 0xFFFFFFFF for a, b in zip(ramp, ramp[1:])]
+check("pointer drawn at the last mouse position, pulsing in 64 frames",
+      ramp[0] == ramp[64] and ramp[0] != ramp[1] and steps.count(0x040404) == 64 and
+      all(c & 0xFF000000 == 0xFF000000 for c in ramp), str(ramp))
+
 delete_setting("logFileName")
 if failures:
     print("\n".join(["", "FAILURES:"] + failures))
