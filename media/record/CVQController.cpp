@@ -26,6 +26,7 @@ CVQController::~CVQController() {
 }
 
 void CVQController::AddEncoder(CVQEncoder* encoder) {
+    if (m_encoders.IndexOf(encoder) >= 0) return;
     m_encoders.Insert(encoder);
     if (m_encoders.Count() == 1 && m_threaded && !m_thread) {
         m_thread = CreateThread(nullptr, 0, WorkerMain, this, 0, nullptr);

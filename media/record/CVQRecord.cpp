@@ -45,7 +45,7 @@ void CVQRecord::EndRecording() {
 
 int CVQRecord::IsRecording() { return m_recording || m_startRequested; }
 
-int CVQRecord::OnKeyboardEvent(unsigned message, uintptr_t data, uintptr_t flags) {
+int CVQRecord::OnInputEvent(unsigned message, uintptr_t data, uintptr_t flags) {
     if (m_recording && m_controller) {
         CVKPtrList* list = m_controller->GetEncoders();
         for (int i = 0; i < list->Count(); i++) {
@@ -57,7 +57,7 @@ int CVQRecord::OnKeyboardEvent(unsigned message, uintptr_t data, uintptr_t flags
 }
 
 int CVQRecord::OnMouseEvent(unsigned message, uintptr_t data, uintptr_t flags) {
-    return OnKeyboardEvent(message, data, flags);
+    return OnInputEvent(message, data, flags);
 }
 
 int CVQRecord::GetDesc(int* width, int* height, int* pitch, int* pixelFormat) {
@@ -158,6 +158,7 @@ void CVQRecord::StopCapture() {
 }
 
 void CVQRecord::ProcessRequests() {
+    if (m_startRequested && m_recording) m_startRequested = 0;  // already running: nothing to start
     if (m_startRequested) {
         m_format.wFormatTag = WAVE_FORMAT_PCM;
         m_format.nChannels = 2;

@@ -30,8 +30,9 @@ public:
     int BeginRecording() override;
     void EndRecording() override;
     int IsRecording() override;
-    // Keyboard and mouse events (the two input slots behave alike); returns 0.
-    virtual int OnKeyboardEvent(unsigned message, uintptr_t data, uintptr_t flags);
+    // Keyboard events (OnInputEvent) and mouse events (OnMouseEvent) go into
+    // the input log while recording; both return 0.
+    virtual int OnInputEvent(unsigned message, uintptr_t data, uintptr_t flags);
     virtual int OnMouseEvent(unsigned message, uintptr_t data, uintptr_t flags);
 
     void SetController(CVQController* controller) { m_controller = controller; }

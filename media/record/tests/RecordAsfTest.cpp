@@ -64,7 +64,7 @@ TEST(CVQRecord, WritesAnAsfFileTheLibraryReads) {
                 DrawCounterPicture(b.pixels.data(), 320, 64, static_cast<int>(b.pitch), n++);
                 Frame(&record, &controller);
                 if (i == 5) {
-                    record.OnKeyboardEvent(WM_KEYDOWN, 'A', 0x001E0001);
+                    record.OnInputEvent(WM_KEYDOWN, 'A', 0x001E0001);
                     record.OnMouseEvent(WM_LBUTTONDOWN, 1, 0);
                 }
                 Sleep(5);
