@@ -14,6 +14,7 @@ const uint32_t kKeyDown = 0x100, kKeyUp = 0x101, kLButtonDown = 0x201;
 }  // namespace
 
 CVQHUD* VQHud() { return g_hud; }
+IVQRecord* CurrentRecorder() { return g_hud ? g_hud->CurrentRecorder() : nullptr; }
 bool VQIsKeyDown(uint32_t vk) { return g_keyState(vk); }
 void VQSetKeyStateSource(VQKeyStateFn source) { g_keyState = source ? source : SystemKeyState; }
 
@@ -23,6 +24,10 @@ CVQHUD::CVQHUD()
     g_hud = this;
     m_hotKey = static_cast<uint32_t>(VKGetSettingInt("hotkey", "45"));
     m_recorderType = VKGetSettingInt("recorderType", "0");
+    if (m_recorderType == 2) {
+        m_pipelinedRecorder.SetController(&m_controller);
+        m_controller.SetRecord(&m_pipelinedRecorder);
+    }
 }
 
 CVQHUD::~CVQHUD() {
@@ -59,15 +64,54 @@ void CVQHUD::Shutdown() {
     m_focus = nullptr;
     m_hover = nullptr;
     m_capture = nullptr;
+    if (m_sessionRecorder.IsRecording()) m_sessionRecorder.EndRecording();
+    if (m_pipelinedRecorder.IsRecording()) m_pipelinedRecorder.EndRecording();
 }
 
 void CVQHUD::ReleaseSurfaces() {
     for (int i = 0; i < m_windows.Count(); ++i) static_cast<CVQWindow*>(m_windows.Get(i))->ReleaseSurface();
+    m_sessionRecorder.ReleaseSurface();
+    m_pipelinedRecorder.ReleaseSurface();
 }
 
 void CVQHUD::Update() {
     // A safe point: no window handler is running now.
     FlushDeleted();
+    RecordFrame();
+}
+
+IVQRecord* CVQHUD::CurrentRecorder() {
+    switch (m_recorderType) {
+    case 0:
+        return &m_sessionRecorder;
+    case 2:
+        return &m_pipelinedRecorder;
+    default:
+        return nullptr;
+    }
+}
+
+void CVQHUD::RecordFrame() {
+    // The recorders copy the back buffer here, before the HUD is drawn on it.
+    if (m_recorderType == 0) {
+        m_sessionRecorder.ProcessFrame();
+    } else if (m_recorderType == 2) {
+        m_pipelinedRecorder.CollectAudio();
+        m_pipelinedRecorder.CopyFrame();
+        if (m_controller.IsIdle()) {
+            m_pipelinedRecorder.ProcessRequests();
+            m_controller.Signal();
+        }
+    }
+}
+
+void CVQHUD::RecordInput(bool keyboard, uint32_t message, uint32_t value, uint32_t data) {
+    if (m_recorderType == 0) {
+        m_sessionRecorder.OnInputEvent(message, value, data);
+    } else if (m_recorderType == 2) {
+        if (keyboard) m_pipelinedRecorder.OnInputEvent(message, value, data);
+        else m_pipelinedRecorder.OnMouseEvent(message, value, data);
+    }
 }
 
 void CVQHUD::DeleteLater(CVQWindow* window) {
@@ -222,7 +266,8 @@ int CVQHUD::OnKeyboardInput(uint32_t message, uint32_t key, uint32_t keyData, in
         // Keys a focused control leaves alone (Tab, Esc) reach its frame.
         if (!*handled && focus->GetParent()) focus->GetParent()->OnKeyboard(message, key, keyData, handled);
     }
-    // Recorders take the input nobody handled (input recording) when they exist.
+    // Input the HUD did not take is recorded with the game.
+    if (!*handled) RecordInput(true, message, key, keyData);
     return 0;
 }
 
@@ -240,6 +285,7 @@ int CVQHUD::OnMouseInput(uint32_t message, uint32_t data, uint32_t position, int
             return 0;
         }
     }
+    if (!*handled) RecordInput(false, message, data, position);
     if (message == kLButtonDown) SetFocusWindow(nullptr, false);
     return 0;
 }

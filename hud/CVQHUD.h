@@ -3,8 +3,12 @@
 
 #include "CVKPtrList.h"
 #include "CVKString.h"
+#include "CVQController.h"
 #include "CVQDashboard.h"
 #include "CVQLogo.h"
+#include "CVQRecord.h"
+#include "CVQRecordSE.h"
+#include "IVQRecord.h"
 
 class CVQWindow;
 
@@ -63,12 +67,18 @@ public:
     CVQDashboard* Dashboard() { return &m_dashboard; }
     CVQLogo* Logo() { return &m_logo; }
     int RecorderType() const { return m_recorderType; }
+    // The recorder of the configured type, or null for a type without one.
+    IVQRecord* CurrentRecorder();
+    CVQRecordSE* SessionRecorder() { return &m_sessionRecorder; }
+    CVQRecord* PipelinedRecorder() { return &m_pipelinedRecorder; }
 
 private:
     void FlushDeleted();
     void RotateFocus();
     void ToggleShown();
     void FlipKind(int kind);
+    void RecordFrame();
+    void RecordInput(bool keyboard, uint32_t message, uint32_t value, uint32_t data);
 
     CVKPtrList m_windows;
     CVQWindow* m_focus;
@@ -80,12 +90,17 @@ private:
     int m_recorderType;
     CVQLogo m_logo;
     CVQDashboard m_dashboard;
+    CVQRecord m_pipelinedRecorder;  // type 2, with its worker controller
+    CVQController m_controller;
+    CVQRecordSE m_sessionRecorder;  // type 0
     CVQWindow* m_capture;
     CVKPtrList m_deleted;  // closed windows waiting for the next safe point
 };
 
 // The HUD of this process, or null.
 CVQHUD* VQHud();
+// The recorder of the configured type of this process's HUD, or null.
+IVQRecord* CurrentRecorder();
 
 // Key state as the HUD sees it (GetKeyState below 0); tests give their own.
 bool VQIsKeyDown(uint32_t virtualKey);

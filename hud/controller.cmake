@@ -4,11 +4,11 @@ if(WIN32)
   target_include_directories(vqhud PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   # The controller and the window toolkit call each other (windows reach the
   # HUD for focus and closing): the linker sees them as one group.
-  target_link_libraries(vqhud PUBLIC vqui vqhud_pixels vkbase)
+  target_link_libraries(vqhud PUBLIC vqui vqrecord vqhud_pixels vkbase)
 
   # Everything of the engine a frame links, whatever has been built so far.
   add_library(vqhud_all INTERFACE)
-  foreach(lib vqhud vqui vqui_graphics vqui_png vqhud_pixels vqmedia vqnet vkbase)
+  foreach(lib vqhud vqui vqui_graphics vqui_png vqrecord vqcodec vqaudio vqhud_pixels vqnet vkbase)
     if(TARGET ${lib})
       target_link_libraries(vqhud_all INTERFACE ${lib})
     endif()
@@ -19,6 +19,6 @@ if(WIN32 AND BUILD_TESTING)
   # The controller and its windows over an in-memory frame.
   orvalo_test(hud_controller_test
     SOURCES tests/CVQHUDTest.cpp tests/FakeFrame.cpp $<TARGET_OBJECTS:vqui_images>
-    LIBS vqhud vqui vqui_graphics)
+    LIBS vqhud vqui vqui_graphics vqrecord)
   target_include_directories(hud_controller_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
 endif()
