@@ -125,3 +125,36 @@ TEST(CVQRecord, UnrecordableBackBufferStartsNothing) {
     EXPECT_NE(std::string::npos, log.text.find("CVQRecord::GetDesc(): Unexpected DX backbuffer pixelformat: 31\r\n"));
     EXPECT_EQ(std::string::npos, log.text.find("Recording failed"));
 }
+
+// The input log beside the ASF file continues one comma-separated list across
+// its 4096-entry batches, and leaves out the HUD's hot key.
+TEST(CVQRecordEncoder, InputLogBatchesFormOneList) {
+    MemorySettings settings;
+    settings.Set("recorderFolder", OutputFolder());
+    settings.Set("hotkey", "45");
+    CVQRecordEncoder e;
+    e.EnableVideo(1);
+    e.SetVideoCodec(26, 0);
+    e.SetVideoFormat(32, 16, 0, 6);
+    ASSERT_EQ(1, e.OpenEncoder());
+    const std::string path = e.GetOutputPath();
+    e.OnInputEvent(WM_KEYDOWN, 45, 0x01520001);  // the hot key: not logged
+    for (int i = 0; i < 4097; i++) e.OnInputEvent(WM_KEYDOWN, 'A', 0x001E0001);
+    e.OnInputEvent(WM_RBUTTONUP, 0, 0);
+    e.CloseEncoder();
+    const std::string log = path.substr(0, path.size() - 3) + "txt";
+    FILE* f = fopen(log.c_str(), "rb");
+    ASSERT_NE(nullptr, f);
+    std::string text;
+    for (int c; (c = fgetc(f)) != EOF;) text.push_back(static_cast<char>(c));
+    fclose(f);
+    EXPECT_EQ(std::string::npos, text.find(",,"));
+    EXPECT_EQ(std::string::npos, text.find("\"\""));  // no entries glued together
+    EXPECT_EQ(std::string::npos, text.find("e82"));
+    size_t commas = 0;
+    for (char c : text) commas += c == ',';
+    EXPECT_EQ(4098u * 3 - 1, commas);
+    EXPECT_EQ("\",\"1\",\"mr\"", text.substr(text.size() - 10));
+    remove(path.c_str());
+    remove(log.c_str());
+}
