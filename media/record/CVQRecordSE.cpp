@@ -263,6 +263,7 @@ int CVQRecordSE::CaptureBackBuffer() {
     }
     // The encoder thread gets a copy of its own: the surface is overwritten
     // by the next frame and freed by a device reset.
+    const uint64_t micros = Micros();
     CVKPixels locked;
     if (!m_surface.Lock(&locked, kLockFlags)) {
         LogMessage("CVQRecordSE::EncodeBackBuffer(): Failed to LockRect() copy buffer\r\n");
@@ -272,6 +273,7 @@ int CVQRecordSE::CaptureBackBuffer() {
         memcpy(m_frame + static_cast<size_t>(y) * m_frameStride,
                locked.Data() + static_cast<ptrdiff_t>(y) * locked.Stride(), m_frameStride);
     m_surface.Unlock();
+    m_stats.captureMicros += Micros() - micros;
     AddTime(&g_cap, start);
     return 1;
 }

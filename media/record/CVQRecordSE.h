@@ -59,7 +59,8 @@ public:
         uint32_t noSound;      // frames skipped because no new sound was complete
         int64_t audioBuffers;  // audio records written
         int64_t bytes;         // bytes written to the .rec file
-        uint64_t encodeMicros; // time spent coding pictures
+        uint64_t encodeMicros; // time spent coding pictures (encoder thread)
+        uint64_t captureMicros;  // time spent copying the locked copy for the encoder (render thread)
     };
     Stats GetStats() const { return m_stats; }
 

@@ -69,9 +69,9 @@ void Run(uint32_t width, uint32_t height, int frames) {
     const double elapsed = Seconds() - start;
     const CVQRecordSE::Stats s = recorder.GetStats();
     printf("record_bench %ux%u: offered %u recorded %u skipped-busy %u no-sound %u audio-buffers %lld "
-           "encode %.2f ms/frame written %.1f MB/s over %.2f s\n",
+           "capture %.2f ms/frame encode %.2f ms/frame written %.1f MB/s over %.2f s\n",
            width, height, s.offered, s.recorded, s.skippedBusy, s.noSound, static_cast<long long>(s.audioBuffers),
-           s.recorded ? s.encodeMicros / 1000.0 / s.recorded : 0.0, s.bytes / 1e6 / elapsed, elapsed);
+           s.recorded ? s.captureMicros / 1000.0 / s.recorded : 0.0, s.recorded ? s.encodeMicros / 1000.0 / s.recorded : 0.0, s.bytes / 1e6 / elapsed, elapsed);
 
     CVKRECDecoder d;
     if (!d.Open(path.c_str())) return;
