@@ -99,6 +99,10 @@ void CVKSocket::Lost() {
 
 // Starts one connect attempt to the stored host and port.
 bool CVKSocket::StartConnect() {
+    if (!StartWinsock()) {
+        ConnectFailed(WSANOTINITIALISED);
+        return false;
+    }
     if (m_handle == kNone) {
         SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         if (s == INVALID_SOCKET) {
