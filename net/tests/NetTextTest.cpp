@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 
+#include "VKGameNumber.h"
 #include "VKNetEndpoints.h"
 #include "VKNetText.h"
 #include "VKSettings.h"
@@ -53,4 +54,13 @@ TEST(VKNetEndpoints, SettingsOverrideEveryEndpoint) {
     store.values["serverPort"] = "70000";  // not a port: the default
     EXPECT_EQ(13578, VKChatServerPort());
     VKSetSettingsStore(previous);
+}
+
+TEST(VKGameNumber, FolderMatchIgnoresCaseAndATrailingBackslash) {
+    VKGameFolderList entries = {{"17", "C:\\Games\\Other"}, {"31", "C:\\Games\\Racer\\"}, {"44", "c:\\games\\racer"}};
+    EXPECT_STREQ("31", VKMatchGameFolder("c:\\GAMES\\Racer", entries).Str());
+    EXPECT_STREQ("17", VKMatchGameFolder("C:\\Games\\Other\\", entries).Str());
+    EXPECT_STREQ("0", VKMatchGameFolder("C:\\Games", entries).Str());
+    EXPECT_STREQ("0", VKMatchGameFolder("", entries).Str());
+    EXPECT_STREQ("0", VKMatchGameFolder("C:\\Games\\Racer", {}).Str());
 }
