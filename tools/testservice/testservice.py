@@ -205,7 +205,10 @@ class ChatServer:
                             if byte == 10:
                                 if previous_lf:
                                     with server.lock:
-                                        server.handle(self, lines)
+                                        try:
+                                            server.handle(self, lines)
+                                        except (ValueError, IndexError):
+                                            pass  # a malformed message is ignored
                                     lines = []
                                 else:
                                     lines.append(line.decode("latin-1"))
