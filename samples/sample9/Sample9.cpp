@@ -422,6 +422,16 @@ INPUT MouseInput(POINT screen, DWORD flags) {
 }
 
 bool InjectInput(HWND hwnd, const Sample9Action& a) {
+  // Keys go to the foreground window and clicks to the topmost window under
+  // the pointer: make sure that is this game, as it is for a player.
+  if (GetForegroundWindow() != hwnd) {
+    BringWindowToTop(hwnd);
+    SetForegroundWindow(hwnd);
+    SetFocus(hwnd);
+    PumpMessages();
+    if (GetForegroundWindow() != hwnd)
+      Say("warning: the game window is not in the foreground; injected input may go elsewhere");
+  }
   std::vector<INPUT> inputs;
   switch (a.kind) {
     case Sample9Action::Key:
