@@ -59,6 +59,7 @@ CVQVSClient::~CVQVSClient() {
 }
 
 int CVQVSClient::Open() {
+    Guard guard(m_lock);
     Close();
     if (!m_socket || !m_socket->Open()) return 0;
     m_open = 1;
@@ -66,6 +67,7 @@ int CVQVSClient::Open() {
 }
 
 void CVQVSClient::Close() {
+    Guard guard(m_lock);
     if (m_socket) m_socket->Close();
     m_outgoing.clear();
     // A closed client is neither logged in nor trying to be.
@@ -75,6 +77,7 @@ void CVQVSClient::Close() {
 }
 
 void CVQVSClient::SetServer(const char* host, int port) {
+    Guard guard(m_lock);
     m_serverHost.Set(host);
     m_serverPort = port >= 1 && port <= 65535 ? port : 0;
     m_serverAddress = m_socket && host && *host ? m_socket->Resolve(host) : kVKAddressNone;
@@ -154,6 +157,7 @@ void CVQVSClient::SendControl() {
 }
 
 void CVQVSClient::Logout() {
+    Guard guard(m_lock);
     if (m_open) SendDirect("LOGOUT\n\n");
     ResetSession();
     m_loginAttemptsLeft = 0;
@@ -167,6 +171,7 @@ int CVQVSClient::NextNonce() {
 }
 
 int CVQVSClient::SendLogin(const char* user, const char* password, const std::string& tail) {
+    Guard guard(m_lock);
     if (!m_open || IsActive()) return 0;
     if (!VKIsLineField(user) || !VKIsLineField(password)) {
         LogMessage("CVQVSClient::Login(): Refused an empty user name or password, or one with a line break\r\n");
@@ -183,6 +188,7 @@ int CVQVSClient::SendLogin(const char* user, const char* password, const std::st
 }
 
 int CVQVSClient::Update() {
+    Guard guard(m_lock);
     if (!m_open) return 0;
     m_socket->DrainReceive();
     ProcessIncoming();
@@ -293,14 +299,19 @@ CVQShareVS::CVQShareVS(IVKDatagramSocket* socket, IVKClock* clock) : CVQVSClient
 
 CVQShareVS::~CVQShareVS() { ClearOptions(); }
 
-void CVQShareVS::AddOption(const CVKString& option) { m_options.Insert(new CVKString(option)); }
+void CVQShareVS::AddOption(const CVKString& option) {
+    Guard guard(m_lock);
+    m_options.Insert(new CVKString(option));
+}
 
 void CVQShareVS::ClearOptions() {
+    Guard guard(m_lock);
     for (int i = 0; i < m_options.Count(); ++i) delete static_cast<CVKString*>(m_options.Get(i));
     m_options.Clear();
 }
 
 int CVQShareVS::Login(const char* user, const char* password) {
+    Guard guard(m_lock);
     const char* game = m_gameNumber.Length() ? m_gameNumber.Str() : "0";
     if (!VKIsLineField(game)) return 0;
     std::string tail = "SHARE\n" + Num(NextNonce()) + "\n" + Num(m_width) + "\n" + Num(m_height) + "\n" +
@@ -319,10 +330,12 @@ int CVQShareVS::Login(const char* user, const char* password) {
 }
 
 void CVQShareVS::RequestViewers() {
+    Guard guard(m_lock);
     if (m_loggedIn) Append(std::string("REQUEST VIEWERS\n\n"));
 }
 
 void CVQShareVS::RefreshSession() {
+    Guard guard(m_lock);
     if (m_loggedIn) Append(std::string("REFRESH SESSION\n\n"));
 }
 
@@ -339,6 +352,7 @@ int CVQShareVS::SendOtherPacket(const unsigned char* data, int size, int flags, 
 }
 
 int CVQShareVS::SendPacket(const unsigned char* data, int size, int flags, int64_t timestamp, int kind) {
+    Guard guard(m_lock);
     if (!m_loggedIn || !m_socket || !data || size <= 0 || kind < 0 || kind > 2) return 0;
     if (size > CVQPacketCache::kMaxPacketSize) {
         LogMessage("CVQShareVS::SendPacket(): Packet of %d bytes too large\r\n", size);
@@ -401,18 +415,21 @@ void CVQViewVS::FreeCurrent() {
 }
 
 void CVQViewVS::Close() {
+    Guard guard(m_lock);
     CVQVSClient::Close();
     m_cache.Clear();
     FreeCurrent();
 }
 
 int CVQViewVS::Update() {
+    Guard guard(m_lock);
     if (!m_open) return 0;
     StartDatagram();
     return CVQVSClient::Update();
 }
 
 int CVQViewVS::Login(const char* user, const char* password) {
+    Guard guard(m_lock);
     return SendLogin(user, password, "VIEW\n" + Num(NextNonce()) + "\n" + Num(m_viewSession) + "\n\n");
 }
 
@@ -432,6 +449,7 @@ void CVQViewVS::OnFrame(const CVKDatagramParser& parser, int message) {
 }
 
 int CVQViewVS::TakePacket(bool audio, unsigned char** data, int* length, int64_t* timestamp) {
+    Guard guard(m_lock);
     while (!m_currentData) {
         char kind = 0;
         int64_t ts = 0;

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "CVKPtrList.h"
@@ -12,6 +13,8 @@ class CVKDatagramParser;
 // The client side of the video-sharing server over UDP: login with retries,
 // the session prefix of every datagram, keep-alive echoes, the viewers list
 // and the dispatch of received messages. Driven by Update once per frame.
+// Every public operation holds the client's lock, so a worker thread may
+// append packets while the render thread updates the client.
 class CVQVSClient {
 public:
     // socket (owned) and clock may be null: a Winsock CVKUdpSocket (Windows
@@ -32,8 +35,14 @@ public:
     virtual void SetServer(const char* host, int port);
     virtual CVKString GetServerHost() { return m_serverHost; }
     virtual int GetServerPort() { return m_serverPort; }
-    virtual int GetSession() { return m_session; }
-    virtual int IsLoggedIn() { return m_loggedIn; }
+    virtual int GetSession() {
+        Guard guard(m_lock);
+        return m_session;
+    }
+    virtual int IsLoggedIn() {
+        Guard guard(m_lock);
+        return m_loggedIn;
+    }
     virtual void SetWidth(int v) { m_width = v; }
     virtual void SetHeight(int v) { m_height = v; }
     virtual void SetFrameRate(int v) { m_frameRate = v; }
@@ -62,6 +71,9 @@ public:
     static constexpr int kMaxPictureSide = 8192;
 
 protected:
+    typedef std::lock_guard<std::recursive_mutex> Guard;
+    std::recursive_mutex m_lock;
+
     virtual void ProcessIncoming();
     virtual void FlushOutgoing();
     virtual void StartDatagram();

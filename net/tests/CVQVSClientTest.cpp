@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CVQVSClient.h"
@@ -293,4 +295,27 @@ TEST(CVQVSClient, LateLoginOkDoesNotLogInAgain) {
     s.client.Update();
     EXPECT_EQ(0, s.client.IsLoggedIn());
     EXPECT_EQ(0, s.client.IsActive());
+}
+
+TEST(CVQVSClient, WorkerAppendsWhileTheRenderThreadUpdates) {
+    Share s;
+    s.LogIn();
+    std::vector<unsigned char> packet(70000, 0x5a);
+    std::atomic<bool> stop{false};
+    std::thread worker([&] {
+        for (int i = 0; i < 300; ++i) s.client.SendVideoPacket(packet.data(), 1000 + i * 200, i % 5 == 0, i);
+        stop = true;
+    });
+    int updates = 0;
+    while (!stop) {
+        s.client.RequestViewers();
+        s.client.Update();
+        ++updates;
+    }
+    worker.join();
+    s.client.Update();
+    size_t bytes = 0;
+    for (auto& d : s.socket->sent) bytes += d.bytes.size();
+    EXPECT_GT(bytes, 300u * 1000u);
+    EXPECT_EQ(1, s.client.IsLoggedIn());
 }
