@@ -154,7 +154,50 @@ TEST_F(Loopback, SignInFriendsPresenceAndChat) {
     anna.Disconnect();
 }
 
-TEST_F(Loopback, WrongPasswordAndServerLoss) {
+TEST_F(Loopback, ViewAndVoiceSignallingThroughTheChatServer) {
+    CVQChat anna, cy;
+    for (auto* c : {&anna, &cy}) c->Connect(CVKString("127.0.0.1"), static_cast<unsigned short>(chatPort));
+    anna.SendLogin("anna", "anna-pw", 0);
+    cy.SendLogin("cy", "cy-pw", 0);
+    ASSERT_TRUE(WaitFor(anna, kChatLoginOk));
+    ASSERT_TRUE(WaitFor(cy, kChatLoginOk));
+
+    cy.SendViewDesktop("anna", 1);
+    ASSERT_TRUE(WaitFor(anna, kChatShareDesktop, &cy));
+    CVKString name, server;
+    int start = 0, session = 0, port = 0;
+    ASSERT_EQ(1, anna.GetShareDesktopRequest(&name, &start));
+    EXPECT_STREQ("cy", name.Str());
+    EXPECT_EQ(1, start);
+    anna.PopMessage();
+    anna.SendMyDesktopId("cy", 321, "127.0.0.1", vsPort);
+    ASSERT_TRUE(WaitFor(cy, kChatDesktopId, &anna));
+    ASSERT_EQ(1, cy.GetDesktopId(&name, &session, &server, &port));
+    EXPECT_STREQ("anna", name.Str());
+    EXPECT_EQ(321, session);
+    EXPECT_EQ(vsPort, port);
+    cy.PopMessage();
+
+    anna.SendRequestVoice("cy", 1, 654, "127.0.0.1", vsPort);
+    ASSERT_TRUE(WaitFor(cy, kChatVoice, &anna));
+    ASSERT_EQ(1, cy.GetVoiceRequest(&name, &start, &session, &server, &port));
+    EXPECT_STREQ("anna", name.Str());
+    EXPECT_EQ(1, start);
+    EXPECT_EQ(654, session);
+    EXPECT_STREQ("127.0.0.1", server.Str());
+    ASSERT_TRUE(WaitFor(anna, kChatRequestVoiceOk, &cy));
+    anna.PopMessage();
+    // Calling a friend who is not signed in fails with a reason.
+    anna.SendRequestVoice("bo", 1, 654, "127.0.0.1", vsPort);
+    ASSERT_TRUE(WaitFor(anna, kChatRequestVoiceFailed));
+    CVKString reason;
+    ASSERT_EQ(1, anna.GetVoiceRequestFailure(&name, &reason));
+    EXPECT_STREQ("bo", name.Str());
+    anna.Disconnect();
+    cy.Disconnect();
+}
+
+TEST_F(Loopback, WrongPasswordIsRefused) {
     CVQChat chat;
     chat.Connect(CVKString("127.0.0.1"), static_cast<unsigned short>(chatPort));
     chat.SendLogin("anna", "wrong", 0);
