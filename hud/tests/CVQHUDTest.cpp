@@ -12,26 +12,12 @@
 #include "CVQFrmWnd.h"
 #include "CVQHUD.h"
 #include "FakeFrame.h"
+#include "MemorySettings.h"
 #include "VKClock.h"
 #include "VKSettings.h"
 #include "VQResource.h"
 
 namespace {
-
-class MemoryStore : public IVKSettingsStore {
-public:
-    bool Read(const char*, const char* name, CVKString* value) override {
-        auto it = values.find(name);
-        if (it == values.end()) return false;
-        value->Set(it->second.c_str());
-        return true;
-    }
-    bool Write(const char*, const char* name, const char* value) override {
-        values[name] = value ? value : "";
-        return true;
-    }
-    std::map<std::string, std::string> values;
-};
 
 std::set<uint32_t> g_down;
 bool KeyState(uint32_t vk) { return g_down.count(vk) != 0; }
@@ -45,7 +31,6 @@ const uint32_t kInsert = 45;
 class HudTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        VKSetSettingsStore(&m_store);
         VQSetKeyStateSource(KeyState);
         VKSetClock(Clock);
         VQSetResourceModule(GetModuleHandleA(nullptr));
@@ -54,7 +39,6 @@ protected:
     }
     void TearDown() override {
         delete m_hud;
-        VKSetSettingsStore(nullptr);
         VQSetKeyStateSource(nullptr);
         VKSetClock(nullptr);
         FakeFrame::SetCreateFails(false);
@@ -90,7 +74,7 @@ protected:
     }
     bool InList(CVQWindow* w) { return m_hud->Windows().IndexOf(w) >= 0; }
 
-    MemoryStore m_store;
+    MemorySettings m_store;
     CVQHUD* m_hud = nullptr;
 };
 
@@ -123,7 +107,7 @@ TEST_F(HudTest, StartsWithLogoAndDashboardAtTheirPlaces) {
 }
 
 TEST_F(HudTest, HiddenAtStartWhenTheIntroIsOff) {
-    m_store.values["loginShowIntro"] = "0";
+    m_store.Set("loginShowIntro", "0");
     Start();
     EXPECT_FALSE(m_hud->Logo()->IsVisible());
     EXPECT_FALSE(m_hud->Dashboard()->IsVisible());
@@ -156,7 +140,7 @@ TEST_F(HudTest, LonePressOfTheHotKeyTogglesEverything) {
 }
 
 TEST_F(HudTest, ConfiguredHotKey) {
-    m_store.values["hotkey"] = "112";  // F1
+    m_store.Set("hotkey", "112");  // F1
     Start();
     EXPECT_FALSE(Press(kInsert));
     EXPECT_TRUE(m_hud->Dashboard()->IsVisible());

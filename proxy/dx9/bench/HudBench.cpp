@@ -3,6 +3,8 @@
 // buffer) with the HUD hidden, shown but unchanged, and while the dashboard
 // is dragged, at 1280x1024 and 1920x1080. The device is a real one made
 // through the system runtime and wrapped as the proxy wraps a game's.
+// With the session recorder running it also gives the render thread's cost per
+// captured frame and the recorder's counts at 1280x720 and 1920x1080.
 //   hud_bench.exe [frames]
 #include <windows.h>
 #include <d3d9.h>
@@ -10,11 +12,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "CVQCompositor9.h"
 #include "CVQHUD.h"
 #include "ProxyState.h"
+#include "VKSettings.h"
 #include "VQFrameMath.h"
 #include "VQResource.h"
 #include "myIDirect3D9.h"
@@ -44,10 +49,25 @@ Figures Summarise(std::vector<double> v) {
     return {sum / v.size(), v[v.size() / 2], v.back()};
 }
 
-enum State { kHidden, kShown, kDragging };
-const char* const kStateNames[] = {"hidden", "shown-unchanged", "dragging"};
+enum State { kHidden, kShown, kDragging, kRecording };
+const char* const kStateNames[] = {"hidden", "shown-unchanged", "dragging", "recording"};
 
 bool KeyDownNever(uint32_t) { return false; }
+
+// Settings of the benchmark (the registry is left alone).
+class MemoryStore : public IVKSettingsStore {
+public:
+    bool Read(const char*, const char* name, CVKString* value) override {
+        for (auto& v : values)
+            if (v.first == name) {
+                value->Set(v.second.c_str());
+                return true;
+            }
+        return false;
+    }
+    bool Write(const char*, const char*, const char*) override { return false; }
+    std::vector<std::pair<std::string, std::string>> values;
+};
 
 void PressHotKey(CVQHUD* hud) {
     int handled = 0;
@@ -55,7 +75,7 @@ void PressHotKey(CVQHUD* hud) {
     hud->OnKeyboardInput(WM_KEYUP, hud->HotKey(), 0xC1520001u, &handled);
 }
 
-int Run(IDirect3D9* d3d, HWND window, int width, int height, int frames) {
+int Run(IDirect3D9* d3d, HWND window, int width, int height, int frames, bool record) {
     D3DPRESENT_PARAMETERS pp = {};
     pp.Windowed = TRUE;
     pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
@@ -74,7 +94,15 @@ int Run(IDirect3D9* d3d, HWND window, int width, int height, int frames) {
     IDirect3DDevice9* real = static_cast<myIDirect3DDevice9*>(device)->Real();
     uint32_t colour = kVQPointerColorStart;
     double hiddenMedian = 0;
-    for (int state = kHidden; state <= kDragging; ++state) {
+    for (int state = kHidden; state <= (record ? kRecording : kDragging); ++state) {
+        if (state == kRecording) {
+            int handled = 0;
+            g_proxy.hud->OnMouseInput(WM_LBUTTONUP, 0, 0, &handled);
+            if (!CurrentRecorder() || !CurrentRecorder()->BeginRecording()) {
+                printf("hud_bench: %dx%d recording could not start\n", width, height);
+                continue;
+            }
+        }
         std::vector<double> hudMs, frameMs;
         for (int f = -10; f < frames; ++f) {  // ten frames to settle first
             if (f == -10 && state == kHidden) {
@@ -105,6 +133,14 @@ int Run(IDirect3D9* d3d, HWND window, int width, int height, int frames) {
             }
         }
         Figures h = Summarise(hudMs), fr = Summarise(frameMs);
+        if (state == kRecording) {
+            CVQRecordSE::Stats stats = g_proxy.hud->SessionRecorder()->GetStats();
+            CurrentRecorder()->EndRecording();
+            printf("hud_bench: %dx%d recording: frames offered=%u recorded=%u skipped_busy=%u skipped_no_sound=%u "
+                   "encode_ms_per_frame=%.2f MB_written=%.1f\n",
+                   width, height, stats.offered, stats.recorded, stats.skippedBusy, stats.noSound,
+                   stats.recorded ? stats.encodeMicros / 1000.0 / stats.recorded : 0.0, stats.bytes / 1e6);
+        }
         if (state == kHidden) hiddenMedian = h.median;
         printf("hud_bench: %dx%d %-16s hud_ms mean=%.4f median=%.4f max=%.3f  added_vs_hidden_ms=%.4f  frame_ms median=%.3f\n",
                width, height, kStateNames[state], h.mean, h.median, h.max, h.median - hiddenMedian, fr.median);
@@ -146,7 +182,16 @@ int main(int argc, char** argv) {
     }
     myIDirect3D9* d3d = new myIDirect3D9(real);
     printf("hud_bench: %d frames per state; hud_ms is the render thread's time at the composition point\n", frames);
-    int rc = Run(d3d, window, 1280, 1024, frames) | Run(d3d, window, 1920, 1080, frames);
+    // The session recorder writes into a folder of its own.
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    lstrcatA(folder, "hud_bench\\");
+    CreateDirectoryA(folder, nullptr);
+    MemoryStore settings;
+    settings.values.emplace_back("recorderFolder", folder);
+    VKSetSettingsStore(&settings);
+    int rc = Run(d3d, window, 1280, 1024, frames, false) | Run(d3d, window, 1920, 1080, frames, false) |
+             Run(d3d, window, 1280, 720, frames, true) | Run(d3d, window, 1920, 1080, frames, true);
     d3d->Release();
     DestroyWindow(window);
     return rc;

@@ -15,6 +15,7 @@
 #include "CVKRECDecoder.h"
 #include "CVQHUD.h"
 #include "MediaTestUtil.h"
+#include "MemorySettings.h"
 #include "ProxyState.h"
 #include "Sample9Scene.h"
 #include "SoundSignal.h"
@@ -27,21 +28,6 @@ extern "C" {
 }
 
 namespace {
-
-class MemoryStore : public IVKSettingsStore {
-public:
-    bool Read(const char*, const char* name, CVKString* value) override {
-        auto it = values.find(name);
-        if (it == values.end()) return false;
-        value->Set(it->second.c_str());
-        return true;
-    }
-    bool Write(const char*, const char* name, const char* value) override {
-        values[name] = value ? value : "";
-        return true;
-    }
-    std::map<std::string, std::string> values;
-};
 
 void DrawScene(IDirect3DDevice9* device, unsigned frame, int width, int height) {
     Sample9Frame scene;
@@ -79,10 +65,9 @@ TEST(RecordGame, SessionRecordingOfTheGameWithSound) {
         while (FindNextFileA(old, &found));
         FindClose(old);
     }
-    MemoryStore store;
-    store.values["recorderFolder"] = folder;
-    store.values["recorderType"] = "0";
-    VKSetSettingsStore(&store);
+    MemorySettings store;
+    store.Set("recorderFolder", folder);
+    store.Set("recorderType", "0");
     ProxyResetState(GetModuleHandleA(nullptr));
     VQSetResourceModule(GetModuleHandleA(nullptr));
 
@@ -133,7 +118,6 @@ TEST(RecordGame, SessionRecordingOfTheGameWithSound) {
     EXPECT_EQ(nullptr, g_proxy.hud);
     d3d->Release();
     DestroyWindow(window);
-    VKSetSettingsStore(nullptr);
 
     CVKRECDecoder reader;
     reader.SetOutputFormat(6);

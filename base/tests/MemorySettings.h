@@ -4,11 +4,12 @@
 
 #include "VKSettings.h"
 
-// An in-memory settings store that installs itself for its lifetime.
+// An in-memory settings store for tests: installs itself for its lifetime,
+// so code under test reads these values instead of the registry.
 class MemorySettings : public IVKSettingsStore {
 public:
     MemorySettings() { m_previous = VKSetSettingsStore(this); }
-    ~MemorySettings() override { VKSetSettingsStore(nullptr); }
+    ~MemorySettings() override { VKSetSettingsStore(m_previous == this ? nullptr : m_previous); }
     void Set(const std::string& name, const std::string& value) { m_values[name] = value; }
     void Erase(const std::string& name) { m_values.erase(name); }
     bool Read(const char* key, const char* name, CVKString* value) override {
