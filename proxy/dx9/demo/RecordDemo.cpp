@@ -1,0 +1,204 @@
+// Records a few seconds of the sample game's picture through the whole path
+// a player uses (a real device behind our wrapper, the HUD over the game, the
+// session recorder driven from Present, the capture device's sound), then
+// reads the recording back and writes a handful of its frames as BMP files
+// and its sound as a WAV file, for a person to look at and listen to.
+//   record_demo.exe <output folder, ending with a backslash>
+#include <windows.h>
+#include <d3d9.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "CVKRECDecoder.h"
+#include "CVQHUD.h"
+#include "ProxyState.h"
+#include "Sample9Scene.h"
+#include "VKSettings.h"
+#include "VQResource.h"
+#include "myIDirect3D9.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+namespace {
+
+class DemoSettings : public IVKSettingsStore {
+public:
+    explicit DemoSettings(const std::string& folder) : m_folder(folder) {}
+    bool Read(const char*, const char* name, CVKString* value) override {
+        if (std::string(name) != "recorderFolder") return false;
+        value->Set(m_folder.c_str());
+        return true;
+    }
+    bool Write(const char*, const char*, const char*) override { return false; }
+
+private:
+    std::string m_folder;
+};
+
+void DrawScene(IDirect3DDevice9* device, unsigned frame) {
+    Sample9Frame scene;
+    BuildSample9Frame(frame, 640, 480, scene);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, scene.background, 1.0f, 0);
+    for (const auto* list : {&scene.clears, &scene.quads})
+        for (const Sample9Rect& r : *list) {
+            D3DRECT rect = {r.left, r.top, r.right, r.bottom};
+            device->Clear(1, &rect, D3DCLEAR_TARGET, r.color, 1.0f, 0);
+        }
+}
+
+bool WriteBmp(const std::string& path, const uint8_t* bgrx, int width, int height) {
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return false;
+    int stride = (width * 3 + 3) & ~3;
+    BITMAPFILEHEADER fh = {};
+    BITMAPINFOHEADER ih = {};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof ih;
+    fh.bfSize = fh.bfOffBits + stride * height;
+    ih.biSize = sizeof ih;
+    ih.biWidth = width;
+    ih.biHeight = -height;  // top-down
+    ih.biPlanes = 1;
+    ih.biBitCount = 24;
+    fwrite(&fh, sizeof fh, 1, f);
+    fwrite(&ih, sizeof ih, 1, f);
+    std::vector<uint8_t> row(stride, 0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c) row[x * 3 + c] = bgrx[(y * width + x) * 4 + c];
+        fwrite(row.data(), 1, stride, f);
+    }
+    return fclose(f) == 0;
+}
+
+bool WriteWav(const std::string& path, const std::vector<uint8_t>& pcm, int channels, int rate, int bits) {
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return false;
+    auto u32 = [&](uint32_t v) { fwrite(&v, 4, 1, f); };
+    auto u16 = [&](uint16_t v) { fwrite(&v, 2, 1, f); };
+    fwrite("RIFF", 1, 4, f);
+    u32(36 + static_cast<uint32_t>(pcm.size()));
+    fwrite("WAVEfmt ", 1, 8, f);
+    u32(16);
+    u16(1);
+    u16(static_cast<uint16_t>(channels));
+    u32(rate);
+    u32(rate * channels * bits / 8);
+    u16(static_cast<uint16_t>(channels * bits / 8));
+    u16(static_cast<uint16_t>(bits));
+    fwrite("data", 1, 4, f);
+    u32(static_cast<uint32_t>(pcm.size()));
+    fwrite(pcm.data(), 1, pcm.size(), f);
+    return fclose(f) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        printf("usage: record_demo <output folder\\>\n");
+        return 2;
+    }
+    std::string folder = argv[1];
+    if (folder.back() != '\\') folder += '\\';
+    DemoSettings settings(folder);
+    VKSetSettingsStore(&settings);
+    ProxyResetState(GetModuleHandleA(nullptr));
+    VQSetResourceModule(GetModuleHandleA(nullptr));
+
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "RecordDemo";
+    RegisterClassA(&wc);
+    HWND window = CreateWindowA("RecordDemo", "record demo", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+    char path[MAX_PATH];
+    GetSystemDirectoryA(path, MAX_PATH);
+    lstrcatA(path, "\\d3d9.dll");
+    typedef IDirect3D9*(WINAPI * Create)(UINT);
+    Create create = reinterpret_cast<Create>(GetProcAddress(LoadLibraryA(path), "Direct3DCreate9"));
+    IDirect3D9* real = window && create ? create(D3D_SDK_VERSION) : nullptr;
+    if (!real) {
+        printf("record demo: no window or no Direct3D 9 runtime\n");
+        return 1;
+    }
+    IDirect3D9* d3d = new myIDirect3D9(real);
+    D3DPRESENT_PARAMETERS pp = {};
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.BackBufferWidth = 640;
+    pp.BackBufferHeight = 480;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.hDeviceWindow = window;
+    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    IDirect3DDevice9* device = nullptr;
+    if (FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
+                                 &device))) {
+        printf("record demo: CreateDevice failed\n");
+        return 1;
+    }
+    std::string recording;
+    for (unsigned frame = 0; frame < 2000; ++frame) {
+        DrawScene(device, frame);
+        device->Present(nullptr, nullptr, nullptr, nullptr);  // the HUD is drawn, the recorder takes the frame
+        if (frame == 5) {
+            if (!CurrentRecorder() || !CurrentRecorder()->BeginRecording()) {
+                printf("record demo: the recorder did not start\n");
+                return 1;
+            }
+            recording = g_proxy.hud->SessionRecorder()->GetPath();
+            printf("record demo: recording to %s\n", recording.c_str());
+        }
+        if (frame > 5 && g_proxy.hud->SessionRecorder()->GetStats().recorded >= 90) break;
+        Sleep(10);
+    }
+    CVQRecordSE::Stats stats = g_proxy.hud->SessionRecorder()->GetStats();
+    CurrentRecorder()->EndRecording();
+    device->Release();
+    d3d->Release();
+    DestroyWindow(window);
+    printf("record demo: frames offered %u, recorded %u, skipped while the encoder was busy %u\n", stats.offered,
+           stats.recorded, stats.skippedBusy);
+
+    CVKRECDecoder reader;
+    reader.SetOutputFormat(6);
+    if (!reader.Open(recording.c_str())) {
+        printf("record demo: cannot read %s back\n", recording.c_str());
+        return 1;
+    }
+    printf("record demo: %ux%u, sound %u Hz, %u channels, %u bits\n", reader.width, reader.height, reader.sampleRate,
+           reader.channels, reader.bitsPerSample);
+    std::vector<uint8_t> sound;
+    AVPacket* packet = av_packet_alloc();
+    int video = 0, written = 0;
+    for (char tag; (tag = reader.ReadTag()) != 0;) {
+        if (tag == 'A') {
+            const uint8_t* data;
+            uint32_t size;
+            if (!reader.ReadSampleAudio(&data, &size)) break;
+            sound.insert(sound.end(), data, data + size);
+        } else if (tag == 'V') {
+            int64_t stamp;
+            if (!reader.ReadSampleVideo(packet, &stamp)) break;
+            if (video % 20 == 0) {
+                const uint8_t* pixels = reader.DecodeVideoSample(packet);
+                char name[64];
+                snprintf(name, sizeof name, "frame-%03d.bmp", video);
+                if (pixels && WriteBmp(folder + name, pixels, reader.width, reader.height)) ++written;
+            }
+            ++video;
+        } else {
+            break;
+        }
+    }
+    av_packet_free(&packet);
+    WriteWav(folder + "sound.wav", sound, reader.channels, reader.sampleRate, reader.bitsPerSample);
+    printf("record demo: read back %d pictures (%d written as frame-NNN.bmp) and %.2f s of sound (sound.wav)\n", video,
+           written, sound.size() / double(reader.channels * reader.bitsPerSample / 8 * reader.sampleRate));
+    return 0;
+}
