@@ -142,6 +142,8 @@ hud_rects = [(10, 10, 116, 44), (116, 50, 516, 362)]
 outside_same = all(a[y][x] == b[y][x] for y in range(h) for x in range(w)
                    if not any(l <= x < r and t <= y < bt for l, t, r, bt in hud_rects))
 check("pixels outside the HUD windows untouched", outside_same)
+logo_changed = sum(a[y][x] != b[y][x] for y in range(10, 44) for x in range(10, 116))
+check("logo drawn at (10, 10)", logo_changed > 106 * 34 // 2, "%d pixels of the logo differ" % logo_changed)
 
 # 3. Presenting through swap chain 0: the same wrapper twice, and the HUD is composed there too.
 swap, log = run("swapchain", ["--present", "swapchain", "--swap", "copy", "--frames", "20",
