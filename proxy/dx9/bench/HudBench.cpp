@@ -17,13 +17,11 @@
 #include <vector>
 
 #include "CVQCompositor9.h"
+#include "CVQGameHarness.h"
 #include "CVQHUD.h"
 #include "ProxyState.h"
 #include "VKSettings.h"
 #include "VQFrameMath.h"
-#include "VQResource.h"
-#include "myIDirect3D9.h"
-#include "myIDirect3DDevice9.h"
 
 namespace {
 
@@ -75,23 +73,10 @@ void PressHotKey(CVQHUD* hud) {
     hud->OnKeyboardInput(WM_KEYUP, hud->HotKey(), 0xC1520001u, &handled);
 }
 
-int Run(IDirect3D9* d3d, HWND window, int width, int height, int frames, bool record) {
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.BackBufferWidth = width;
-    pp.BackBufferHeight = height;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.hDeviceWindow = window;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    IDirect3DDevice9* device = nullptr;
-    HRESULT hr = d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                   D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
-    if (FAILED(hr)) {
-        printf("hud_bench: CreateDevice %dx%d failed hr=0x%lx\n", width, height, static_cast<unsigned long>(hr));
-        return 1;
-    }
-    IDirect3DDevice9* real = static_cast<myIDirect3DDevice9*>(device)->Real();
+int Run(CVQGameHarness& game, int width, int height, int frames, bool record) {
+    if (!game.Reset(width, height)) return 1;
+    IDirect3DDevice9* device = game.Device();
+    IDirect3DDevice9* real = game.RealDevice();
     uint32_t colour = kVQPointerColorStart;
     double hiddenMedian = 0;
     for (int state = kHidden; state <= (record ? kRecording : kDragging); ++state) {
@@ -147,7 +132,6 @@ int Run(IDirect3D9* d3d, HWND window, int width, int height, int frames, bool re
     }
     int handled = 0;
     g_proxy.hud->OnMouseInput(WM_LBUTTONUP, 0, 0, &handled);
-    device->Release();
     return 0;
 }
 
@@ -155,32 +139,9 @@ int Run(IDirect3D9* d3d, HWND window, int width, int height, int frames, bool re
 
 int main(int argc, char** argv) {
     int frames = argc > 1 ? std::max(10, atoi(argv[1])) : 300;
-    ProxyResetState(GetModuleHandleA(nullptr));
-    VQSetResourceModule(GetModuleHandleA(nullptr));
     VQSetKeyStateSource(KeyDownNever);
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "HudBench";
-    RegisterClassA(&wc);
-    HWND window = CreateWindowA("HudBench", "hud_bench", WS_POPUP | WS_VISIBLE, 0, 0, 1920, 1080, nullptr, nullptr,
-                                wc.hInstance, nullptr);
-    if (!window) {
-        printf("hud_bench: no window (no display?)\n");
-        return 1;
-    }
-    char path[MAX_PATH];
-    GetSystemDirectoryA(path, MAX_PATH);
-    lstrcatA(path, "\\d3d9.dll");
-    HMODULE runtime = LoadLibraryA(path);
-    typedef IDirect3D9*(WINAPI * Create)(UINT);
-    Create create = runtime ? reinterpret_cast<Create>(GetProcAddress(runtime, "Direct3DCreate9")) : nullptr;
-    IDirect3D9* real = create ? create(D3D_SDK_VERSION) : nullptr;
-    if (!real) {
-        printf("hud_bench: no Direct3D 9 runtime\n");
-        return 1;
-    }
-    myIDirect3D9* d3d = new myIDirect3D9(real);
+    CVQGameHarness game;
+    if (!game.Start(640, 480)) return 1;
     printf("hud_bench: %d frames per state; hud_ms is the render thread's time at the composition point\n", frames);
     // The session recorder writes into a folder of its own.
     char folder[MAX_PATH];
@@ -190,9 +151,9 @@ int main(int argc, char** argv) {
     MemoryStore settings;
     settings.values.emplace_back("recorderFolder", folder);
     VKSetSettingsStore(&settings);
-    int rc = Run(d3d, window, 1280, 1024, frames, false) | Run(d3d, window, 1920, 1080, frames, false) |
-             Run(d3d, window, 1280, 720, frames, true) | Run(d3d, window, 1920, 1080, frames, true);
-    d3d->Release();
-    DestroyWindow(window);
+    int rc = Run(game, 1280, 1024, frames, false) | Run(game, 1920, 1080, frames, false) |
+             Run(game, 1280, 720, frames, true) | Run(game, 1920, 1080, frames, true);
+    game.Stop();
+    VKSetSettingsStore(nullptr);
     return rc;
 }

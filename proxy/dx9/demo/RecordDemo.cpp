@@ -12,12 +12,10 @@
 #include <vector>
 
 #include "CVKRECDecoder.h"
+#include "CVQGameHarness.h"
 #include "CVQHUD.h"
 #include "ProxyState.h"
-#include "Sample9Scene.h"
 #include "VKSettings.h"
-#include "VQResource.h"
-#include "myIDirect3D9.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -38,17 +36,6 @@ public:
 private:
     std::string m_folder;
 };
-
-void DrawScene(IDirect3DDevice9* device, unsigned frame) {
-    Sample9Frame scene;
-    BuildSample9Frame(frame, 640, 480, scene);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, scene.background, 1.0f, 0);
-    for (const auto* list : {&scene.clears, &scene.quads})
-        for (const Sample9Rect& r : *list) {
-            D3DRECT rect = {r.left, r.top, r.right, r.bottom};
-            device->Clear(1, &rect, D3DCLEAR_TARGET, r.color, 1.0f, 0);
-        }
-}
 
 bool WriteBmp(const std::string& path, const uint8_t* bgrx, int width, int height) {
     FILE* f = fopen(path.c_str(), "wb");
@@ -107,45 +94,12 @@ int main(int argc, char** argv) {
     if (folder.back() != '\\') folder += '\\';
     DemoSettings settings(folder);
     VKSetSettingsStore(&settings);
-    ProxyResetState(GetModuleHandleA(nullptr));
-    VQSetResourceModule(GetModuleHandleA(nullptr));
-
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "RecordDemo";
-    RegisterClassA(&wc);
-    HWND window = CreateWindowA("RecordDemo", "record demo", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480, nullptr, nullptr,
-                                wc.hInstance, nullptr);
-    char path[MAX_PATH];
-    GetSystemDirectoryA(path, MAX_PATH);
-    lstrcatA(path, "\\d3d9.dll");
-    typedef IDirect3D9*(WINAPI * Create)(UINT);
-    Create create = reinterpret_cast<Create>(GetProcAddress(LoadLibraryA(path), "Direct3DCreate9"));
-    IDirect3D9* real = window && create ? create(D3D_SDK_VERSION) : nullptr;
-    if (!real) {
-        printf("record demo: no window or no Direct3D 9 runtime\n");
-        return 1;
-    }
-    IDirect3D9* d3d = new myIDirect3D9(real);
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.BackBufferWidth = 640;
-    pp.BackBufferHeight = 480;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.hDeviceWindow = window;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    IDirect3DDevice9* device = nullptr;
-    if (FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
-                                 &device))) {
-        printf("record demo: CreateDevice failed\n");
-        return 1;
-    }
+    CVQGameHarness game;
+    if (!game.Start(640, 480)) return 1;
     std::string recording;
     for (unsigned frame = 0; frame < 2000; ++frame) {
-        DrawScene(device, frame);
-        device->Present(nullptr, nullptr, nullptr, nullptr);  // the HUD is drawn, the recorder takes the frame
+        game.DrawScene(frame);
+        game.Present();  // the HUD is drawn, the recorder takes the frame
         if (frame == 5) {
             if (!CurrentRecorder() || !CurrentRecorder()->BeginRecording()) {
                 printf("record demo: the recorder did not start\n");
@@ -159,9 +113,7 @@ int main(int argc, char** argv) {
     }
     CVQRecordSE::Stats stats = g_proxy.hud->SessionRecorder()->GetStats();
     CurrentRecorder()->EndRecording();
-    device->Release();
-    d3d->Release();
-    DestroyWindow(window);
+    game.Stop();
     printf("record demo: frames offered %u, recorded %u, skipped while the encoder was busy %u\n", stats.offered,
            stats.recorded, stats.skippedBusy);
 

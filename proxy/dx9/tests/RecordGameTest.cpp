@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "CVKRECDecoder.h"
+#include "CVQGameHarness.h"
 #include "CVQHUD.h"
 #include "MediaTestUtil.h"
 #include "MemorySettings.h"
@@ -20,28 +21,12 @@
 #include "Sample9Scene.h"
 #include "SoundSignal.h"
 #include "VKSettings.h"
-#include "VQResource.h"
-#include "myIDirect3D9.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
 namespace {
-
-void DrawScene(IDirect3DDevice9* device, unsigned frame, int width, int height) {
-    Sample9Frame scene;
-    BuildSample9Frame(frame, width, height, scene);
-    device->Clear(0, nullptr, D3DCLEAR_TARGET, scene.background, 1.0f, 0);
-    for (const Sample9Rect& r : scene.clears) {
-        D3DRECT rect = {r.left, r.top, r.right, r.bottom};
-        device->Clear(1, &rect, D3DCLEAR_TARGET, r.color, 1.0f, 0);
-    }
-    for (const Sample9Rect& r : scene.quads) {
-        D3DRECT rect = {r.left, r.top, r.right, r.bottom};
-        device->Clear(1, &rect, D3DCLEAR_TARGET, r.color, 1.0f, 0);
-    }
-}
 
 int ChannelError(uint32_t a, uint32_t b) {
     int worst = 0;
@@ -68,41 +53,14 @@ TEST(RecordGame, SessionRecordingOfTheGameWithSound) {
     MemorySettings store;
     store.Set("recorderFolder", folder);
     store.Set("recorderType", "0");
-    ProxyResetState(GetModuleHandleA(nullptr));
-    VQSetResourceModule(GetModuleHandleA(nullptr));
-
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "RecordGame";
-    RegisterClassA(&wc);
-    HWND window = CreateWindowA("RecordGame", "", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480, nullptr, nullptr,
-                                wc.hInstance, nullptr);
-    ASSERT_TRUE(window != nullptr) << "needs a display";
-    char path[MAX_PATH];
-    GetSystemDirectoryA(path, MAX_PATH);
-    lstrcatA(path, "\\d3d9.dll");
-    typedef IDirect3D9*(WINAPI * Create)(UINT);
-    Create create = reinterpret_cast<Create>(GetProcAddress(LoadLibraryA(path), "Direct3DCreate9"));
-    ASSERT_TRUE(create != nullptr);
-    IDirect3D9* d3d = new myIDirect3D9(create(D3D_SDK_VERSION));
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.BackBufferWidth = 640;
-    pp.BackBufferHeight = 480;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.hDeviceWindow = window;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    IDirect3DDevice9* device = nullptr;
-    ASSERT_EQ(D3D_OK, d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window,
-                                        D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device));
+    CVQGameHarness game;
+    ASSERT_EQ(1, game.Start(640, 480)) << "needs a display";
 
     std::string recording;
     unsigned frame = 0;
     for (; frame < 400; ++frame) {
-        DrawScene(device, frame, 640, 480);
-        device->Present(nullptr, nullptr, nullptr, nullptr);  // HUD made, updated, drawn
+        game.DrawScene(frame);
+        game.Present();  // HUD made, updated, drawn
         if (frame == 3) {
             IVQRecord* recorder = CurrentRecorder();
             ASSERT_TRUE(recorder != nullptr);
@@ -114,10 +72,8 @@ TEST(RecordGame, SessionRecordingOfTheGameWithSound) {
     }
     CurrentRecorder()->EndRecording();
     EXPECT_EQ(0, CurrentRecorder()->IsRecording());
-    device->Release();  // the final release ends the HUD
+    game.Stop();  // the final release ends the HUD
     EXPECT_EQ(nullptr, g_proxy.hud);
-    d3d->Release();
-    DestroyWindow(window);
 
     CVKRECDecoder reader;
     reader.SetOutputFormat(6);

@@ -1,0 +1,41 @@
+#pragma once
+#include <windows.h>
+#include <d3d9.h>
+
+// A game of our own inside a test, benchmark or demo program: a window and a
+// device made through the system runtime and wrapped exactly as the proxy
+// wraps a game's (Present goes through the composition point), drawing the
+// sample game's scene. Needs a display.
+class CVQGameHarness {
+public:
+    CVQGameHarness();
+    ~CVQGameHarness();
+    CVQGameHarness(const CVQGameHarness&) = delete;
+    CVQGameHarness& operator=(const CVQGameHarness&) = delete;
+
+    // Window of the largest size asked for, and a device with a width x height
+    // back buffer. 1, or 0 with the reason printed.
+    int Start(int width, int height);
+    // Another device on the same window (the previous one is released).
+    int Reset(int width, int height);
+    void Stop();
+
+    // Draws frame number `frame` of the sample scene with Clear rectangles.
+    void DrawScene(unsigned frame);
+    // Presents through the wrapper: the HUD is made, updated and drawn.
+    void Present();
+
+    IDirect3DDevice9* Device() const { return m_device; }      // the wrapper
+    IDirect3DDevice9* RealDevice() const;                     // the runtime's
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+
+private:
+    int MakeDevice(int width, int height);
+
+    HWND m_window;
+    IDirect3D9* m_d3d;  // the wrapper
+    IDirect3DDevice9* m_device;
+    int m_width;
+    int m_height;
+};
