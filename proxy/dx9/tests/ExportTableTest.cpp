@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -70,8 +71,16 @@ std::map<std::string, int> Exports(const std::vector<unsigned char>& file) {
 }  // namespace
 
 TEST(Proxy9Exports, NamesAndOrdinalsExactly) {
-    std::vector<unsigned char> file = ReadFile(WindowsPath(PROXY9_DLL));
-    ASSERT_FALSE(file.empty()) << PROXY9_DLL;
+    // PROXY9_DLL_PATH names another build of the library (the shipped 32-bit one).
+    const char* other = getenv("PROXY9_DLL_PATH");
+    const char* path = other && *other ? other : PROXY9_DLL;
+    std::vector<unsigned char> file = ReadFile(WindowsPath(path));
+    ASSERT_FALSE(file.empty()) << path;
+    if (other && *other) {
+        const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(file.data());
+        const IMAGE_FILE_HEADER* fh = reinterpret_cast<const IMAGE_FILE_HEADER*>(file.data() + dos->e_lfanew + 4);
+        EXPECT_EQ(IMAGE_FILE_MACHINE_I386, fh->Machine) << "the shipped library is 32-bit";
+    }
     const std::map<std::string, int> expected = {
         {"CheckFullscreen", 1},       {"Direct3DShaderValidatorCreate9", 2},
         {"PSGPError", 3},             {"PSGPSampleTexture", 4},
