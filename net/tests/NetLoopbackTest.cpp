@@ -16,6 +16,7 @@
 #include "CVKUdpSocket.h"
 #include "CVQChat.h"
 #include "CVQVSClient.h"
+#include "MemorySettings.h"
 #include "VKSettings.h"
 
 namespace {
@@ -35,21 +36,6 @@ bool PumpUntil(const std::function<void()>& step, const std::function<bool()>& d
     return false;
 }
 
-class MapStore : public IVKSettingsStore {
-public:
-    std::map<std::string, std::string> values;
-    bool Read(const char*, const char* name, CVKString* value) override {
-        auto it = values.find(name);
-        if (it == values.end()) return false;
-        value->Set(it->second.c_str());
-        return true;
-    }
-    bool Write(const char*, const char* name, const char* value) override {
-        values[name] = value;
-        return true;
-    }
-};
-
 class Loopback : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -57,11 +43,11 @@ protected:
         vsPort = EnvPort("NET_VS_PORT");
         httpPort = EnvPort("NET_HTTP_PORT");
         ASSERT_NE(0, chatPort) << "run through run_loopback.sh";
-        store.values = {{"serverAddr", "127.0.0.1"}, {"serverPort", std::to_string(chatPort)},
-                        {"serverPortHTTP", std::to_string(httpPort)}, {"serverPortVS", std::to_string(vsPort)}};
-        previous = VKSetSettingsStore(&store);
+        store.Set("serverAddr", "127.0.0.1");
+        store.Set("serverPort", std::to_string(chatPort));
+        store.Set("serverPortHTTP", std::to_string(httpPort));
+        store.Set("serverPortVS", std::to_string(vsPort));
     }
-    void TearDown() override { VKSetSettingsStore(previous); }
 
     // Waits for the next message of that type, popping others.
     // other is pumped too, so what it queued goes out.
@@ -80,8 +66,7 @@ protected:
     }
 
     int chatPort = 0, vsPort = 0, httpPort = 0;
-    MapStore store;
-    IVKSettingsStore* previous = nullptr;
+    MemorySettings store;  // installed for the test's lifetime
 };
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 
+#include "MemorySettings.h"
 #include "VKGameNumber.h"
 #include "VKNetEndpoints.h"
 #include "VKNetText.h"
@@ -20,30 +21,18 @@ TEST(VKNetText, NumbersReadLikeAtoiButSaturate) {
 }
 
 namespace {
-class MapStore : public IVKSettingsStore {
-public:
-    std::map<std::string, std::string> values;
-    bool Read(const char*, const char* name, CVKString* value) override {
-        auto it = values.find(name);
-        if (it == values.end()) return false;
-        value->Set(it->second.c_str());
-        return true;
-    }
-    bool Write(const char*, const char* name, const char* value) override {
-        values[name] = value;
-        return true;
-    }
-};
 }  // namespace
 
 TEST(VKNetEndpoints, SettingsOverrideEveryEndpoint) {
-    MapStore store;
-    IVKSettingsStore* previous = VKSetSettingsStore(&store);
+    MemorySettings store;
     EXPECT_EQ(13578, VKChatServerPort());
     EXPECT_EQ(13580, VKShareServerPort());
     EXPECT_STREQ("10.0.0.9", VKShareServerHost("10.0.0.9").Str());  // the chat server's answer
-    store.values = {{"serverAddr", "127.0.0.1"}, {"serverPort", "40001"}, {"serverAddrVS", "127.0.0.2"},
-                    {"serverPortVS", "40002"}, {"serverPortHTTP", "40003"}};
+    store.Set("serverAddr", "127.0.0.1");
+    store.Set("serverPort", "40001");
+    store.Set("serverAddrVS", "127.0.0.2");
+    store.Set("serverPortVS", "40002");
+    store.Set("serverPortHTTP", "40003");
     EXPECT_STREQ("127.0.0.1", VKChatServerHost().Str());
     EXPECT_EQ(40001, VKChatServerPort());
     EXPECT_STREQ("127.0.0.2", VKShareServerHost("10.0.0.9").Str());
@@ -51,9 +40,8 @@ TEST(VKNetEndpoints, SettingsOverrideEveryEndpoint) {
     EXPECT_STREQ("http://127.0.0.1:40003/services/vqhud.4.0.6.0/getPermissions.php?",
                  VKHudServiceUrl("getPermissions.php?").Str());
     EXPECT_STREQ("http://www.orvalohud.net/faq.php", VKWebSiteUrl("/faq.php").Str());
-    store.values["serverPort"] = "70000";  // not a port: the default
+    store.Set("serverPort", "70000");  // not a port: the default
     EXPECT_EQ(13578, VKChatServerPort());
-    VKSetSettingsStore(previous);
 }
 
 TEST(VKGameNumber, FolderMatchIgnoresCaseAndATrailingBackslash) {
