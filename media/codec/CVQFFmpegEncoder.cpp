@@ -12,6 +12,7 @@ extern "C" {
 }
 
 #include "VKLog.h"
+#include "VQCodecPacket.h"
 
 CVQFFmpegEncoder::CVQFFmpegEncoder()
     : m_open(0), m_headerWritten(0), m_trailerWritten(0), m_useMemoryStream(1), m_audioBitRate(96000),
@@ -271,19 +272,6 @@ void CVQFFmpegEncoder::TakeOutput(const uint8_t** data, int* size) {
 
 void CVQFFmpegEncoder::DiscardOutput() { m_memoryStream.Clear(); }
 
-namespace {
-// Points out at src's data without taking a reference.
-void ViewPacket(AVPacket* out, const uint8_t* data, int size, int key, int64_t time, int streamIndex) {
-    av_packet_unref(out);
-    out->data = const_cast<uint8_t*>(data);
-    out->size = size;
-    out->flags = key ? AV_PKT_FLAG_KEY : 0;
-    out->pts = out->dts = time;
-    out->stream_index = streamIndex;
-    out->duration = 0;
-}
-}  // namespace
-
 int CVQFFmpegEncoder::EncodeVideoPacket(AVPacket* packet) {
     if (!m_open || !m_videoContext || !m_inputPicture) return 0;
     const int stride = m_stride ? m_stride : m_inputWidth * m_bytesPerPixel;
@@ -294,17 +282,15 @@ int CVQFFmpegEncoder::EncodeVideoPacket(AVPacket* packet) {
         return 0;
     }
     m_codedFrame->pts = m_videoFrames;
-    av_packet_unref(m_videoPacket);
-    int result = avcodec_send_frame(m_videoContext, m_codedFrame);
-    if (result >= 0) result = avcodec_receive_packet(m_videoContext, m_videoPacket);
+    int result = VQEncodeFrame(m_videoContext, m_codedFrame, m_videoPacket);
     if (result < 0 && result != AVERROR(EAGAIN)) {
         LogMessage("CVQFFmpegEncoder::EncodeVideoPacket(): Couldn't encode picture\r\n");
         return 0;
     }
     const int64_t time = m_videoStream ? av_rescale_q(m_videoFrames, m_videoContext->time_base, m_videoStream->time_base)
                                        : AV_NOPTS_VALUE;
-    ViewPacket(packet, m_videoPacket->data, m_videoPacket->size, m_videoPacket->flags & AV_PKT_FLAG_KEY, time,
-               m_videoStream ? m_videoStream->index : 0);
+    VQViewPacket(packet, m_videoPacket->data, m_videoPacket->size, m_videoPacket->flags & AV_PKT_FLAG_KEY, time,
+                 m_videoStream ? m_videoStream->index : 0);
     return 1;
 }
 
@@ -322,22 +308,20 @@ int CVQFFmpegEncoder::EncodeAudioPacket(AVPacket* packet) {
         }
         memcpy(m_pcmBuffer, m_inputAudio, static_cast<size_t>(bytes));
         const int64_t time = av_rescale_q(m_audioFrames, m_audioContext->time_base, m_audioStream->time_base);
-        ViewPacket(packet, m_pcmBuffer, bytes, 1, time, index);
+        VQViewPacket(packet, m_pcmBuffer, bytes, 1, time, index);
     } else {
         AVFrame* frame = m_sound.Convert(m_audioContext, m_inputAudio, m_bits);
         if (!frame) return 0;
         const int64_t samples = CVQAudioConverter::FrameSamples(m_audioContext);
         frame->pts = m_audioFrames * samples;
-        av_packet_unref(m_audioPacket);
-        int result = avcodec_send_frame(m_audioContext, frame);
-        if (result >= 0) result = avcodec_receive_packet(m_audioContext, m_audioPacket);
+        int result = VQEncodeFrame(m_audioContext, frame, m_audioPacket);
         if (result < 0 && result != AVERROR(EAGAIN)) {
             LogMessage("CVQFFmpegEncoder::EncodeAudioPacket(): Couldn't encode sound\r\n");
             return 0;
         }
         const int64_t time =
             av_rescale_q(m_audioFrames * samples, AVRational{1, m_sampleRate}, m_audioStream->time_base);
-        ViewPacket(packet, m_audioPacket->data, m_audioPacket->size, 1, time, index);
+        VQViewPacket(packet, m_audioPacket->data, m_audioPacket->size, 1, time, index);
     }
     LogMessage("Audio encode: %i\n", static_cast<int>(packet->pts));
     return 1;

@@ -12,6 +12,7 @@ extern "C" {
 
 #include "CVQFFmpegLibrary.h"
 #include "VKLog.h"
+#include "VQCodecPacket.h"
 
 CVQFFmpegFrameEncoder::CVQFFmpegFrameEncoder()
     : m_open(0), m_audioBitRate(96000), m_audioCodec(0), m_width(800), m_height(600), m_videoBitRate(400000),
@@ -185,18 +186,6 @@ void CVQFFmpegFrameEncoder::CloseEncoder() {
     m_open = 0;
 }
 
-namespace {
-void ViewPacket(AVPacket* out, const uint8_t* data, int size, int key, int streamIndex) {
-    av_packet_unref(out);
-    out->data = const_cast<uint8_t*>(data);
-    out->size = size;
-    out->flags = key ? AV_PKT_FLAG_KEY : 0;
-    out->pts = out->dts = AV_NOPTS_VALUE;
-    out->stream_index = streamIndex;
-    out->duration = 0;
-}
-}  // namespace
-
 int CVQFFmpegFrameEncoder::EncodeVideoPacket(AVPacket* packet) {
     if (!m_open || !m_videoContext || !m_inputPicture) return 0;
     const int stride = m_stride ? m_stride : m_width * m_bytesPerPixel;
@@ -205,11 +194,10 @@ int CVQFFmpegFrameEncoder::EncodeVideoPacket(AVPacket* packet) {
                             m_reducedHeight, m_codedFrame))
         return 0;
     m_codedFrame->pts = m_videoFrames++;
-    av_packet_unref(m_videoPacket);
-    int result = avcodec_send_frame(m_videoContext, m_codedFrame);
-    if (result >= 0) result = avcodec_receive_packet(m_videoContext, m_videoPacket);
+    int result = VQEncodeFrame(m_videoContext, m_codedFrame, m_videoPacket);
     if (result < 0 && result != AVERROR(EAGAIN)) return 0;
-    ViewPacket(packet, m_videoPacket->data, m_videoPacket->size, m_videoPacket->flags & AV_PKT_FLAG_KEY, 0);
+    VQViewPacket(packet, m_videoPacket->data, m_videoPacket->size, m_videoPacket->flags & AV_PKT_FLAG_KEY,
+                 AV_NOPTS_VALUE, 0);
     return 1;
 }
 
@@ -226,18 +214,16 @@ int CVQFFmpegFrameEncoder::EncodeAudioPacket(AVPacket* packet) {
             m_pcmBufferSize = bytes;
         }
         memcpy(m_pcmBuffer, m_inputAudio, static_cast<size_t>(bytes));
-        ViewPacket(packet, m_pcmBuffer, bytes, 1, 1);
+        VQViewPacket(packet, m_pcmBuffer, bytes, 1, AV_NOPTS_VALUE, 1);
         return 1;
     }
     AVFrame* frame = m_sound.Convert(m_audioContext, m_inputAudio, m_bits);
     if (!frame) return 0;
     frame->pts = m_audioSamples;
     m_audioSamples += CVQAudioConverter::FrameSamples(m_audioContext);
-    av_packet_unref(m_audioPacket);
-    int result = avcodec_send_frame(m_audioContext, frame);
-    if (result >= 0) result = avcodec_receive_packet(m_audioContext, m_audioPacket);
+    int result = VQEncodeFrame(m_audioContext, frame, m_audioPacket);
     if (result < 0 && result != AVERROR(EAGAIN)) return 0;
-    ViewPacket(packet, m_audioPacket->data, m_audioPacket->size, 1, 1);
+    VQViewPacket(packet, m_audioPacket->data, m_audioPacket->size, 1, AV_NOPTS_VALUE, 1);
     return 1;
 }
 
