@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "CVKRegistryStore.h"
+#include "TestFiles.h"
 #include "VKLog.h"
 #include "VKSettings.h"
 
@@ -28,16 +29,6 @@ LRESULT CALLBACK TraceProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-std::string ReadAll(const char* path) {
-    std::string text;
-    FILE* f = fopen(path, "rb");
-    if (!f) return text;
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    fclose(f);
-    return text;
-}
 
 class LogTest : public ::testing::Test {
 protected:
@@ -74,26 +65,26 @@ TEST_F(LogTest, ReachesTheTraceWindowAndTheFileUnchanged) {
     EXPECT_EQ("CVQTest::Run(): 3 of five\r\n", g_received[0]);
     EXPECT_EQ(0x6E697774u, g_lastId);
     // Written as it is: no second CR before the LF.
-    EXPECT_EQ("CVQTest::Run(): 3 of five\r\n", ReadAll("C:\\vklog-test.log"));
+    EXPECT_EQ("CVQTest::Run(): 3 of five\r\n", TestReadFile("C:\\vklog-test.log"));
     DestroyWindow(viewer);
     UnregisterClassA("MfxTraceWindow", wc.hInstance);
 
     // Without a viewer the file still gets the line; a change of the value takes effect at once.
     UseFile("C:\\vklog-test2.log");
     LogMessage("second\r\n");
-    EXPECT_EQ("second\r\n", ReadAll("C:\\vklog-test2.log"));
+    EXPECT_EQ("second\r\n", TestReadFile("C:\\vklog-test2.log"));
 }
 
 TEST_F(LogTest, LongMessagesAreCutAt65535) {
     UseFile("C:\\vklog-long.log");
     std::string exact(65535, 'a');
     LogMessage("%s", exact.c_str());
-    EXPECT_EQ(65535u, ReadAll("C:\\vklog-long.log").size());
+    EXPECT_EQ(65535u, TestReadFile("C:\\vklog-long.log").size());
 
     UseFile("C:\\vklog-long2.log");
     std::string tooLong(70000, 'b');
     LogMessage("%s", tooLong.c_str());
-    std::string written = ReadAll("C:\\vklog-long2.log");
+    std::string written = TestReadFile("C:\\vklog-long2.log");
     EXPECT_EQ(65535u, written.size());
     EXPECT_EQ(std::string(65535, 'b'), written);
 }
@@ -113,7 +104,7 @@ TEST_F(LogTest, MessagesFromSeveralThreadsDoNotMix) {
             for (int i = 0; i < 50; ++i) LogMessage("[%s]\r\n", body.c_str());
         });
     for (auto& th : threads) th.join();
-    std::string text = ReadAll("C:\\vklog-threads.log");
+    std::string text = TestReadFile("C:\\vklog-threads.log");
     ASSERT_EQ(200u * 204u, text.size());
     for (size_t at = 0; at < text.size(); at += 204) {
         ASSERT_EQ('[', text[at]);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestFiles.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -10,24 +12,6 @@
 #include <vector>
 
 namespace {
-
-std::string WindowsPath(const char* unixPath) {
-    std::string path = unixPath;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path[0] == '\\' ? "Z:" + path : path;
-}
-
-std::vector<unsigned char> ReadFile(const std::string& path) {
-    std::vector<unsigned char> bytes;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return bytes;
-    unsigned char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
-    fclose(f);
-    return bytes;
-}
 
 // Export name -> ordinal, from a PE image file of either architecture.
 std::map<std::string, int> Exports(const std::vector<unsigned char>& file) {
@@ -74,7 +58,8 @@ TEST(Proxy9Exports, NamesAndOrdinalsExactly) {
     // PROXY9_DLL_PATH names another build of the library (the shipped 32-bit one).
     const char* other = getenv("PROXY9_DLL_PATH");
     const char* path = other && *other ? other : PROXY9_DLL;
-    std::vector<unsigned char> file = ReadFile(WindowsPath(path));
+    const std::string bytes = TestReadFile(TestWindowsPath(path));
+    std::vector<unsigned char> file(bytes.begin(), bytes.end());
     ASSERT_FALSE(file.empty()) << path;
     if (other && *other) {
         const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(file.data());

@@ -9,27 +9,11 @@
 #include <string>
 
 #include "CVKRegistryStore.h"
+#include "TestFiles.h"
 #include "VKSettings.h"
 
 namespace {
 
-std::string WindowsPath(const char* unixPath) {
-    std::string path = unixPath;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path[0] == '\\' ? "Z:" + path : path;
-}
-
-std::string ReadAll(const char* path) {
-    std::string text;
-    FILE* f = fopen(path, "rb");
-    if (!f) return text;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    fclose(f);
-    return text;
-}
 
 size_t CountOf(const std::string& text, const std::string& what) {
     size_t count = 0;
@@ -51,7 +35,7 @@ TEST(Proxy9Forwarders, AgainstAStandInRuntime) {
     ASSERT_TRUE(registry.Write(VK_SETTINGS_KEY, "logFileName", kLog));
     DeleteFileA(kLog);
 
-    HMODULE proxy = LoadLibraryA(WindowsPath(PROXY9_DLL).c_str());
+    HMODULE proxy = LoadLibraryA(TestWindowsPath(PROXY9_DLL).c_str());
     ASSERT_TRUE(proxy != nullptr);
 
     // A quiet forwarder called before any Direct3DCreate9 loads the runtime itself.
@@ -109,7 +93,7 @@ TEST(Proxy9Forwarders, AgainstAStandInRuntime) {
 
     FreeLibrary(proxy);
 
-    std::string log = ReadAll(kLog);
+    std::string log = TestReadFile(kLog);
     EXPECT_EQ(0u, log.find("Loaded: proxydx9 ver 4.0.6.0\r\n")) << log;
     EXPECT_EQ(1u, CountOf(log, "Proxydx9: D3DPERF_BeginEvent() call!\r\n"));
     EXPECT_EQ(1u, CountOf(log, "Proxydx9: D3DPERF_GetStatus() call!\r\n"));
