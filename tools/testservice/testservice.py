@@ -16,6 +16,8 @@ import threading
 import time
 import urllib.parse
 
+import desktopweb
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 MAX_LINE_BUFFER = 1 << 20  # a client that never ends a message is cut off
 MAX_DATAGRAM = 65507
@@ -468,7 +470,7 @@ class Relay:
 
 # ----------------------------------------------------------------- web server
 
-def make_http_handler(accounts, log, lock):
+def make_http_handler(accounts, log, lock, desktop=None):
     prefix = "/services/vqhud.4.0.6.0/"
 
     class Handler(http.server.BaseHTTPRequestHandler):
@@ -485,6 +487,13 @@ def make_http_handler(accounts, log, lock):
             self.end_headers()
             self.wfile.write(data)
 
+        def reply_bytes(self, code, content_type, data):
+            self.send_response(code)
+            self.send_header("Content-Type", content_type)
+            self.send_header("Content-Length", str(len(data)))
+            self.end_headers()
+            self.wfile.write(data)
+
         def handle_request(self):
             length = int(self.headers.get("Content-Length", "0") or 0)
             body = self.rfile.read(min(max(length, 0), 1 << 20)) if length > 0 else b""
@@ -493,6 +502,9 @@ def make_http_handler(accounts, log, lock):
             url = urllib.parse.urlsplit(self.path)
             query = dict(urllib.parse.parse_qsl(url.query, keep_blank_values=True))
             user, password = query.get("un", ""), query.get("pw", "")
+            answer = desktop.handle(url.path, query) if desktop else None
+            if answer:
+                return self.reply_bytes(*answer)
             if not url.path.startswith(prefix):
                 return self.reply(404, "not found\n")
             if not accounts.check(user, password):
@@ -541,6 +553,7 @@ def main():
     parser.add_argument("--reorder", type=float, default=0.0, help="percent held back behind the next one")
     parser.add_argument("--duplicate", type=float, default=0.0, help="percent sent twice")
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--catalogue", help="INI file of the desktop's game catalogue (default games.ini)")
     parser.add_argument("--max-seconds", type=float, default=900.0, help="stop after this long in any case")
     args = parser.parse_args()
 
@@ -551,7 +564,8 @@ def main():
     relay = Relay(accounts, log, args.drop, args.reorder, args.duplicate, args.seed)
     chat = ChatServer(accounts, log, "127.0.0.1", relay.port)
     chat_server = ThreadingTCP(("127.0.0.1", 0), chat.make_handler())
-    http_server = ThreadingHTTP(("127.0.0.1", 0), make_http_handler(accounts, log, threading.Lock()))
+    desktop = desktopweb.DesktopWeb(accounts, args.catalogue)
+    http_server = ThreadingHTTP(("127.0.0.1", 0), make_http_handler(accounts, log, threading.Lock(), desktop))
 
     for target in (chat_server.serve_forever, http_server.serve_forever, lambda: relay.run(stop)):
         threading.Thread(target=target, daemon=True).start()
