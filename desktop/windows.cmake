@@ -34,3 +34,5 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${DESKTOP_IMAGE_DIR} -I${CMAKE_CURRENT_S
 
 add_executable(DllPlacer WIN32 placer/DllPlacer.cpp)
 target_link_libraries(DllPlacer PRIVATE vkdesktop_win)
+
+add_subdirectory(bench)

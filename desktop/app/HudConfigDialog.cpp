@@ -137,12 +137,19 @@ void HudConfigDialog::Remove(unsigned mask) {
         hud.Remove(bin, mask, &messages);
         if (!messages.empty()) MessageBoxText(messages, MB_ICONEXCLAMATION);
     }
-    // A library still there after its removal is the game's own: say so.
+    // A library still there after its removal is either in use (our copy)
+    // or the game's own, which is never deleted: say which.
+    CVKHudInstaller hud(&fs, ProgramFolder());
+    std::string source = hud.SourceFolder(bin);
     for (const char* name : {"d3d8.dll", "d3d9.dll", "dinput8.dll"}) {
         unsigned bit = name[3] == '8' ? 0x10u : name[3] == '9' ? 0x20u : 0x100u;
-        if ((mask & bit) && fs.Exists(JoinPath(bin, name, &fs)))
-            MessageBoxText(std::string(name) + " in this folder was not placed by Orvalo HUD: it belongs to the game "
-                           "and was kept.", MB_ICONINFORMATION);
+        std::string placed = JoinPath(bin, name, &fs);
+        if (!IsWindowsVistaOrLater() || !(mask & bit) || !fs.Exists(placed)) continue;
+        if (fs.SameFile(source + "\\" + name, placed))
+            MessageBoxText("Failed to delete file: " + placed + "\nIs the game still running?", MB_ICONEXCLAMATION);
+        else
+            MessageBoxText(placed + " was not placed by Orvalo HUD: it belongs to the game and was kept.",
+                           MB_ICONINFORMATION);
     }
     TakeEdits();
 }

@@ -159,8 +159,13 @@ void MainWindow::PumpChat() {
         }
         if (type == kChatConnectionLost) {
             m_chat.PopMessage();
-            if (m_signIn.SignedIn()) LogMessage("MainWindow::PumpChat(): The chat connection was lost\r\n");
-            m_signIn.SignOut();
+            if (m_signIn.SignedIn()) {
+                LogMessage("MainWindow::PumpChat(): The chat connection was lost\r\n");
+                m_signIn.SignOut();
+            } else if (m_signIn.SigningIn()) {
+                // No answer will come: give the user the button back.
+                m_signIn.OnLoginResult(false, "Could not connect to the server");
+            }
             break;
         }
         m_chat.PopMessage();  // friends and chat messages belong to the friends page

@@ -11,7 +11,7 @@
 #include "resource.h"
 
 SignInPage::SignInPage(MainWindow* main, CVQChat* chat)
-    : DesktopPage(IDD_SIGNIN, main), m_chat(chat), m_signedIn(false), m_splash(false), m_port(13578), m_auto(true),
+    : DesktopPage(IDD_SIGNIN, main), m_chat(chat), m_signedIn(false), m_signingIn(false), m_splash(false), m_port(13578), m_auto(true),
       m_linkFont(nullptr), m_white(CreateSolidBrush(RGB(255, 255, 255))) {
     m_host = VKChatServerHost().Str();
     m_port = VKChatServerPort();
@@ -63,16 +63,19 @@ void SignInPage::SignIn() {
         OnLoginResult(false, "");
         return;
     }
+    m_signingIn = true;
     m_main->SetStatusText("Signing in. Please wait..");
     Enable(IDC_SI_SIGNIN, false);
 }
 
 void SignInPage::SignOut() {
     m_chat->Disconnect();
+    m_signingIn = false;
     m_signedIn = false;
 }
 
 void SignInPage::OnLoginResult(bool success, const std::string& reason) {
+    m_signingIn = false;
     if (success) {
         m_signedIn = true;
         SetWebCredentials(m_user, m_password);

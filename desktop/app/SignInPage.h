@@ -12,6 +12,8 @@ public:
     SignInPage(MainWindow* main, CVQChat* chat);
 
     bool SignedIn() const { return m_signedIn; }
+    // A sign-in was sent and its answer has not come yet.
+    bool SigningIn() const { return m_signingIn; }
     const std::string& User() const { return m_user; }
     const std::string& Password() const { return m_password; }
     void SignIn();
@@ -33,6 +35,7 @@ private:
 
     CVQChat* m_chat;
     bool m_signedIn;
+    bool m_signingIn;
     bool m_splash;
     std::string m_host;
     unsigned short m_port;

@@ -1,0 +1,1 @@
+int VersionOnly(void) { return 0; }

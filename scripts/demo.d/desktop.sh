@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Desktop demonstration: the desktop program under Wine against the local
+# test service, driven as a user would: sign in, refresh the games list (the
+# sample game is detected), "Insert All" in HUD Config, launch the game from
+# "Play Game", then take the HUD out and delete the game again.
+#   scripts/demo.d/desktop.sh <output folder>
+# Leaves 01-sign-in.png, 02-games.png, 03-hud-config.png,
+# 04-game-with-hud.png, desktop.log and run.txt (what the driver did and saw).
+set -uo pipefail
+ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$ROOT/scripts/lib/env.sh"
+cd "$ROOT"
+out="${1:?usage: desktop.sh <output folder>}"
+mkdir -p "$out"
+out="$(cd "$out" && pwd)"
+build="$ROOT/build/$ORVALO_TEST_PRESET"
+cmake --build "$build" --target OrvaloHUDDesktop DllPlacer desktop_driver proxy9 sample9 >/dev/null 2>&1 ||
+  log "desktop demo: build failed, using the programs already built"
+[ -f "$build/bin/OrvaloHUDDesktop.exe" ] || die "desktop demo: $build/bin/OrvaloHUDDesktop.exe missing"
+rm -f "$out"/0*.png "$out/desktop.log"
+ORVALO_BUILD="$build" "$SYS_PYTHON" desktop/tests/desktop-e2e --out "$out" >"$out/run.txt" 2>&1
+rc=$?
+echo "desktop demo: screenshots and desktop.log in $out ($(grep -c '^ok:' "$out/run.txt") checks passed, $(grep -c '^FAIL:' "$out/run.txt") failed)"
+exit $rc
