@@ -46,7 +46,7 @@ std::string MakeCatalogue(int n, const std::string& folder) {
         ini += "[" + k + "]\r\nName=Game " + k + "\r\nShortName=game" + k + "\r\nGenre=action\r\nReleaseDate=2007\r\n"
                "Rating=T\r\nPublisher=P\r\nDeveloper=D\r\nInGameRenderer=Direct3D 9\r\n";
         if (i % 10 == 0) {
-            ini += "DetectDirKey=HKEY_CURRENT_USER\\Software\\BRINMOOR\\DesktopBench\\Game" + k + "\r\nDetectExe=bin\\g*.exe\r\n"
+            ini += "DetectDirKey=HKEY_CURRENT_USER\\Software\\BRINMOOR\\DesktopBench\\Game" + k + "\r\nDetectExe=bin\\g" + k + ".exe\r\n"
                    "LaunchDirKey=HKEY_CURRENT_USER\\Software\\BRINMOOR\\DesktopBench\\Game" + k + "\r\nLaunchExe=bin\\g" + k +
                    ".exe\r\n";
         } else {

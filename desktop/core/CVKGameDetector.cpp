@@ -13,7 +13,9 @@ bool CVKGameDetector::DetectOne(const CVKIniStore::Section& e, VKDetectedGame* g
     if (!v("LaunchDirKey").empty()) launchDir = m_registry->ReadFolder(v("LaunchDirKey"));
     std::string trunc = Backslashes(v("LaunchDirTruncAt"));
     if (!trunc.empty() && launchDir.size() >= trunc.size()) launchDir = TruncAtNoCase(launchDir, trunc);
-    if (!append.empty()) launchDir = JoinPath(launchDir, append, m_fs);
+    // Without a folder from the registry there is nothing to append to: the
+    // relative path alone would name a folder at the root of the current drive.
+    if (!append.empty() && !launchDir.empty()) launchDir = JoinPath(launchDir, append, m_fs);
 
     std::string detectDir;
     if (!v("DetectDirKey").empty()) detectDir = m_registry->ReadFolder(v("DetectDirKey"));

@@ -11,6 +11,8 @@
 //   wait-count TITLE ID N SECONDS   the list view holds N items
 //   select TITLE ID INDEX           selects a list view item
 //   tab TITLE INDEX                 selects a tab
+//   wait-tab TITLE INDEX SECONDS    the tab row shows this tab selected
+//   wait-hidden TITLE SECONDS       the window exists but is hidden
 //   answer TEXT BUTTON SECONDS      a message box whose text holds TEXT is
 //                                   answered with the button (1 OK, 6 Yes, 7 No)
 //   no-box                          fails when a message box is open
@@ -178,6 +180,18 @@ int main(int argc, char** argv) {
         } else if (step == "tab") {
             HWND c = Control(arg(1), 1000);
             ok = c && SendMessageA(c, TCM_SETCURSEL, atoi(arg(2)), 0) >= 0;
+            used = 3;
+        } else if (step == "wait-tab") {
+            ok = WaitFor(atof(arg(3)), [&] {
+                HWND c = Control(arg(1), 1000);
+                return c && SendMessageA(c, TCM_GETCURSEL, 0, 0) == atoi(arg(2));
+            });
+            used = 4;
+        } else if (step == "wait-hidden") {
+            ok = WaitFor(atof(arg(2)), [&] {
+                HWND w = FindWindowA(nullptr, arg(1));
+                return w && !IsWindowVisible(w);
+            });
             used = 3;
         } else if (step == "answer") {
             HWND box = nullptr;

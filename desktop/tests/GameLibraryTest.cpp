@@ -79,6 +79,14 @@ TEST(GameDetector, RefusesPathsLeavingTheirFolder) {
     EXPECT_TRUE(d.Detect(Catalogue("[x]\nLaunchDirKey=Software\\G\\Folder\nLaunchDirAppend=..\\Windows\n"
                                    "LaunchExe=system32\\cmd.exe\n"))
                     .empty());
+    // A missing registry value never turns the relative part into a path
+    // from the root of the drive.
+    fs.AddDir("\\Windows");
+    fs.AddDir("\\Windows\\system32");
+    fs.AddFile("\\Windows\\system32\\cmd.exe", "MZ");
+    EXPECT_TRUE(d.Detect(Catalogue("[x]\nLaunchDirKey=Software\\Missing\nLaunchDirAppend=Windows\n"
+                                   "LaunchExe=system32\\cmd.exe\n"))
+                    .empty());
 }
 
 TEST(GameStore, KeepsRecordsInOrderAndFindsDuplicates) {
