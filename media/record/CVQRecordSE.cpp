@@ -266,7 +266,7 @@ int CVQRecordSE::CaptureBackBuffer() {
     const uint64_t micros = Micros();
     CVKPixels locked;
     if (!m_surface.Lock(&locked, kLockFlags)) {
-        LogMessage("CVQRecordSE::EncodeBackBuffer(): Failed to LockRect() copy buffer\r\n");
+        LogMessage("CVQRecordSE::CaptureBackBuffer(): Failed to LockRect() copy buffer\r\n");
         return 0;
     }
     for (uint32_t y = 0; y < m_bbHeight; y++)
