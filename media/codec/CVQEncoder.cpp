@@ -1,5 +1,7 @@
 #include "CVQEncoder.h"
 
+#include "CVQEncoderCore.h"
+
 CVQEncoder::CVQEncoder()
     : m_videoEnabled(0), m_audioEnabled(0), m_channels(2), m_sampleRate(44100), m_bits(16), m_pixelFormat(-1),
       m_width(800), m_height(600), m_stride(600), m_frameRate(20.0) {}
@@ -12,11 +14,7 @@ void CVQEncoder::SetVideoFormat(int width, int height, int stride, int pixelForm
 }
 
 void CVQEncoder::SetAudioFormat(int channels, int rate, int bits) {
-    if (channels == 1 || channels == 2) m_channels = channels;
-    if (rate >= 1 && rate <= 48000) m_sampleRate = rate;
-    if (bits == 8 || bits == 16) m_bits = bits;
+    CVQEncoderCore::ApplyAudioFormat(channels, rate, bits, &m_channels, &m_sampleRate, &m_bits);
 }
 
-void CVQEncoder::SetFrameRate(double fps) {
-    if (fps > 0.0 && fps < 100.0) m_frameRate = fps;
-}
+void CVQEncoder::SetFrameRate(double fps) { CVQEncoderCore::ApplyFrameRate(fps, &m_frameRate); }

@@ -5,8 +5,6 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/frame.h>
 #include <libavutil/mathematics.h>
 #include <libavutil/mem.h>
 }
@@ -15,14 +13,11 @@ extern "C" {
 #include "VQCodecPacket.h"
 
 CVQFFmpegEncoder::CVQFFmpegEncoder()
-    : m_open(0), m_headerWritten(0), m_trailerWritten(0), m_useMemoryStream(1), m_audioBitRate(96000),
-      m_audioCodec(0), m_inputWidth(800), m_inputHeight(600), m_videoBitRate(400000), m_videoCodec(0),
-      m_format(nullptr), m_videoStream(nullptr), m_audioStream(nullptr), m_videoContext(nullptr),
-      m_audioContext(nullptr), m_inputPicture(nullptr), m_inputAudio(nullptr), m_videoFrames(0), m_audioFrames(0),
-      m_videoWritten(0), m_audioWritten(0), m_rawPCM(1), m_codedFrame(nullptr), m_videoPacket(nullptr),
-      m_audioPacket(nullptr), m_pcmBuffer(nullptr), m_pcmBufferSize(0), m_taken(nullptr), m_takenSize(0),
-      m_reduceFactor(1), m_reducedWidth(800), m_reducedHeight(600), m_bytesPerPixel(1), m_reducible(0),
-      m_onePacketPerInput(0), m_codecFrameRate(20.0) {
+    : m_open(0), m_headerWritten(0), m_trailerWritten(0), m_useMemoryStream(1), m_inputWidth(800),
+      m_inputHeight(600), m_format(nullptr), m_videoStream(nullptr), m_audioStream(nullptr), m_inputPicture(nullptr),
+      m_inputAudio(nullptr), m_videoFrames(0), m_audioFrames(0), m_videoWritten(0), m_audioWritten(0),
+      m_taken(nullptr), m_takenSize(0), m_reduceFactor(1), m_reducedWidth(800), m_reducedHeight(600),
+      m_bytesPerPixel(1), m_reducible(0), m_onePacketPerInput(0), m_codecFrameRate(20.0) {
     InitCodecLibrary();
 }
 
@@ -32,15 +27,14 @@ void CVQFFmpegEncoder::SetVideoFormat(int width, int height, int stride, int pix
     if (m_open) return;
     if (width > 0) m_inputWidth = width;
     if (height > 0) m_inputHeight = height;
-    if (pixelFormat == kVQPixBGR32) {
-        LogMessage("FIXME: FFmpeg crashes whenever we use BGR32. We should make our own conversion!\n"
-                   "We force RGB32 for now.\n");
-        pixelFormat = kVQPixRGB32;
-    }
+    pixelFormat = CVQEncoderCore::InputPixelFormat(pixelFormat);
     m_bytesPerPixel = VQBytesPerPixel(pixelFormat);
     m_reducible = VQIsReducible(pixelFormat) ? 1 : 0;
-    CVQEncoder::SetVideoFormat(width > 0 ? width & ~3 : width, height > 0 ? height & ~3 : height, stride,
-                               pixelFormat);
+    CVQEncoder::SetVideoFormat(width, height, stride, pixelFormat);
+    // 1 to 3 pixels align to nothing: the size becomes 0 (the open refuses it)
+    // rather than keeping an earlier, larger size the pictures do not have.
+    if (width > 0) m_width = width & ~3;
+    if (height > 0) m_height = height & ~3;
     ApplyReduceFactor();
 }
 
@@ -69,16 +63,11 @@ void CVQFFmpegEncoder::ApplyReduceFactor() {
 }
 
 void CVQFFmpegEncoder::SetVideoCodec(int codecId, int bitRate) {
-    if (m_open) return;
-    m_videoCodec = codecId;
-    if (bitRate > 1000) m_videoBitRate = bitRate;
+    if (!m_open) m_core.SetVideoCodec(codecId, bitRate);
 }
 
 void CVQFFmpegEncoder::SetAudioCodec(int codecId, int bitRate) {
-    if (m_open) return;
-    m_audioCodec = codecId;
-    if (bitRate > 1000) m_audioBitRate = bitRate;
-    m_rawPCM = VQIsRawPCM(codecId) ? 1 : 0;
+    if (!m_open) m_core.SetAudioCodec(codecId, bitRate);
 }
 
 void CVQFFmpegEncoder::SetOutputName(const char* name) {
@@ -98,17 +87,17 @@ void CVQFFmpegEncoder::SetInputAudio(const uint8_t* chunk) {
 }
 
 int CVQFFmpegEncoder::GetAudioChunkBytes() const {
-    const int bytes = m_bits == 8 ? 1 : 2;
-    return static_cast<int>(static_cast<double>(m_sampleRate) * m_channels * bytes / m_frameRate);
+    return CVQEncoderCore::RawChunkBytes(m_sampleRate, m_channels, m_bits, m_frameRate);
 }
 
 const uint8_t* CVQFFmpegEncoder::GetCodecData(int* size) const {
-    if (!m_videoContext) {
+    const AVCodecContext* video = m_core.GetVideoContext();
+    if (!video) {
         *size = 0;
         return nullptr;
     }
-    *size = m_videoContext->extradata_size;
-    return m_videoContext->extradata;
+    *size = video->extradata_size;
+    return video->extradata;
 }
 
 int CVQFFmpegEncoder::OpenEncoder() {
@@ -120,82 +109,33 @@ int CVQFFmpegEncoder::OpenEncoder() {
     m_codecFrameRate = m_frameRate;
     const AVRational frameTime = av_d2q(1.0 / m_frameRate, 1000000);
     if (m_videoEnabled) {
-        const AVCodec* codec = avcodec_find_encoder(static_cast<AVCodecID>(VQCodecToLibrary(m_videoCodec)));
-        if (!codec) {
-            LogMessage("Couldn't find video codec\n");
+        if (m_reducedWidth < 2 || m_reducedHeight < 2) {
+            LogMessage("Couldn't open video codec\n");
             CloseEncoder();
             return 0;
         }
         m_videoStream = avformat_new_stream(m_format, nullptr);
-        m_videoContext = avcodec_alloc_context3(codec);
-        if (!m_videoStream || !m_videoContext || m_reducedWidth < 2 || m_reducedHeight < 2) {
-            LogMessage("Couldn't open video codec\n");
+        if (!m_videoStream || !m_core.OpenVideo(m_reducedWidth, m_reducedHeight, m_frameRate) ||
+            avcodec_parameters_from_context(m_videoStream->codecpar, m_core.GetVideoContext()) < 0) {
+            if (!m_videoStream) LogMessage("Couldn't open video codec\n");
             CloseEncoder();
             return 0;
         }
         m_videoStream->id = 0;
-        m_videoContext->codec_type = AVMEDIA_TYPE_VIDEO;
-        m_videoContext->bit_rate = m_videoBitRate;
-        m_videoContext->width = m_reducedWidth;
-        m_videoContext->height = m_reducedHeight;
-        m_videoContext->gop_size = 20;
-        m_videoContext->time_base = frameTime;
-        m_videoContext->max_b_frames = 0;
-        m_videoContext->pix_fmt = codec->pix_fmts ? codec->pix_fmts[0] : AV_PIX_FMT_YUV420P;
-        if (avcodec_open2(m_videoContext, codec, nullptr) < 0 ||
-            avcodec_parameters_from_context(m_videoStream->codecpar, m_videoContext) < 0) {
-            LogMessage("Couldn't open video codec\n");
-            CloseEncoder();
-            return 0;
-        }
         m_videoStream->time_base = frameTime;
-        m_codedFrame = av_frame_alloc();
-        if (m_codedFrame) {
-            m_codedFrame->format = m_videoContext->pix_fmt;
-            m_codedFrame->width = m_reducedWidth;
-            m_codedFrame->height = m_reducedHeight;
-        }
-        if (!m_codedFrame || av_frame_get_buffer(m_codedFrame, 0) < 0) {
-            LogMessage("Couldn't open video codec\n");
-            CloseEncoder();
-            return 0;
-        }
     }
     if (m_audioEnabled) {
-        const AVCodec* codec = avcodec_find_encoder(static_cast<AVCodecID>(VQCodecToLibrary(m_audioCodec)));
-        m_audioStream = codec ? avformat_new_stream(m_format, nullptr) : nullptr;
-        m_audioContext = m_audioStream ? avcodec_alloc_context3(codec) : nullptr;
-        if (!m_audioContext) {
-            LogMessage("Couldn't open audio codec\n");
+        // Raw PCM goes in chunks of one frame time; coded sound is timed in samples.
+        const AVRational timeBase = m_core.IsRawPCM() ? frameTime : AVRational{1, m_sampleRate};
+        m_audioStream = avformat_new_stream(m_format, nullptr);
+        if (!m_audioStream || !m_core.OpenAudio(m_channels, m_sampleRate, m_bits, timeBase.num, timeBase.den) ||
+            avcodec_parameters_from_context(m_audioStream->codecpar, m_core.GetAudioContext()) < 0) {
+            if (!m_audioStream) LogMessage("Couldn't open audio codec\n");
             CloseEncoder();
             return 0;
         }
         m_audioStream->id = 1;
-        m_audioContext->codec_type = AVMEDIA_TYPE_AUDIO;
-        m_audioContext->bit_rate = m_audioBitRate;
-        m_audioContext->sample_rate = m_sampleRate;
-        av_channel_layout_default(&m_audioContext->ch_layout, m_channels);
-        m_audioContext->sample_fmt = m_bits == 8 ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16;
-        if (codec->sample_fmts) {
-            bool supported = false;
-            for (const AVSampleFormat* f = codec->sample_fmts; *f != AV_SAMPLE_FMT_NONE; f++)
-                if (*f == m_audioContext->sample_fmt) supported = true;
-            if (!supported) m_audioContext->sample_fmt = codec->sample_fmts[0];
-        }
-        m_audioContext->time_base = m_rawPCM ? frameTime : AVRational{1, m_sampleRate};
-        if (avcodec_open2(m_audioContext, codec, nullptr) < 0 ||
-            avcodec_parameters_from_context(m_audioStream->codecpar, m_audioContext) < 0) {
-            LogMessage("Couldn't open audio codec\n");
-            CloseEncoder();
-            return 0;
-        }
-        m_audioStream->time_base = m_audioContext->time_base;
-    }
-    m_videoPacket = av_packet_alloc();
-    m_audioPacket = av_packet_alloc();
-    if (!m_videoPacket || !m_audioPacket) {
-        CloseEncoder();
-        return 0;
+        m_audioStream->time_base = timeBase;
     }
     int opened;
     if (m_useMemoryStream) {
@@ -240,18 +180,10 @@ void CVQFFmpegEncoder::CloseEncoder() {
         else
             avio_closep(&m_format->pb);
     }
-    m_pictures.Free();
-    m_sound.Free();
-    av_frame_free(&m_codedFrame);
-    av_packet_free(&m_videoPacket);
-    av_packet_free(&m_audioPacket);
-    av_freep(&m_pcmBuffer);
-    m_pcmBufferSize = 0;
+    m_core.Close();
     av_freep(&m_taken);
     m_takenSize = 0;
     m_memoryStream.Clear();
-    avcodec_free_context(&m_videoContext);
-    avcodec_free_context(&m_audioContext);
     avformat_free_context(m_format);  // frees the streams too
     m_format = nullptr;
     m_videoStream = nullptr;
@@ -273,55 +205,31 @@ void CVQFFmpegEncoder::TakeOutput(const uint8_t** data, int* size) {
 void CVQFFmpegEncoder::DiscardOutput() { m_memoryStream.Clear(); }
 
 int CVQFFmpegEncoder::EncodeVideoPacket(AVPacket* packet) {
-    if (!m_open || !m_videoContext || !m_inputPicture) return 0;
+    const AVCodecContext* video = m_core.GetVideoContext();
+    if (!m_open || !video || !m_inputPicture) return 0;
     const int stride = m_stride ? m_stride : m_inputWidth * m_bytesPerPixel;
-    if (av_frame_make_writable(m_codedFrame) < 0 ||
-        !m_pictures.Convert(m_inputPicture, stride, m_pixelFormat, m_reducible ? m_reduceFactor : 1, m_reducedWidth,
-                            m_reducedHeight, m_codedFrame)) {
-        LogMessage("CVQFFmpegEncoder::EncodeVideoPacket(): Couldn't convert picture\r\n");
-        return 0;
-    }
-    m_codedFrame->pts = m_videoFrames;
-    int result = VQEncodeFrame(m_videoContext, m_codedFrame, m_videoPacket);
-    if (result < 0 && result != AVERROR(EAGAIN)) {
+    const int64_t time =
+        m_videoStream ? av_rescale_q(m_videoFrames, video->time_base, m_videoStream->time_base) : AV_NOPTS_VALUE;
+    if (!m_core.EncodeVideo(m_inputPicture, stride, m_pixelFormat, m_reducible ? m_reduceFactor : 1, m_videoFrames,
+                            time, m_videoStream ? m_videoStream->index : 0, packet)) {
         LogMessage("CVQFFmpegEncoder::EncodeVideoPacket(): Couldn't encode picture\r\n");
         return 0;
     }
-    const int64_t time = m_videoStream ? av_rescale_q(m_videoFrames, m_videoContext->time_base, m_videoStream->time_base)
-                                       : AV_NOPTS_VALUE;
-    VQViewPacket(packet, m_videoPacket->data, m_videoPacket->size, m_videoPacket->flags & AV_PKT_FLAG_KEY, time,
-                 m_videoStream ? m_videoStream->index : 0);
     return 1;
 }
 
 int CVQFFmpegEncoder::EncodeAudioPacket(AVPacket* packet) {
-    if (!m_open || !m_audioContext || !m_inputAudio) return 0;
-    const int index = m_audioStream ? m_audioStream->index : 1;
-    if (m_rawPCM) {
-        const int bytes = GetAudioChunkBytes();
-        if (bytes > m_pcmBufferSize) {
-            av_freep(&m_pcmBuffer);
-            m_pcmBufferSize = 0;
-            m_pcmBuffer = static_cast<uint8_t*>(av_malloc(static_cast<size_t>(bytes)));
-            if (!m_pcmBuffer) return 0;
-            m_pcmBufferSize = bytes;
-        }
-        memcpy(m_pcmBuffer, m_inputAudio, static_cast<size_t>(bytes));
-        const int64_t time = av_rescale_q(m_audioFrames, m_audioContext->time_base, m_audioStream->time_base);
-        VQViewPacket(packet, m_pcmBuffer, bytes, 1, time, index);
-    } else {
-        AVFrame* frame = m_sound.Convert(m_audioContext, m_inputAudio, m_bits);
-        if (!frame) return 0;
-        const int64_t samples = CVQAudioConverter::FrameSamples(m_audioContext);
-        frame->pts = m_audioFrames * samples;
-        int result = VQEncodeFrame(m_audioContext, frame, m_audioPacket);
-        if (result < 0 && result != AVERROR(EAGAIN)) {
-            LogMessage("CVQFFmpegEncoder::EncodeAudioPacket(): Couldn't encode sound\r\n");
-            return 0;
-        }
-        const int64_t time =
-            av_rescale_q(m_audioFrames * samples, AVRational{1, m_sampleRate}, m_audioStream->time_base);
-        VQViewPacket(packet, m_audioPacket->data, m_audioPacket->size, 1, time, index);
+    const AVCodecContext* audio = m_core.GetAudioContext();
+    if (!m_open || !audio || !m_inputAudio || !m_audioStream) return 0;
+    int64_t pts = m_audioFrames;
+    int64_t time = av_rescale_q(m_audioFrames, audio->time_base, m_audioStream->time_base);
+    if (!m_core.IsRawPCM()) {
+        pts = m_audioFrames * CVQAudioConverter::FrameSamples(audio);
+        time = av_rescale_q(pts, AVRational{1, m_sampleRate}, m_audioStream->time_base);
+    }
+    if (!m_core.EncodeAudio(m_inputAudio, m_bits, GetAudioChunkBytes(), pts, time, m_audioStream->index, packet)) {
+        LogMessage("CVQFFmpegEncoder::EncodeAudioPacket(): Couldn't encode sound\r\n");
+        return 0;
     }
     LogMessage("Audio encode: %i\n", static_cast<int>(packet->pts));
     return 1;
@@ -340,7 +248,7 @@ int CVQFFmpegEncoder::WriteFrame() {
     AVPacket* packet = av_packet_alloc();
     if (!packet) return 0;
     int result = 1;
-    if (m_videoEnabled && m_inputPicture && m_videoContext) {
+    if (m_videoEnabled && m_inputPicture && m_core.GetVideoContext()) {
         if (!(m_onePacketPerInput && m_videoWritten)) {
             if (!EncodeVideoPacket(packet)) result = 0;
             m_videoWritten = 1;
@@ -348,7 +256,7 @@ int CVQFFmpegEncoder::WriteFrame() {
         }
         if (result) m_videoFrames++;
     }
-    if (result && m_audioEnabled && m_inputAudio && m_audioContext) {
+    if (result && m_audioEnabled && m_inputAudio && m_core.GetAudioContext()) {
         if (!(m_onePacketPerInput && m_audioWritten)) {
             if (!EncodeAudioPacket(packet)) result = 0;
             m_audioWritten = 1;

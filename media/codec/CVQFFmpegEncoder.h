@@ -1,13 +1,11 @@
 #pragma once
 #include "CVKString.h"
-#include "CVQAudioConverter.h"
 #include "CVQEncoder.h"
+#include "CVQEncoderCore.h"
 #include "CVQFFmpegLibrary.h"
-#include "CVQPictureConverter.h"
+#include "VQCodecIds.h"
 
-struct AVCodecContext;
 struct AVFormatContext;
-struct AVFrame;
 struct AVPacket;
 struct AVStream;
 
@@ -18,7 +16,8 @@ struct AVStream;
 // Video size: the width and height given to SetVideoFormat are rounded down
 // to multiples of 4; the coded ("reduced") size is that divided by the reduce
 // factor, the width then rounded down to an even number because HuffYUV's
-// 4:2:2 coding refuses odd widths.
+// 4:2:2 coding refuses odd widths. A picture less than 4 pixels wide or high
+// has no coded size: the encoder refuses to open for it.
 //
 // Packets handed out by EncodeVideoPacket/EncodeAudioPacket point into the
 // encoder's own buffers (the packet holds no reference) and stay valid until
@@ -53,12 +52,12 @@ public:
     // TakeOutput or CloseEncoder. Size 0 when nothing was written.
     virtual void TakeOutput(const uint8_t** data, int* size);
     virtual void DiscardOutput();
-    virtual int GetAudioBitRate() const { return m_audioBitRate; }
-    virtual int GetAudioCodec() const { return m_audioCodec; }
+    virtual int GetAudioBitRate() const { return m_core.GetAudioBitRate(); }
+    virtual int GetAudioCodec() const { return m_core.GetAudioCodec(); }
     virtual int GetInputWidth() const { return m_inputWidth; }
     virtual int GetInputHeight() const { return m_inputHeight; }
-    virtual int GetVideoBitRate() const { return m_videoBitRate; }
-    virtual int GetVideoCodec() const { return m_videoCodec; }
+    virtual int GetVideoBitRate() const { return m_core.GetVideoBitRate(); }
+    virtual int GetVideoCodec() const { return m_core.GetVideoCodec(); }
     // Fills packet with a view of one coded picture of the current input. 1 or 0.
     virtual int EncodeVideoPacket(AVPacket* packet);
     // One chunk of the current input audio: copied for raw PCM, else encoded.
@@ -89,31 +88,18 @@ protected:
     int m_trailerWritten;
     int m_useMemoryStream;
     CVKString m_outputName;
-    int m_audioBitRate;
-    int m_audioCodec;
     int m_inputWidth;
     int m_inputHeight;
-    int m_videoBitRate;
-    int m_videoCodec;
     AVFormatContext* m_format;
     AVStream* m_videoStream;
     AVStream* m_audioStream;
-    AVCodecContext* m_videoContext;
-    AVCodecContext* m_audioContext;
+    CVQEncoderCore m_core;  // codec settings, contexts and coding
     const uint8_t* m_inputPicture;
     const uint8_t* m_inputAudio;
     int64_t m_videoFrames;
     int64_t m_audioFrames;
     int m_videoWritten;
     int m_audioWritten;
-    int m_rawPCM;
-    AVFrame* m_codedFrame;     // the converted picture given to the codec
-    AVPacket* m_videoPacket;   // last coded picture
-    AVPacket* m_audioPacket;   // last coded sound
-    uint8_t* m_pcmBuffer;      // last raw PCM chunk
-    int m_pcmBufferSize;
-    CVQPictureConverter m_pictures;
-    CVQAudioConverter m_sound;
     CVQFFmpegLibrary m_memoryStream;
     uint8_t* m_taken;
     int m_takenSize;

@@ -1,11 +1,10 @@
 #pragma once
 #include <cstdint>
 
-#include "CVQAudioConverter.h"
-#include "CVQPictureConverter.h"
+#include "CVQEncoderCore.h"
+#include "VQCodecIds.h"
 
 struct AVCodecContext;
-struct AVFrame;
 struct AVPacket;
 
 // Encodes single video and audio packets without a container (live sharing
@@ -46,22 +45,22 @@ public:
     virtual int GetStride() const { return m_stride; }
     virtual void SetVideoCodec(int codecId, int bitRate);
     virtual void SetAudioCodec(int codecId, int bitRate);
-    virtual int GetAudioBitRate() const { return m_audioBitRate; }
-    virtual int GetAudioCodec() const { return m_audioCodec; }
+    virtual int GetAudioBitRate() const { return m_core.GetAudioBitRate(); }
+    virtual int GetAudioCodec() const { return m_core.GetAudioCodec(); }
     // Bytes of PCM one audio packet takes: bits x channels x codec frame size / 8.
     virtual int GetAudioFrameBytes() const;
     virtual int GetWidth() const { return m_width; }
     virtual int GetHeight() const { return m_height; }
-    virtual int GetVideoBitRate() const { return m_videoBitRate; }
-    virtual int GetVideoCodec() const { return m_videoCodec; }
+    virtual int GetVideoBitRate() const { return m_core.GetVideoBitRate(); }
+    virtual int GetVideoCodec() const { return m_core.GetVideoCodec(); }
     virtual int EncodeVideoPacket(AVPacket* packet);
     virtual int EncodeAudioPacket(AVPacket* packet);
     virtual double GetFrameRate() const { return m_frameRate; }
     virtual void SetFrameRate(double fps);
     virtual void SetReduceFactor(int factor);
     virtual int GetReduceFactor() const { return m_reduceFactor; }
-    virtual AVCodecContext* GetVideoContext() const { return m_videoContext; }
-    virtual AVCodecContext* GetAudioContext() const { return m_audioContext; }
+    virtual AVCodecContext* GetVideoContext() const { return m_core.GetVideoContext(); }
+    virtual AVCodecContext* GetAudioContext() const { return m_core.GetAudioContext(); }
 
     int IsOpen() const { return m_open; }
 
@@ -69,24 +68,11 @@ private:
     void ApplyReduceFactor();
 
     int m_open;
-    int m_audioBitRate;
-    int m_audioCodec;
     int m_width;
     int m_height;
-    int m_videoBitRate;
-    int m_videoCodec;
-    AVCodecContext* m_videoContext;
-    AVCodecContext* m_audioContext;
+    CVQEncoderCore m_core;  // codec settings, contexts and coding
     const uint8_t* m_inputPicture;
     const uint8_t* m_inputAudio;
-    AVFrame* m_codedFrame;
-    AVPacket* m_videoPacket;
-    AVPacket* m_audioPacket;
-    uint8_t* m_pcmBuffer;
-    int m_pcmBufferSize;
-    int m_rawPCM;
-    CVQPictureConverter m_pictures;
-    CVQAudioConverter m_sound;
     int m_reduceFactor;
     int m_bytesPerPixel;
     int m_reducible;

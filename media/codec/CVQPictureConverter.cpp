@@ -8,7 +8,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-#include "CVQFFmpegLibrary.h"
+#include "VQCodecIds.h"
 #include "VKLog.h"
 
 CVQPictureConverter::CVQPictureConverter() : m_sws(nullptr), m_reduced(nullptr), m_reducedSize(0) {}

@@ -11,6 +11,7 @@ extern "C" {
 }
 
 #include "CVQFFmpegLibrary.h"
+#include "VQCodecIds.h"
 #include "VKLog.h"
 
 namespace {

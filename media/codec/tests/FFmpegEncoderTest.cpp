@@ -254,3 +254,26 @@ TEST(CVQFFmpegEncoder, SoundBeforeTheFirstPictureIsMuxedInOrder) {
     EXPECT_EQ(40, streams[0].packets);
     EXPECT_EQ(80, streams[1].packets);
 }
+
+// A picture 1 to 3 pixels wide or high has no coded size: the encoder
+// refuses to open rather than coding at an earlier (or the default) size and
+// reading past the caller's pixels.
+TEST(CVQFFmpegEncoder, PicturesUnderFourPixelsAreRefused) {
+    const int sizes[][2] = {{1, 64}, {3, 64}, {64, 2}, {64, 3}, {3, 3}};
+    for (const auto& size : sizes) {
+        const int w = size[0], h = size[1];
+        std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 4, 0x55);
+        CVQFFmpegEncoder e;
+        ConfigureHuffYUV(&e, 320, 64, 0, 1);  // an earlier, larger size must not stay
+        e.SetVideoFormat(w, h, 0, 6);
+        EXPECT_LT(e.GetReducedWidth() * e.GetReducedHeight(), 4 * 4) << w << "x" << h;
+        EXPECT_EQ(0, e.OpenEncoder()) << w << "x" << h;
+        e.SetInputPicture(pixels.data());
+        AVPacket* packet = av_packet_alloc();
+        EXPECT_EQ(0, e.EncodeVideoPacket(packet));
+        av_packet_free(&packet);
+        // Four pixels are enough.
+        e.SetVideoFormat(w < 4 ? 4 : w, h < 4 ? 4 : h, 0, 6);
+        EXPECT_EQ(1, e.OpenEncoder()) << w << "x" << h;
+    }
+}

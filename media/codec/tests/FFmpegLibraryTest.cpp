@@ -13,6 +13,7 @@ extern "C" {
 }
 
 #include "CVQFFmpegLibrary.h"
+#include "VQCodecIds.h"
 #include "CVQPictureConverter.h"
 #include "VKLog.h"
 

@@ -58,3 +58,18 @@ TEST(CVQFFmpegFrameEncoder, EncodesSharingVideoAndAudio) {
     e.CloseEncoder();
     EXPECT_EQ(0, e.IsOpen());
 }
+
+// The single-packet encoder refuses pictures whose coded size would be
+// nothing, too.
+TEST(CVQFFmpegFrameEncoder, PicturesUnderFourPixelsAreRefused) {
+    CVQFFmpegFrameEncoder e;
+    e.EnableVideo(1);
+    e.SetVideoCodec(19, 0);
+    e.SetVideoFormat(3, 3, 0, 6);
+    EXPECT_EQ(0, e.OpenEncoder());
+    std::vector<uint8_t> pixels(3 * 3 * 4);
+    e.SetInputPicture(pixels.data());
+    AVPacket* packet = av_packet_alloc();
+    EXPECT_EQ(0, e.EncodeVideoPacket(packet));
+    av_packet_free(&packet);
+}
