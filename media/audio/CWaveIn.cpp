@@ -29,8 +29,7 @@ int CWaveIn::Open(int device, const WAVEFORMATEX* format, DWORD bufferSize) {
         return 0;
     }
     if (bufferSize == 0) bufferSize = 2 * format->nAvgBytesPerSec;
-    // Whole sample frames only, so a buffer never splits a frame.
-    if (format->nBlockAlign > 1) bufferSize -= bufferSize % format->nBlockAlign;
+    bufferSize = VQWholeFrameBytes(bufferSize, format->nBlockAlign);
     void* memory = bufferSize ? VirtualAlloc(nullptr, static_cast<SIZE_T>(bufferSize) * kBuffers,
                                              MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
                               : nullptr;

@@ -23,6 +23,10 @@ int ChooseAudioFormatFromCaps(uint32_t formats, VQPcmFormat* format) {
     return 0;
 }
 
+uint32_t VQWholeFrameBytes(uint32_t bytes, int blockAlign) {
+    return blockAlign > 1 ? bytes - bytes % static_cast<uint32_t>(blockAlign) : bytes;
+}
+
 #ifdef _WIN32
 #include "VKLog.h"
 

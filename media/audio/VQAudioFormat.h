@@ -15,6 +15,11 @@ struct VQPcmFormat {
 // (the format is left as it was).
 int ChooseAudioFormatFromCaps(uint32_t formats, VQPcmFormat* format);
 
+// The size of a capture buffer: bytes rounded down to whole sample frames of
+// blockAlign bytes, so no buffer splits a frame. Capture (CWaveIn) and the
+// recording header both size their buffers with it, so they agree.
+uint32_t VQWholeFrameBytes(uint32_t bytes, int blockAlign);
+
 #ifdef _WIN32
 #include <windows.h>
 #include <mmsystem.h>

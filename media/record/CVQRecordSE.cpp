@@ -291,7 +291,10 @@ int CVQRecordSE::EncodeBackBuffer(AVPacket* packet) {
 int CVQRecordSE::SaveBackBuffer(AVPacket* packet) {
     const DWORD start = timeGetTime();
     uint8_t prefix[kVQRecVideoPrefixSize];
-    VQRecPutVideoPrefix(prefix, VQRecTimestamp(m_savedBuffers), (packet->flags & AV_PKT_FLAG_KEY) ? 1 : 0,
+    const uint32_t bufferBytes = VQRecAudioBufferBytes(m_format.wBitsPerSample, m_format.nChannels,
+                                                       static_cast<int>(m_format.nSamplesPerSec));
+    VQRecPutVideoPrefix(prefix, VQRecTimestamp(m_savedBuffers, bufferBytes, m_format.nAvgBytesPerSec),
+                        (packet->flags & AV_PKT_FLAG_KEY) ? 1 : 0,
                         static_cast<uint32_t>(packet->size));
     if (!WriteAll(prefix, sizeof prefix) || (packet->size > 0 && !WriteAll(packet->data, static_cast<uint32_t>(packet->size)))) {
         LogMessage("CVQRecordSE::SaveBackBuffer(): File error: %d\r\n", static_cast<int>(GetLastError()));

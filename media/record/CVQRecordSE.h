@@ -2,6 +2,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "CVQFFmpegEncoder.h"
@@ -90,7 +91,7 @@ private:
     uint32_t m_bbHeight;
     uint8_t* m_frame;    // the encoder's copy of the back buffer, tightly packed rows
     uint32_t m_frameStride;
-    int64_t m_savedBuffers;
+    std::atomic<int64_t> m_savedBuffers;  // also read by the encoder thread and the input path
     Stats m_stats;
 };
 #endif

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "VQAudioFormat.h"
+
 namespace {
 const uint8_t kMagic[8] = {'V', 'Q', '1', '0', '0', '0', 0, 0};
 }
@@ -70,7 +72,17 @@ void VQRecPutVideoPrefix(uint8_t out[kVQRecVideoPrefixSize], int64_t timestamp, 
 }
 
 uint32_t VQRecAudioBufferBytes(int bitsPerSample, int channels, int sampleRate) {
-    return static_cast<uint32_t>(bitsPerSample / 8 * channels * sampleRate / 30);
+    const int blockAlign = bitsPerSample / 8 * channels;
+    return VQWholeFrameBytes(static_cast<uint32_t>(blockAlign * sampleRate / 30), blockAlign);
+}
+
+int64_t VQRecTimestamp(int64_t audioBuffers, uint32_t bufferBytes, uint32_t bytesPerSecond) {
+    const int64_t whole = VQRecTimestamp(audioBuffers);
+    const int64_t num = static_cast<int64_t>(bufferBytes) * 30;
+    const int64_t den = bytesPerSecond;
+    if (den <= 0 || num == den) return whole;
+    // whole x num / den without overflowing 64 bits on long recordings.
+    return whole / den * num + whole % den * num / den;
 }
 
 uint64_t VQRecMaxVideoRecord(const VQRecHeader& h) {

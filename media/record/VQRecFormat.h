@@ -42,9 +42,17 @@ int VQRecGetHeader(const uint8_t in[kVQRecHeaderSize], VQRecHeader* header);
 int VQRecHeaderIsSane(const VQRecHeader& header);
 void VQRecPutAudioPrefix(uint8_t out[kVQRecAudioPrefixSize], uint32_t size);
 void VQRecPutVideoPrefix(uint8_t out[kVQRecVideoPrefixSize], int64_t timestamp, uint32_t flags, uint32_t size);
-// Bytes of 1/30 s of sound: (bits / 8) x channels x rate / 30.
+// Bytes of one audio buffer, 1/30 s of sound: (bits / 8) x channels x rate / 30,
+// rounded down to whole sample frames as the capture rounds its buffers
+// (1468 rather than 1470 at 11,025 Hz 16-bit stereo), so the header's value
+// is the size of every audio record.
 uint32_t VQRecAudioBufferBytes(int bitsPerSample, int channels, int sampleRate);
+// Time of the sound in audioBuffers whole buffers of 1/30 s.
 inline int64_t VQRecTimestamp(int64_t audioBuffers) { return audioBuffers * kVQRecBufferTime; }
+// Time of the sound in audioBuffers buffers of bufferBytes each, at
+// bytesPerSecond: buffers x 333333 when a buffer holds exactly 1/30 s, else
+// scaled to the buffer's true length, so pictures keep time with the sound.
+int64_t VQRecTimestamp(int64_t audioBuffers, uint32_t bufferBytes, uint32_t bytesPerSecond);
 // Largest video record a header allows.
 uint64_t VQRecMaxVideoRecord(const VQRecHeader& header);
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "VQAudioFormat.h"
 #include "VQRecFormat.h"
 
 // A 1366 x 768 X8R8G8B8 back buffer at factor 1 is coded 1364 wide; the sound
@@ -29,12 +30,6 @@ TEST(RecFormat, HeaderBytes) {
     EXPECT_EQ(1, VQRecHeaderIsSane(back));
     raw[6] = 1;  // "VQ1000" must be followed by two zero bytes
     EXPECT_EQ(0, VQRecGetHeader(raw, &back));
-}
-
-TEST(RecFormat, AudioBufferIsOneThirtiethOfASecond) {
-    EXPECT_EQ(2940u, VQRecAudioBufferBytes(16, 2, 22050));
-    EXPECT_EQ(735u, VQRecAudioBufferBytes(8, 2, 11025));
-    EXPECT_EQ(367u, VQRecAudioBufferBytes(8, 1, 11025));  // integer division
 }
 
 TEST(RecFormat, RecordLayouts) {
@@ -79,4 +74,37 @@ TEST(RecFormat, SaneHeaderLimits) {
     bad = h;
     bad.codecDataSize = 0xFFFFFFFF;
     EXPECT_EQ(0, VQRecHeaderIsSane(bad));
+}
+
+// The header's buffer size is the size the capture gives every audio record:
+// whole sample frames, also at 11,025 Hz where 1/30 s is not a whole number
+// of them.
+TEST(RecFormat, AudioBufferBytesAreWholeSampleFrames) {
+    const struct {
+        int bits, channels, rate;
+        uint32_t bytes;
+    } cases[] = {
+        {16, 2, 44100, 5880}, {16, 2, 22050, 2940}, {16, 2, 11025, 1468}, {8, 2, 11025, 734},
+        {16, 1, 11025, 734},  {8, 1, 11025, 367},   {8, 1, 22050, 735},   {16, 1, 44100, 2940},
+    };
+    for (const auto& c : cases) {
+        const uint32_t bytes = VQRecAudioBufferBytes(c.bits, c.channels, c.rate);
+        EXPECT_EQ(c.bytes, bytes) << c.bits << "/" << c.channels << "/" << c.rate;
+        const int blockAlign = c.bits / 8 * c.channels;
+        EXPECT_EQ(bytes, VQWholeFrameBytes(bytes, blockAlign));  // the capture keeps it as it is
+    }
+}
+
+// Pictures are timed by the sound before them: 333333 per buffer when a
+// buffer is exactly 1/30 s, else by the buffer's true length, so a minute of
+// 11,025 Hz recording does not drift 80 ms ahead of its sound.
+TEST(RecFormat, TimestampsFollowTheBufferLength) {
+    EXPECT_EQ(VQRecTimestamp(7), VQRecTimestamp(7, 2940, 88200));
+    EXPECT_EQ(VQRecTimestamp(30LL * 86400), VQRecTimestamp(30LL * 86400, 5880, 176400));
+    // 1800 buffers of 1468 bytes at 44100 bytes/s: 59.92 s of sound.
+    EXPECT_EQ(599183074, VQRecTimestamp(1800, 1468, 44100));
+    // Long recordings stay in 64 bits: a year of 8-bit mono at 11,025 Hz.
+    const int64_t year = 30LL * 86400 * 365;
+    EXPECT_NEAR(static_cast<double>(year) * 333333 * 367 * 30 / 11025,
+                static_cast<double>(VQRecTimestamp(year, 367, 11025)), 1e3);
 }

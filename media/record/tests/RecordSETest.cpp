@@ -16,6 +16,7 @@ extern "C" {
 #include "MemorySettings.h"
 #include "SoundSignal.h"
 #include "VKLog.h"
+#include "VQRecFormat.h"
 
 namespace {
 struct LogCapture {
@@ -139,7 +140,7 @@ TEST_F(RecordSETest, RoundTripThroughTheReader) {
     EXPECT_EQ(320u, d.width);
     EXPECT_EQ(64u, d.height);
     EXPECT_EQ(16, d.bitsPerSample);
-    EXPECT_EQ(d.bitsPerSample / 8 * d.channels * d.sampleRate / 30, d.audioBufferBytes);
+    EXPECT_EQ(VQRecAudioBufferBytes(d.bitsPerSample, d.channels, static_cast<int>(d.sampleRate)), d.audioBufferBytes);
     EXPECT_EQ('A', c.order.front());
     EXPECT_EQ(stats.recorded, c.times.size());
     EXPECT_EQ(0, c.decodeFailures);
@@ -148,7 +149,8 @@ TEST_F(RecordSETest, RoundTripThroughTheReader) {
     size_t video = 0;
     for (char tag : c.order) {
         if (tag == 'A') audioBefore++;
-        else EXPECT_EQ(audioBefore * 333333, c.times[video++]);
+        else EXPECT_EQ(VQRecTimestamp(audioBefore, d.audioBufferBytes, d.sampleRate * d.channels * d.bitsPerSample / 8),
+                       c.times[video++]);
     }
     for (uint32_t size : c.audioSizes) EXPECT_EQ(d.audioBufferBytes, size);
     for (size_t i = 1; i < c.counters.size(); i++) EXPECT_GT(c.counters[i], c.counters[i - 1]) << i;
