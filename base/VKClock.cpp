@@ -2,6 +2,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <mmsystem.h>
 #else
 #include <chrono>
 #endif
@@ -9,7 +10,7 @@
 namespace {
 uint32_t SystemClock() {
 #ifdef _WIN32
-    return GetTickCount();
+    return timeGetTime();  // the multimedia timer: 1 ms steps where GetTickCount takes 10 to 16
 #else
     using namespace std::chrono;
     return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
