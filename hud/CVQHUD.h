@@ -90,8 +90,11 @@ private:
     int m_recorderType;
     CVQLogo m_logo;
     CVQDashboard m_dashboard;
-    CVQRecord m_pipelinedRecorder;  // type 2, with its worker controller
+    // The controller is declared first so it outlives the recorder: the
+    // recorder's destructor takes its encoder off the controller's list and
+    // closes it (the file's last bytes) while the controller still exists.
     CVQController m_controller;
+    CVQRecord m_pipelinedRecorder;  // type 2, with its worker controller
     CVQRecordSE m_sessionRecorder;  // type 0
     CVQWindow* m_capture;
     CVKPtrList m_deleted;  // closed windows waiting for the next safe point

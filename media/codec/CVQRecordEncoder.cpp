@@ -12,8 +12,8 @@
 
 CVQRecordEncoder::CVQRecordEncoder()
     : m_queue(nullptr), m_chunkSize(0), m_chunkCount(0), m_wallClock(1), m_picture(nullptr), m_pictureSize(0),
-      m_gotPicture(0), m_chunksMuxed(0), m_logCount(0), m_logFirstWrite(1), m_file(INVALID_HANDLE_VALUE),
-      m_log(nullptr), m_fileOffset(0), m_writePending(0), m_hotKey(45), m_openTime(0), m_pendingPicture(0) {
+      m_gotPicture(0), m_chunksMuxed(0), m_file(INVALID_HANDLE_VALUE), m_fileOffset(0), m_writePending(0),
+      m_writeSize(0), m_failed(0), m_hotKey(45), m_openTime(0), m_pendingPicture(0) {
     m_path[0] = 0;
     SetOnePacketPerInput(1);
     memset(&m_overlapped, 0, sizeof m_overlapped);
@@ -29,6 +29,7 @@ CVQRecordEncoder::~CVQRecordEncoder() {
 
 int CVQRecordEncoder::OpenEncoder() {
     CloseEncoder();
+    m_failed = 0;
     if (!m_overlapped.hEvent) return 0;
     if (!CVQFFmpegEncoder::OpenEncoder()) return 0;
     m_chunkSize = static_cast<int>(m_bits / 8 * m_sampleRate * m_channels / m_frameRate);
@@ -52,7 +53,7 @@ int CVQRecordEncoder::OpenEncoder() {
                         local.tm_sec};
     CVKString folder = VKGetSetting("recorderFolder", "C:\\");
     if (VQBuildRecordingPath(m_path, sizeof m_path, folder.Str(), exe, when, ".asf") >= sizeof m_path) {
-        LogMessage("Could not open file (error %d). %s\n", 0, m_path);
+        LogMessage("CVQRecordEncoder::OpenEncoder(): File name too long: %s\r\n", m_path);
         CloseEncoder();
         return 0;
     }
@@ -63,60 +64,69 @@ int CVQRecordEncoder::OpenEncoder() {
         CloseEncoder();
         return 0;
     }
-    std::lock_guard<std::mutex> guard(m_logLock);
     m_openTime = timeGetTime();
     m_fileOffset = 0;
     m_picturesEncoded = 0;
     m_stepsWritten = 0;
     m_chunksMuxed = 0;
-    m_logCount = 0;
-    m_logFirstWrite = 1;
+    // The input log beside the file: same name, extension "txt".
+    char log[MAX_PATH];
+    strcpy(log, m_path);
+    strcpy(log + strlen(log) - 3, "txt");
+    if (!m_inputLog.Open(log)) LogMessage("Could not open file (error %d). %s\n", static_cast<int>(GetLastError()), log);
     return 1;
 }
 
-void CVQRecordEncoder::CompleteWrite() {
-    if (!m_writePending) return;
-    DWORD written = 0;
-    if (GetOverlappedResult(m_file, &m_overlapped, &written, TRUE)) m_fileOffset += written;
+BOOL CVQRecordEncoder::WriteBlock(HANDLE file, const uint8_t* data, DWORD size, DWORD* written,
+                                  OVERLAPPED* overlapped) {
+    return WriteFile(file, data, size, written, overlapped);
+}
+
+int CVQRecordEncoder::Account(BOOL ok, DWORD written, const char* method) {
+    const DWORD error = ok ? 0 : GetLastError();
+    m_fileOffset += written;  // what reached the file stays; the next block goes after it
+    if (ok && written == m_writeSize) return 1;
+    if (!m_failed)
+        LogMessage("CVQRecordEncoder::%s(): Failed to write %s (error %d, %u of %u bytes)\r\n", method, m_path,
+                   static_cast<int>(error), static_cast<unsigned>(written), static_cast<unsigned>(m_writeSize));
+    m_failed = 1;
+    return 0;
+}
+
+int CVQRecordEncoder::CompleteWrite(const char* method) {
+    if (!m_writePending) return 1;
     m_writePending = 0;
+    DWORD written = 0;
+    const BOOL ok = GetOverlappedResult(m_file, &m_overlapped, &written, TRUE);
+    return Account(ok, written, method);
 }
 
-int CVQRecordEncoder::WriteAt(const uint8_t* data, int size, bool wait) {
-    m_overlapped.Offset = static_cast<DWORD>(m_fileOffset & 0xFFFFFFFF);
-    m_overlapped.OffsetHigh = static_cast<DWORD>(m_fileOffset >> 32);
+int CVQRecordEncoder::WriteAt(const uint8_t* data, int size, bool wait, const char* method) {
+    const int64_t offset = m_fileOffset;
+    m_overlapped.Offset = static_cast<DWORD>(offset & 0xFFFFFFFF);
+    m_overlapped.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    m_writeSize = static_cast<DWORD>(size);
     DWORD written = 0;
-    if (WriteFile(m_file, data, static_cast<DWORD>(size), &written, &m_overlapped)) {
-        m_fileOffset += written;
-        return 1;
-    }
-    if (GetLastError() != ERROR_IO_PENDING) return 0;  // the bytes are dropped
+    if (WriteBlock(m_file, data, m_writeSize, &written, &m_overlapped)) return Account(TRUE, written, method);
+    if (GetLastError() != ERROR_IO_PENDING) return Account(FALSE, 0, method);
     m_writePending = 1;
-    if (wait) CompleteWrite();
-    return 1;
+    return wait ? CompleteWrite(method) : 1;
 }
 
 void CVQRecordEncoder::CloseEncoder() {
     if (m_file != INVALID_HANDLE_VALUE) {
-        CompleteWrite();
+        CompleteWrite("CloseEncoder");
         FinishEncoder();
         const uint8_t* data = nullptr;
         int size = 0;
         TakeOutput(&data, &size);
-        if (size > 0 && !WriteAt(data, size, true))
-            LogMessage("CVQRecordEncoder::CloseEncoder(): Failed to write the end of %s\r\n", m_path);
+        if (size > 0 && !m_failed) WriteAt(data, size, true, "CloseEncoder");  // the container's end
         CloseHandle(m_file);
         m_file = INVALID_HANDLE_VALUE;
     }
     DiscardOutput();
-    {
-        std::lock_guard<std::mutex> guard(m_logLock);
-        if (m_logCount > 0) WriteLogLocked();
-        if (m_log) fclose(m_log);
-        m_log = nullptr;
-        m_logCount = 0;
-        m_logFirstWrite = 1;
-        m_path[0] = 0;
-    }
+    m_inputLog.Close();
+    m_path[0] = 0;
     free(m_queue);
     m_queue = nullptr;
     free(m_picture);
@@ -146,99 +156,55 @@ void CVQRecordEncoder::SetInputAudio(const uint8_t* chunk) {
 int CVQRecordEncoder::EncodePending() {
     if (!IsOpen() || m_file == INVALID_HANDLE_VALUE) return 0;
     if (!m_gotPicture) return 1;  // sound waits (up to 100 chunks) for the first picture
+    int result = 1;
     if (!m_audioEnabled || m_chunkCount == 0) {
         if (!m_audioEnabled && m_pendingPicture) {
             // Without sound the picture itself is the clock: one step per picture.
-            CVQFFmpegEncoder::SetInputPicture(m_picture);
-            WriteFrame();
-            m_stepsWritten++;
-            m_picturesEncoded++;
+            result = MuxStep(true);
             m_pendingPicture = 0;
         }
-        return 1;
+        return result;
     }
     for (int i = 0; i < m_chunkCount - 1; i++) {
         CVQFFmpegEncoder::SetInputAudio(m_queue + static_cast<size_t>(i) * m_chunkSize);
-        WriteFrame();
-        m_stepsWritten++;
+        if (!MuxStep(false)) result = 0;
     }
     m_chunksMuxed += m_chunkCount;
     CVQFFmpegEncoder::SetInputAudio(m_queue + static_cast<size_t>(m_chunkCount - 1) * m_chunkSize);
-    if (m_pendingPicture) {
-        CVQFFmpegEncoder::SetInputPicture(m_picture);
-        WriteFrame();
-        m_stepsWritten++;
-        m_picturesEncoded++;
-        m_pendingPicture = 0;
-    } else {
-        WriteFrame();
-    }
+    if (!MuxStep(m_pendingPicture != 0)) result = 0;
+    m_pendingPicture = 0;
     m_chunkCount = 0;
+    return result;
+}
+
+int CVQRecordEncoder::MuxStep(bool picture) {
+    if (picture) CVQFFmpegEncoder::SetInputPicture(m_picture);
+    if (!WriteFrame()) {
+        LogMessage("CVQRecordEncoder::EncodePending(): Failed to mux a frame\r\n");
+        return 0;
+    }
+    m_stepsWritten++;
+    if (picture) m_picturesEncoded++;
     return 1;
 }
 
 int CVQRecordEncoder::FlushOutput() {
     if (m_file == INVALID_HANDLE_VALUE) return 0;
-    CompleteWrite();
+    CompleteWrite("FlushOutput");
     const uint8_t* data = nullptr;
     int size = 0;
     TakeOutput(&data, &size);
+    if (m_failed) return 0;  // the file ends at its last whole write; later output is dropped
     if (size <= 0) return 1;
-    return WriteAt(data, size, false);
+    return WriteAt(data, size, false, "FlushOutput");
 }
 
 int CVQRecordEncoder::OnInputEvent(unsigned message, uintptr_t data, uintptr_t flags) {
     if (static_cast<int>(data) == m_hotKey) return 0;
-    const char* mouse = nullptr;
-    int release = 0;
-    switch (message) {
-    case WM_KEYDOWN: break;
-    case WM_KEYUP: release = 1; break;
-    case WM_LBUTTONDOWN: mouse = "ml"; break;
-    case WM_LBUTTONUP: mouse = "ml"; release = 1; break;
-    case WM_RBUTTONDOWN: mouse = "mr"; break;
-    case WM_RBUTTONUP: mouse = "mr"; release = 1; break;
-    case WM_MBUTTONDOWN: mouse = "mm"; break;
-    case WM_MBUTTONUP: mouse = "mm"; release = 1; break;
-    default: return 0;
-    }
-    std::lock_guard<std::mutex> guard(m_logLock);
-    if (m_file == INVALID_HANDLE_VALUE) return 0;  // no recording open
-    int64_t time = m_wallClock ? static_cast<int64_t>(timeGetTime() - m_openTime)
-                               : static_cast<int64_t>(m_chunksMuxed * 1000 / m_frameRate);
-    char* name = m_logNames[m_logCount];
-    if (mouse)
-        snprintf(name, sizeof m_logNames[0], "%s", mouse);
-    else
-        snprintf(name, sizeof m_logNames[0], "%c%d", (flags >> 24) & 1 ? 'e' : 'c',
-                 static_cast<int>((flags >> 16) & 0xFF));
-    m_logTimes[m_logCount] = static_cast<int32_t>(time);
-    m_logReleases[m_logCount] = static_cast<uint8_t>(release);
-    if (++m_logCount >= kLogCapacity) WriteLogLocked();
+    const int64_t time = m_wallClock ? static_cast<int64_t>(timeGetTime() - m_openTime)
+                                     : static_cast<int64_t>(m_chunksMuxed * 1000 / m_frameRate);
+    // Closed (no recording open): the log ignores the event.
+    m_inputLog.DeviceInput(message, data, flags, static_cast<int32_t>(time));
     return 0;
-}
-
-int CVQRecordEncoder::WriteLogLocked() {
-    if (!m_log) {
-        char name[MAX_PATH];
-        strcpy(name, m_path);
-        size_t length = strlen(name);
-        if (length < 3) return 0;
-        strcpy(name + length - 3, "txt");
-        m_log = fopen(name, "a");
-        if (!m_log) {
-            m_logCount = 0;
-            return 0;
-        }
-    }
-    for (int i = 0; i < m_logCount; i++) {
-        // Batches written at 4096 entries continue the same comma-separated list.
-        if (!m_logFirstWrite || i > 0) fputc(',', m_log);
-        fprintf(m_log, "\"%d\",\"%d\",\"%s\"", m_logTimes[i], m_logReleases[i], m_logNames[i]);
-    }
-    if (m_logCount > 0) m_logFirstWrite = 0;
-    m_logCount = 0;
-    fflush(m_log);
-    return ferror(m_log) ? 0 : 1;
 }
 #endif

@@ -2,10 +2,10 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include <cstdio>
-#include <mutex>
+#include <atomic>
 
 #include "CVQFFmpegEncoder.h"
+#include "CVQRecordDI.h"
 
 // The encoder of the pipelined recorder: pictures and 1/30-second sound
 // chunks go into an ASF file in the recorder folder, written through one
@@ -15,10 +15,13 @@
 // The render thread configures, opens, closes and hands over input only
 // while the worker is idle; the worker runs EncodePending and FlushOutput.
 // Input events may arrive from any thread.
+//
+// A write that fails or comes back short is logged and marks the encoder
+// failed: the file keeps what reached it (nothing is written over), later
+// output is dropped, and HasFailed() tells the recorder to stop.
 class CVQRecordEncoder : public CVQFFmpegEncoder {
 public:
     static const int kQueueChunks = 100;
-    static const int kLogCapacity = 4096;
 
     CVQRecordEncoder();
     ~CVQRecordEncoder() override;
@@ -34,9 +37,11 @@ public:
     void SetInputPicture(const uint8_t* pixels) override;
     // Appends one chunk to the audio queue (dropped when 100 are queued).
     void SetInputAudio(const uint8_t* chunk) override;
-    // Muxes the queued chunks, the pending picture with the last one.
+    // Muxes the queued chunks, the pending picture with the last one. 0 when
+    // a step could not be muxed (its packets are lost, the counts stay).
     int EncodePending() override;
-    // Completes the previous write and starts writing what the container produced since.
+    // Completes the previous write and starts writing what the container
+    // produced since. 0 when a write failed now or before.
     int FlushOutput();
     // Keyboard and mouse-button messages go into the input log; returns 0.
     int OnInputEvent(unsigned message, uintptr_t data, uintptr_t flags);
@@ -48,11 +53,19 @@ public:
     int GetQueuedChunks() const { return m_chunkCount; }
     int64_t GetChunksMuxed() const { return m_chunksMuxed; }
     int64_t GetBytesWritten() const { return m_fileOffset; }
+    int HasFailed() const { return m_failed; }
+
+protected:
+    // Starts one overlapped write of the block at the offset in overlapped;
+    // the platform's WriteFile contract (tests put a failing disk here).
+    virtual BOOL WriteBlock(HANDLE file, const uint8_t* data, DWORD size, DWORD* written, OVERLAPPED* overlapped);
 
 private:
-    int WriteLogLocked();
-    int WriteAt(const uint8_t* data, int size, bool wait);
-    void CompleteWrite();
+    int MuxStep(bool picture);
+    // method names the caller in the failure line.
+    int WriteAt(const uint8_t* data, int size, bool wait, const char* method);
+    int CompleteWrite(const char* method);
+    int Account(BOOL ok, DWORD written, const char* method);
 
     uint8_t* m_queue;
     int m_chunkSize;
@@ -61,19 +74,15 @@ private:
     uint8_t* m_picture;  // our copy of the last picture handed over
     size_t m_pictureSize;
     int m_gotPicture;
-    int64_t m_chunksMuxed;
-    std::mutex m_logLock;
-    int32_t m_logTimes[kLogCapacity];
-    char m_logNames[kLogCapacity][9];  // at most 8 characters
-    uint8_t m_logReleases[kLogCapacity];
-    int m_logCount;
-    int m_logFirstWrite;
+    std::atomic<int64_t> m_chunksMuxed;  // read by the input thread
+    CVQRecordDI m_inputLog;              // the .txt beside the file
     char m_path[MAX_PATH];
     HANDLE m_file;
-    FILE* m_log;
     OVERLAPPED m_overlapped;
-    int64_t m_fileOffset;
+    std::atomic<int64_t> m_fileOffset;
     int m_writePending;
+    DWORD m_writeSize;  // bytes of the outstanding write
+    int m_failed;
     int m_hotKey;
     DWORD m_openTime;
     int m_pendingPicture;

@@ -1,10 +1,12 @@
 #ifdef _WIN32
 #include "CVQController.h"
 
+#include "CVQRecord.h"
 #include "CVQRecordEncoder.h"
 #include "VKLog.h"
 
-CVQController::CVQController() : m_record(nullptr), m_threaded(1), m_idle(1), m_run(1), m_thread(nullptr) {
+CVQController::CVQController()
+    : m_record(nullptr), m_threaded(1), m_idle(1), m_run(1), m_left(0), m_thread(nullptr) {
     m_event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     if (!m_event) {
         LogMessage("CreateEvent error: %d\n", static_cast<int>(GetLastError()));
@@ -13,16 +15,31 @@ CVQController::CVQController() : m_record(nullptr), m_threaded(1), m_idle(1), m_
 }
 
 CVQController::~CVQController() {
-    if (m_threaded && m_thread) {
+    if (m_thread) {
+        // The worker may already be gone (ended at process exit, or mid-pass):
+        // then its idle flag never comes, so the wait watches the thread too.
         InterlockedExchange(&m_run, 0);
-        while (!m_idle) Sleep(20);
-        InterlockedExchange(&m_idle, 0);
         SetEvent(m_event);
-        WaitForSingleObject(m_thread, INFINITE);
+        const DWORD start = GetTickCount();
+        while (!m_left && !WorkerGone() && GetTickCount() - start < kStopWaitMs) Sleep(20);
+        if (!m_left && !WorkerGone())
+            LogMessage("CVQController::~CVQController(): The worker did not stop\r\n");
         CloseHandle(m_thread);
         m_thread = nullptr;
     }
+    if (m_record) m_record->SetController(nullptr);
     if (m_event) CloseHandle(m_event);
+}
+
+int CVQController::WorkerGone() { return !m_thread || WaitForSingleObject(m_thread, 0) == WAIT_OBJECT_0; }
+
+int CVQController::WaitIdle(DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (!m_threaded || m_idle || WorkerGone()) return 1;
+        if (GetTickCount() - start >= timeoutMs) return 0;
+        Sleep(20);
+    }
 }
 
 void CVQController::AddEncoder(CVQEncoder* encoder) {
@@ -68,6 +85,7 @@ DWORD WINAPI CVQController::WorkerMain(LPVOID param) {
         InterlockedExchange(&self->m_idle, 1);
     }
     InterlockedExchange(&self->m_idle, 1);
+    InterlockedExchange(&self->m_left, 1);
     return 0;
 }
 #endif

@@ -12,10 +12,16 @@ class CVQRecord;
 // Signal()s; the worker runs one pass (EncodePending on every encoder, then
 // FlushOutput on every recording encoder) and becomes idle again. Without an
 // event (creation failed) every IsIdle runs the pass inline.
+//
+// The controller and its recorder may die in either order: whichever goes
+// first tells the other to forget it.
 class CVQController {
 public:
+    // How long the destructor and WaitIdle wait for a pass to end.
+    static constexpr DWORD kStopWaitMs = 5000;
+
     CVQController();
-    virtual ~CVQController();  // stops and joins the worker
+    virtual ~CVQController();  // stops and joins the worker (bounded)
     CVQController(const CVQController&) = delete;
     CVQController& operator=(const CVQController&) = delete;
 
@@ -27,16 +33,21 @@ public:
     int IsIdle();
     void Signal();
     int IsThreaded() const { return m_threaded; }
+    // Waits (at most timeoutMs) until no pass runs on the worker. 1 when none
+    // does (also when the worker has ended or never started), 0 on time-out.
+    int WaitIdle(DWORD timeoutMs);
 
 private:
     static DWORD WINAPI WorkerMain(LPVOID self);
     void Pass();
+    int WorkerGone();
 
     CVKPtrList m_encoders;  // not owned
     CVQRecord* m_record;
     volatile LONG m_threaded;
     volatile LONG m_idle;
     volatile LONG m_run;
+    volatile LONG m_left;  // the worker has left its loop and touches nothing more
     HANDLE m_event;   // auto-reset wake-up of the worker
     HANDLE m_thread;
 };

@@ -22,8 +22,14 @@ CVQRecord::CVQRecord()
 }
 
 CVQRecord::~CVQRecord() {
-    // The controller (and with it the worker) goes first.
-    if (m_controller) m_controller->RemoveEncoder(&m_encoder);
+    // A pass of the controller's worker may be running on our encoder: let it
+    // end before the encoder leaves the list and is closed.
+    if (m_controller) {
+        if (!m_controller->WaitIdle(CVQController::kStopWaitMs))
+            LogMessage("CVQRecord::~CVQRecord(): The worker is still busy\r\n");
+        m_controller->RemoveEncoder(&m_encoder);
+        m_controller->SetRecord(nullptr);
+    }
     m_encoder.CloseEncoder();
     StopCapture();
 }
@@ -159,6 +165,14 @@ void CVQRecord::StopCapture() {
 
 void CVQRecord::ProcessRequests() {
     if (m_startRequested && m_recording) m_startRequested = 0;  // already running: nothing to start
+    if (m_recording && !m_stopRequested && m_encoder.HasFailed()) {
+        // The file takes no more (disk full, write error): end the recording as a stop would.
+        if (m_failureHandler)
+            m_failureHandler("Recording failed", m_failureContext);
+        else
+            LogMessage("CVQRecord::ProcessRequests(): Recording failed\r\n");
+        m_stopRequested = 1;
+    }
     if (m_startRequested) {
         m_format.wFormatTag = WAVE_FORMAT_PCM;
         m_format.nChannels = 2;

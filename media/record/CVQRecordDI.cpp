@@ -43,9 +43,8 @@ int CVQRecordDI::Open(const char* path) {
 
 int CVQRecordDI::Close() {
     std::lock_guard<std::mutex> guard(m_lock);
-    if (!m_open) return 1;
-    int result = WriteOut();
-    if (!m_file) result = 1;  // nothing to write to; the entries are simply gone
+    // Without a file there is nowhere to write the entries: 0, as for a write error.
+    int result = m_open ? WriteOut() : 0;
     if (m_file && fclose(m_file) != 0) result = 0;
     m_file = nullptr;
     m_count = 0;

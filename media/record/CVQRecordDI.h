@@ -27,7 +27,7 @@ public:
     // without a file (events are then dropped 4096 at a time).
     virtual int Open(const char* path);
     // Writes the pending entries and closes the file; 1, or 0 when the file
-    // reported an error.
+    // reported an error or there is no file (opened without one, or closed).
     virtual int Close();
     // message: WM_KEYDOWN/UP (code = virtual key, flags = lParam) or a mouse
     // button message; other messages are ignored.

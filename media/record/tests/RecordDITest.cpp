@@ -82,7 +82,12 @@ TEST(CVQRecordDI, WithoutAFileEventsAreDroppedWithALogLine) {
     for (int i = 0; i < 4096; i++) di.DeviceInput(0x201, 1, 0, i);
     EXPECT_EQ(0, di.GetCount());
     EXPECT_NE(std::string::npos, log.text.find("CVQRecordDI::DeviceInput(): Lost device input!\r\n"));
-    EXPECT_EQ(1, di.Close());
+    di.DeviceInput(0x201, 1, 0, 5000);
+    // The entry still held cannot be written: Close says so, and closes.
+    EXPECT_EQ(0, di.Close());
+    EXPECT_EQ(0, di.IsOpen());
+    EXPECT_EQ(0, di.GetCount());
+    EXPECT_EQ(0, di.Close());
 }
 
 TEST(CVQRecordDI, UncreatableFileLeavesTheRecorderClosed) {
