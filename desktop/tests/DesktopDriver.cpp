@@ -13,6 +13,8 @@
 //   tab TITLE INDEX                 selects a tab
 //   wait-tab TITLE INDEX SECONDS    the tab row shows this tab selected
 //   wait-hidden TITLE SECONDS       the window exists but is hidden
+//   wait-lbcount TITLE ID N SECONDS the list box holds N lines
+//   lb-select TITLE ID INDEX        selects a list box line
 //   answer TEXT BUTTON SECONDS      a message box whose text holds TEXT is
 //                                   answered with the button (1 OK, 6 Yes, 7 No)
 //   no-box                          fails when a message box is open
@@ -193,6 +195,16 @@ int main(int argc, char** argv) {
                 return w && !IsWindowVisible(w);
             });
             used = 3;
+        } else if (step == "wait-lbcount") {
+            ok = WaitFor(atof(arg(4)), [&] {
+                HWND c = Control(arg(1), atoi(arg(2)));
+                return c && SendMessageA(c, LB_GETCOUNT, 0, 0) == atoi(arg(3));
+            });
+            used = 5;
+        } else if (step == "lb-select") {
+            HWND c = Control(arg(1), atoi(arg(2)));
+            ok = c && SendMessageA(c, LB_SETCURSEL, atoi(arg(3)), 0) == atoi(arg(3));
+            used = 4;
         } else if (step == "answer") {
             HWND box = nullptr;
             ok = WaitFor(atof(arg(3)), [&] { return (box = MessageBoxWindow(arg(1))) != nullptr; });
