@@ -17,13 +17,8 @@ extern "C" {
 #include "VQRecordingName.h"
 
 namespace {
-// Process-wide totals in milliseconds: saving sound, capturing the back
-// buffer, coding and saving pictures.
-volatile LONG g_sau = 0, g_cap = 0, g_enc = 0, g_sav = 0;
 const uint32_t kLockFlags = 0x8810;  // D3DLOCK_READONLY | D3DLOCK_NOSYSLOCK | D3DLOCK_NO_DIRTY_UPDATE
 const int kMaxBuffersPerFrame = CWaveIn::kBuffers;
-
-void AddTime(volatile LONG* total, DWORD since) { InterlockedExchangeAdd(total, static_cast<LONG>(timeGetTime() - since)); }
 
 uint64_t Micros() {
     LARGE_INTEGER now, frequency;
@@ -183,8 +178,6 @@ void CVQRecordSE::EndRecording() {
     }
     if (m_file == INVALID_HANDLE_VALUE) return;  // nothing was running
     ReportFrameRate(&m_report, 1, timeGetTime());
-    LogMessage("Timing: sau=%d cap=%d enc=%d sav=%d\r\n", static_cast<int>(g_sau), static_cast<int>(g_cap),
-               static_cast<int>(g_enc), static_cast<int>(g_sav));
     LogMessage("End recording\r\n");
     Cleanup();
 }
@@ -228,7 +221,6 @@ int CVQRecordSE::OnInputEvent(unsigned message, uintptr_t data, uintptr_t flags)
 }
 
 int CVQRecordSE::SaveAudioSamples() {
-    const DWORD start = timeGetTime();
     // At most one ring's worth per frame, so a device that delivers faster
     // than real time cannot hold the render thread here.
     for (int i = 0; i < kMaxBuffersPerFrame && m_waveIn.IsCurrentDone(); i++) {
@@ -237,7 +229,6 @@ int CVQRecordSE::SaveAudioSamples() {
         VQRecPutAudioPrefix(prefix, size);
         if (!WriteAll(prefix, sizeof prefix) || !WriteAll(m_waveIn.GetCurrentData(), size)) {
             LogMessage("CVQRecordSE::SaveAudioSamples(): File error: %d\r\n", static_cast<int>(GetLastError()));
-            AddTime(&g_sau, start);
             return 0;
         }
         m_waveIn.Requeue();
@@ -245,12 +236,10 @@ int CVQRecordSE::SaveAudioSamples() {
         m_savedBuffers++;
         m_stats.audioBuffers++;
     }
-    AddTime(&g_sau, start);
     return 1;
 }
 
 int CVQRecordSE::CaptureBackBuffer() {
-    const DWORD start = timeGetTime();
     if (!m_surface.CopyBackBuffer()) {
         LogMessage("CVQRecordSE::CaptureBackBuffer(): Failed to copy back buffer\r\n");
         return 0;
@@ -274,22 +263,18 @@ int CVQRecordSE::CaptureBackBuffer() {
                locked.Data() + static_cast<ptrdiff_t>(y) * locked.Stride(), m_frameStride);
     m_surface.Unlock();
     m_stats.captureMicros += Micros() - micros;
-    AddTime(&g_cap, start);
     return 1;
 }
 
 int CVQRecordSE::EncodeBackBuffer(AVPacket* packet) {
-    const DWORD start = timeGetTime();
     const uint64_t micros = Micros();
     m_encoder.SetInputPicture(m_frame);
     const int ok = m_encoder.EncodeVideoPacket(packet);
     m_stats.encodeMicros += Micros() - micros;
-    AddTime(&g_enc, start);
     return ok;
 }
 
 int CVQRecordSE::SaveBackBuffer(AVPacket* packet) {
-    const DWORD start = timeGetTime();
     uint8_t prefix[kVQRecVideoPrefixSize];
     const uint32_t bufferBytes = VQRecAudioBufferBytes(m_format.wBitsPerSample, m_format.nChannels,
                                                        static_cast<int>(m_format.nSamplesPerSec));
@@ -298,11 +283,9 @@ int CVQRecordSE::SaveBackBuffer(AVPacket* packet) {
                         static_cast<uint32_t>(packet->size));
     if (!WriteAll(prefix, sizeof prefix) || (packet->size > 0 && !WriteAll(packet->data, static_cast<uint32_t>(packet->size)))) {
         LogMessage("CVQRecordSE::SaveBackBuffer(): File error: %d\r\n", static_cast<int>(GetLastError()));
-        AddTime(&g_sav, start);
         return 0;
     }
     m_stats.recorded++;
-    AddTime(&g_sav, start);
     return 1;
 }
 
