@@ -1,6 +1,7 @@
 #include "FakeFrame.h"
 
 #include "CVKPixels.h"
+#include "CVQCaptureRing.h"
 #include "CVQSurface.h"
 
 namespace {
@@ -79,4 +80,38 @@ int CVQSurface::GetBackBufferInfo(uint32_t* format, uint32_t* width, uint32_t* h
     if (height) *height = g_height;
     if (multisampleType) *multisampleType = 0;
     return 1;
+}
+
+// The capture ring copies synchronously into blocks of the fake back buffer's size.
+int CVQCaptureRing::CopyIntoSlot(int slot) {
+    m_format = g_format;
+    m_width = g_width;
+    m_height = g_height;
+    CVKPixels* slots = static_cast<CVKPixels*>(m_frameData);
+    if (!slots || slots[0].Width() != g_width || slots[0].Height() != g_height || slots[0].Layout() != CVKPixels::LayoutOfFormat(g_format)) {
+        ReleaseSlots();
+        slots = new CVKPixels[kSlots];
+        for (int i = 0; i < kSlots; i++) slots[i].Allocate(CVKPixels::LayoutOfFormat(g_format), g_width, g_height);
+        m_frameData = slots;
+        m_synchronous = 1;
+        m_first = slot;
+        m_count = 0;
+        m_locked = 0;
+    }
+    return slots[slot].Data() ? 1 : 0;
+}
+
+int CVQCaptureRing::IsSlotDone(int, int) { return 1; }
+
+int CVQCaptureRing::LockSlot(int slot, CVKPixels* pixels) {
+    CVKPixels& block = static_cast<CVKPixels*>(m_frameData)[slot];
+    pixels->Init(block.Layout(), block.Width(), block.Height(), block.Data(), block.Size(), block.Stride(), 0);
+    return 1;
+}
+
+void CVQCaptureRing::UnlockSlot(int) {}
+
+void CVQCaptureRing::ReleaseSlots() {
+    delete[] static_cast<CVKPixels*>(m_frameData);
+    m_frameData = nullptr;
 }

@@ -19,6 +19,18 @@ int CWaveIn::IsCurrentDone() const {
     return (*flags & WHDR_DONE) ? 1 : 0;
 }
 
+int CWaveIn::CountDone() const {
+    // The device completes buffers in ring order: count from the read position
+    // up to the first one still being filled.
+    int n = 0;
+    while (n < kBuffers) {
+        const volatile DWORD* flags = &m_headers[(m_readPosition + n) % kBuffers].dwFlags;
+        if (!(*flags & WHDR_DONE)) break;
+        n++;
+    }
+    return n;
+}
+
 int CWaveIn::Open(int device, const WAVEFORMATEX* format, DWORD bufferSize) {
     Close();
     m_readPosition = 0;

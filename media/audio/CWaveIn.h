@@ -35,6 +35,8 @@ public:
     const WAVEHDR* GetCurrentHeader() const { return &m_headers[m_readPosition]; }
     // The device sets the done flag from its own thread.
     int IsCurrentDone() const;
+    // Buffers marked done, in ring order from the read position (0 to kBuffers).
+    int CountDone() const;
     DWORD GetCurrentBytes() const { return m_headers[m_readPosition].dwBytesRecorded; }
     const uint8_t* GetCurrentData() const { return reinterpret_cast<const uint8_t*>(m_headers[m_readPosition].lpData); }
     DWORD GetStartTime() const { return m_startTime; }

@@ -32,6 +32,7 @@ public:
     int IsRunning() const { return m_thread != nullptr; }
     const WAVEHDR* GetCurrentHeader() const { return m_waveIn.GetCurrentHeader(); }
     int IsCurrentDone() const { return m_thread ? m_waveIn.IsCurrentDone() : 0; }
+    int CountDone() const { return m_thread ? m_waveIn.CountDone() : 0; }
     DWORD GetCurrentBytes() const { return m_waveIn.GetCurrentBytes(); }
     const uint8_t* GetCurrentData() const { return m_waveIn.GetCurrentData(); }
     DWORD GetBufferSize() const { return m_waveIn.GetBufferSize(); }

@@ -31,7 +31,7 @@ uint64_t Micros() {
 CVQRecordSE::CVQRecordSE()
     : m_recording(0), m_thread(nullptr), m_file(INVALID_HANDLE_VALUE), m_backBufferFormat(0), m_width(0),
       m_height(0), m_threads(1), m_reduceMethod(1), m_reduceFactor(1), m_bbWidth(0), m_bbHeight(0),
-      m_frame(nullptr), m_frameStride(0), m_savedBuffers(0) {
+      m_frame(nullptr), m_frameStride(0), m_savedBuffers(0), m_captureStamp(0), m_lastStamp(0), m_frameStamp(0) {
     m_path[0] = 0;
     memset(&m_format, 0, sizeof m_format);
     memset(&m_report, 0, sizeof m_report);
@@ -41,7 +41,7 @@ CVQRecordSE::CVQRecordSE()
 
 CVQRecordSE::~CVQRecordSE() {
     // Normally ended by the HUD before; a recorder never leaves its thread running.
-    if (m_recording || m_file != INVALID_HANDLE_VALUE || m_thread) EndRecording();
+    if (m_recording || m_file != INVALID_HANDLE_VALUE || m_thread) Finish(0);
     m_waveIn.Close();
     if (m_frameEvent) CloseHandle(m_frameEvent);
 }
@@ -58,7 +58,7 @@ void CVQRecordSE::Cleanup() {
     if (m_file != INVALID_HANDLE_VALUE) CloseHandle(m_file);
     m_file = INVALID_HANDLE_VALUE;
     m_encoder.CloseEncoder();
-    m_surface.Release();
+    m_ring.Release();
     m_di.Close();
     free(m_frame);
     m_frame = nullptr;
@@ -152,6 +152,8 @@ int CVQRecordSE::BeginRecording() {
     if (VQReplaceExtension(diPath, sizeof diPath, ".di")) m_di.Open(diPath);
 
     m_savedBuffers = 0;
+    m_lastStamp = 0;  // the first picture needs sound before it
+    m_ring.Release();  // made on the first capture, synchronous or not as the device allows
     InterlockedExchange(&m_recording, 1);
     ResetEvent(m_frameEvent);
     if (m_threads) {
@@ -167,7 +169,9 @@ int CVQRecordSE::BeginRecording() {
     return 1;
 }
 
-void CVQRecordSE::EndRecording() {
+void CVQRecordSE::EndRecording() { Finish(1); }
+
+void CVQRecordSE::Finish(int drain) {
     InterlockedExchange(&m_recording, 0);
     if (m_thread) {
         SetEvent(m_frameEvent);
@@ -177,42 +181,109 @@ void CVQRecordSE::EndRecording() {
         ResetEvent(m_frameEvent);
     }
     if (m_file == INVALID_HANDLE_VALUE) return;  // nothing was running
+    // Copies taken before the end are still pictures of the recording: with
+    // the encoder thread gone they are coded here.
+    for (int i = 0; drain && i < CVQCaptureRing::kSlots && m_ring.InFlight() > 0; i++)
+        if (!HandOver(1)) break;
     ReportFrameRate(&m_report, 1, timeGetTime());
     LogMessage("End recording\r\n");
     Cleanup();
 }
 
+int CVQRecordSE::IsWorkerBusy() const { return WaitForSingleObject(m_frameEvent, 0) == WAIT_OBJECT_0; }
+
+void CVQRecordSE::ReleaseSurface() {
+    // The ring's copies live on the device and are gone after a reset: read
+    // them now, each once the encoder thread has taken the one before.
+    for (int i = 0; i < CVQCaptureRing::kSlots && m_recording && m_ring.InFlight() > 0; i++) {
+        while (m_recording && m_thread && IsWorkerBusy()) Sleep(1);
+        if (!m_recording) break;
+        if (!HandOver(1)) {
+            InterlockedExchange(&m_recording, 0);  // the next frame ends the recording
+            break;
+        }
+    }
+    m_ring.Release();
+}
+
 void CVQRecordSE::ProcessFrame() {
     if (!m_recording) {
-        if (m_file != INVALID_HANDLE_VALUE) EndRecording();  // the encoder thread failed
+        if (m_file != INVALID_HANDLE_VALUE) Finish(0);  // the encoder thread failed
         return;
     }
     m_stats.offered++;
-    if (!m_waveIn.IsCurrentDone()) {
-        m_stats.noSound++;
+    // A copy taken on an earlier frame goes to the encoder thread once the
+    // device has finished it.
+    if (!IsWorkerBusy() && !HandOver(0)) {
+        Finish(0);
         return;
     }
-    if (WaitForSingleObject(m_frameEvent, 0) == WAIT_OBJECT_0) {
+    // A new picture needs new sound: its stamp is all sound complete so far.
+    // Sound held for copies still in flight fills the capture buffers; once
+    // all are full, the frame is skipped because the recorder is behind.
+    const int done = m_waveIn.CountDone();
+    const int64_t stamp = m_savedBuffers + done;
+    if (stamp <= m_lastStamp) {
+        if (done < CWaveIn::kBuffers) m_stats.noSound++;
+        else m_stats.skippedBusy++;
+        return;
+    }
+    if (m_ring.InFlight() == CVQCaptureRing::kSlots) {
         m_stats.skippedBusy++;
         return;
     }
-    if (!SaveAudioSamples() || !CaptureBackBuffer()) {
-        EndRecording();
+    m_captureStamp = stamp;
+    if (!CaptureBackBuffer()) {
+        Finish(0);
         return;
     }
-    if (m_thread) {
-        SetEvent(m_frameEvent);
-    } else {
-        AVPacket* packet = av_packet_alloc();
-        const int ok = packet && EncodeBackBuffer(packet) && SaveBackBuffer(packet);
-        av_packet_free(&packet);
-        if (!ok) {
-            EndRecording();
-            return;
-        }
+    m_lastStamp = stamp;
+    // A copy that is finished already (always so without completion queries)
+    // is handed on now: the sound after it waits no longer than it must.
+    if (!IsWorkerBusy() && !HandOver(0)) {
+        Finish(0);
+        return;
     }
     ReportFrameRate(&m_report, 0, timeGetTime());
     m_report.frames++;
+}
+
+int CVQRecordSE::HandOver(int wait) {
+    CVKPixels locked;
+    int64_t stamp = 0;
+    const int result = m_ring.LockOldest(&locked, &stamp, wait);
+    if (result == CVQCaptureRing::kNothingReady) return 1;
+    if (result == CVQCaptureRing::kLockFailed) {
+        LogMessage("CVQRecordSE::CaptureBackBuffer(): Failed to LockRect() copy buffer\r\n");
+        return 0;
+    }
+    if (locked.Width() != m_bbWidth || locked.Height() != m_bbHeight ||
+        locked.Layout() != CVKPixels::LayoutOfFormat(m_backBufferFormat) || locked.UsableRows() < m_bbHeight ||
+        locked.RowBytes() != m_frameStride) {
+        m_ring.UnlockOldest();  // a copy of another back buffer is no picture of this recording
+        return 1;
+    }
+    if (!SaveAudioSamples(stamp)) {
+        m_ring.UnlockOldest();
+        return 0;
+    }
+    // The encoder thread gets a copy of its own: the slot is reused by a
+    // later frame and released by a device reset.
+    const uint64_t micros = Micros();
+    for (uint32_t y = 0; y < m_bbHeight; y++)
+        memcpy(m_frame + static_cast<size_t>(y) * m_frameStride,
+               locked.Data() + static_cast<ptrdiff_t>(y) * locked.Stride(), m_frameStride);
+    m_ring.UnlockOldest();
+    m_stats.captureMicros += Micros() - micros;
+    m_frameStamp = stamp;
+    if (m_thread) {
+        SetEvent(m_frameEvent);
+        return 1;
+    }
+    AVPacket* packet = av_packet_alloc();
+    const int ok = packet && EncodeBackBuffer(packet) && SaveBackBuffer(packet);
+    av_packet_free(&packet);
+    return ok;
 }
 
 int CVQRecordSE::OnInputEvent(unsigned message, uintptr_t data, uintptr_t flags) {
@@ -220,15 +291,17 @@ int CVQRecordSE::OnInputEvent(unsigned message, uintptr_t data, uintptr_t flags)
     return 0;
 }
 
-int CVQRecordSE::SaveAudioSamples() {
+int CVQRecordSE::SaveAudioSamples(int64_t until) {
+    const uint64_t micros = Micros();
     // At most one ring's worth per frame, so a device that delivers faster
     // than real time cannot hold the render thread here.
-    for (int i = 0; i < kMaxBuffersPerFrame && m_waveIn.IsCurrentDone(); i++) {
+    for (int i = 0; i < kMaxBuffersPerFrame && m_savedBuffers < until && m_waveIn.IsCurrentDone(); i++) {
         const uint32_t size = m_waveIn.GetCurrentBytes();
         uint8_t prefix[kVQRecAudioPrefixSize];
         VQRecPutAudioPrefix(prefix, size);
         if (!WriteAll(prefix, sizeof prefix) || !WriteAll(m_waveIn.GetCurrentData(), size)) {
             LogMessage("CVQRecordSE::SaveAudioSamples(): File error: %d\r\n", static_cast<int>(GetLastError()));
+            m_stats.soundMicros += Micros() - micros;
             return 0;
         }
         m_waveIn.Requeue();
@@ -236,33 +309,21 @@ int CVQRecordSE::SaveAudioSamples() {
         m_savedBuffers++;
         m_stats.audioBuffers++;
     }
+    m_stats.soundMicros += Micros() - micros;
     return 1;
 }
 
 int CVQRecordSE::CaptureBackBuffer() {
-    if (!m_surface.CopyBackBuffer()) {
+    if (m_ring.Capture(m_captureStamp) != CVQCaptureRing::kCaptured) {
         LogMessage("CVQRecordSE::CaptureBackBuffer(): Failed to copy back buffer\r\n");
         return 0;
     }
-    if (m_surface.Width() != m_bbWidth || m_surface.Height() != m_bbHeight || m_surface.Format() != m_backBufferFormat) {
+    if (m_ring.Width() != m_bbWidth || m_ring.Height() != m_bbHeight || m_ring.Format() != m_backBufferFormat) {
         LogMessage("CVQRecordSE::CaptureBackBuffer(): Back buffer size/format change (w:%d, h:%d, f:%d)\r\n",
-                   static_cast<int>(m_surface.Width()), static_cast<int>(m_surface.Height()),
-                   static_cast<int>(m_surface.Format()));
+                   static_cast<int>(m_ring.Width()), static_cast<int>(m_ring.Height()),
+                   static_cast<int>(m_ring.Format()));
         return 0;
     }
-    // The encoder thread gets a copy of its own: the surface is overwritten
-    // by the next frame and freed by a device reset.
-    const uint64_t micros = Micros();
-    CVKPixels locked;
-    if (!m_surface.Lock(&locked, kLockFlags)) {
-        LogMessage("CVQRecordSE::CaptureBackBuffer(): Failed to LockRect() copy buffer\r\n");
-        return 0;
-    }
-    for (uint32_t y = 0; y < m_bbHeight; y++)
-        memcpy(m_frame + static_cast<size_t>(y) * m_frameStride,
-               locked.Data() + static_cast<ptrdiff_t>(y) * locked.Stride(), m_frameStride);
-    m_surface.Unlock();
-    m_stats.captureMicros += Micros() - micros;
     return 1;
 }
 
@@ -278,7 +339,7 @@ int CVQRecordSE::SaveBackBuffer(AVPacket* packet) {
     uint8_t prefix[kVQRecVideoPrefixSize];
     const uint32_t bufferBytes = VQRecAudioBufferBytes(m_format.wBitsPerSample, m_format.nChannels,
                                                        static_cast<int>(m_format.nSamplesPerSec));
-    VQRecPutVideoPrefix(prefix, VQRecTimestamp(m_savedBuffers, bufferBytes, m_format.nAvgBytesPerSec),
+    VQRecPutVideoPrefix(prefix, VQRecTimestamp(m_frameStamp, bufferBytes, m_format.nAvgBytesPerSec),
                         (packet->flags & AV_PKT_FLAG_KEY) ? 1 : 0,
                         static_cast<uint32_t>(packet->size));
     if (!WriteAll(prefix, sizeof prefix) || (packet->size > 0 && !WriteAll(packet->data, static_cast<uint32_t>(packet->size)))) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "CVKPixels.h"
+#include "CVQCaptureRing.h"
 #include "CVQSurface.h"
 #include "VKLog.h"
 
@@ -12,6 +13,13 @@ struct FakeSurfaceData {
     uint32_t pitch;
 };
 FakeSurfaceData* Data(void* surface) { return static_cast<FakeSurfaceData*>(surface); }
+struct FakeRing {
+    uint32_t format, width, height, pitch;
+    int synchronous;
+    std::vector<uint8_t> pixels[CVQCaptureRing::kSlots];
+    int copiedAt[CVQCaptureRing::kSlots];
+};
+FakeRing* Ring(void* frameData) { return static_cast<FakeRing*>(frameData); }
 }  // namespace
 
 FakeBackBuffer& TheFakeBackBuffer() {
@@ -105,4 +113,62 @@ int CVQSurface::GetBackBufferInfo(uint32_t* format, uint32_t* width, uint32_t* h
     if (height) *height = b.height;
     if (multisampleType) *multisampleType = b.multisample;
     return 1;
+}
+
+int CVQCaptureRing::CopyIntoSlot(int slot) {
+    FakeBackBuffer& b = TheFakeBackBuffer();
+    if (b.failCopy) {
+        LogMessage("Proxydx9: Failed to get DX9 surface for copy (GetBackBuffer): %d\r\n", -1);
+        return 0;
+    }
+    m_format = b.format;
+    m_width = b.width;
+    m_height = b.height;
+    FakeRing* r = Ring(m_frameData);
+    if (!r || r->format != b.format || r->width != b.width || r->height != b.height) {
+        if (r) ReleaseSlots();
+        r = new FakeRing();
+        r->format = b.format;
+        r->width = b.width;
+        r->height = b.height;
+        r->pitch = b.pitch;
+        r->synchronous = !b.eventQueries || IsForcedSynchronous();
+        m_frameData = r;
+        m_synchronous = r->synchronous;
+        m_first = slot;
+        m_count = 0;
+        m_locked = 0;
+        b.ringMade++;
+        b.ringAlive = true;
+    }
+    r->pixels[slot] = b.pixels;
+    r->copiedAt[slot] = b.frame;
+    b.ringCopies++;
+    return 1;
+}
+
+int CVQCaptureRing::IsSlotDone(int slot, int wait) {
+    FakeRing* r = Ring(m_frameData);
+    if (!r || r->synchronous || wait) return 1;
+    return TheFakeBackBuffer().frame - r->copiedAt[slot] >= TheFakeBackBuffer().doneDelay;
+}
+
+int CVQCaptureRing::LockSlot(int slot, CVKPixels* pixels) {
+    FakeBackBuffer& b = TheFakeBackBuffer();
+    FakeRing* r = Ring(m_frameData);
+    if (!r || b.failLock) return 0;
+    pixels->Init(CVKPixels::LayoutOfFormat(r->format), r->width, r->height, r->pixels[slot].data(),
+                 static_cast<int32_t>(r->pixels[slot].size()), static_cast<int32_t>(r->pitch), 0);
+    b.locked++;
+    return 1;
+}
+
+void CVQCaptureRing::UnlockSlot(int) { TheFakeBackBuffer().locked--; }
+
+void CVQCaptureRing::ReleaseSlots() {
+    if (!m_frameData) return;
+    delete Ring(m_frameData);
+    m_frameData = nullptr;
+    TheFakeBackBuffer().ringReleases++;
+    TheFakeBackBuffer().ringAlive = false;
 }

@@ -18,6 +18,16 @@ struct FakeBackBuffer {
     int copies = 0;        // CopyBackBuffer calls that copied
     int surfacesMade = 0;  // system-memory surfaces created
     int locked = 0;        // surfaces locked right now
+    // The capture ring's device side: copies into its slots complete
+    // `doneDelay` frames (of the test's own frame clock) after they were
+    // taken; without event queries the ring copies synchronously.
+    bool eventQueries = true;
+    int doneDelay = 0;
+    int frame = 0;
+    int ringCopies = 0;    // copies into ring slots
+    int ringMade = 0;      // times the slots were made
+    int ringReleases = 0;  // times the slots were released while they existed
+    bool ringAlive = false;
 };
 
 FakeBackBuffer& TheFakeBackBuffer();

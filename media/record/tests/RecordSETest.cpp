@@ -46,6 +46,10 @@ protected:
         ASSERT_TRUE(WriteSignalFile(2, 60));
         m_settings.Set("recorderFolder", OutputFolder());
         ResizeFakeBackBuffer(22, 320, 64);
+        FakeBackBuffer& b = TheFakeBackBuffer();
+        b.eventQueries = true;
+        b.doneDelay = 0;
+        b.failLock = false;
     }
     MemorySettings m_settings;
 };
@@ -123,8 +127,8 @@ TEST_F(RecordSETest, RoundTripThroughTheReader) {
             }
             Sleep(1);
         }
-        stats = recorder.GetStats();
         recorder.EndRecording();
+        stats = recorder.GetStats();
         EXPECT_EQ(0, recorder.IsRecording());
     }
     EXPECT_GE(stats.recorded, 40u);
@@ -274,12 +278,161 @@ TEST_F(RecordSETest, WithoutThreadsEveryTakenFrameIsRecorded) {
         recorder.ProcessFrame();
         Sleep(1);
     }
-    CVQRecordSE::Stats stats = recorder.GetStats();
     recorder.EndRecording();
+    CVQRecordSE::Stats stats = recorder.GetStats();
     EXPECT_EQ(0u, stats.skippedBusy);
     CVKRECDecoder d;
     RecContents c = ReadRecording(path.c_str(), &d);
     EXPECT_EQ(stats.recorded, c.times.size());
+    d.Close();
+    remove(path.c_str());
+    remove((path.substr(0, path.size() - 4) + ".di").c_str());
+}
+
+namespace {
+// Runs frames of a counter picture on the test's frame clock and notes the
+// counters of the frames whose back buffer went into the capture ring.
+struct FrameRun {
+    uint32_t next = 0;
+    std::vector<uint32_t> captured;
+    void Frames(CVQRecordSE& recorder, int n) {
+        FakeBackBuffer& b = TheFakeBackBuffer();
+        for (int i = 0; i < n; i++) {
+            b.frame++;
+            DrawFrame(next);
+            const int copies = b.ringCopies;
+            recorder.ProcessFrame();
+            if (b.ringCopies > copies) captured.push_back(next);
+            next++;
+            Sleep(1);
+        }
+    }
+};
+
+// Every captured picture is in the file once, in capture order, each right
+// after the sound it was captured with.
+void ExpectCapturedPictures(const std::string& path, const std::vector<uint32_t>& captured) {
+    CVKRECDecoder d;
+    RecContents c = ReadRecording(path.c_str(), &d);
+    EXPECT_EQ(0, c.decodeFailures);
+    EXPECT_EQ(captured, c.counters);
+    int64_t audioBefore = 0;
+    size_t video = 0;
+    for (char tag : c.order) {
+        if (tag == 'A') {
+            audioBefore++;
+        } else if (video < c.times.size()) {
+            EXPECT_EQ(VQRecTimestamp(audioBefore, d.audioBufferBytes, d.sampleRate * d.channels * d.bitsPerSample / 8),
+                      c.times[video++]);
+        }
+    }
+    for (size_t i = 1; i < c.times.size(); i++) EXPECT_GT(c.times[i], c.times[i - 1]) << i;
+    for (size_t i = 0; i < c.worstError.size(); i++) EXPECT_LE(c.worstError[i], 12) << i;
+    d.Close();
+    remove(path.c_str());
+    remove((path.substr(0, path.size() - 4) + ".di").c_str());
+}
+}  // namespace
+
+// Copies the device finishes one or two frames late reach the file in
+// capture order, with the pictures and stamps of their capture, and none is
+// lost at the end of the recording.
+TEST_F(RecordSETest, LateCopiesKeepCaptureOrderAndStamps) {
+    for (int threads = 0; threads <= 1; threads++)
+        for (int delay = 1; delay <= 2; delay++) {
+            SCOPED_TRACE(testing::Message() << "threads " << threads << " delay " << delay);
+            m_settings.Set("recorderThreads", threads ? "1" : "0");
+            TheFakeBackBuffer().doneDelay = delay;
+            CVQRecordSE recorder;
+            ASSERT_EQ(1, recorder.BeginRecording());
+            const std::string path = recorder.GetPath();
+            FrameRun run;
+            for (int spins = 0; run.captured.size() < 20 && spins < 100; spins++) run.Frames(recorder, 50);
+            recorder.EndRecording();
+            const CVQRecordSE::Stats stats = recorder.GetStats();
+            EXPECT_GE(run.captured.size(), 20u);
+            EXPECT_EQ(run.captured.size(), stats.recorded);
+            ExpectCapturedPictures(path, run.captured);
+        }
+}
+
+// While every slot is in flight a frame is skipped, not queued; the copies
+// already taken are still written.
+TEST_F(RecordSETest, FrameSkippedWhileEverySlotIsInFlight) {
+    m_settings.Set("recorderThreads", "0");
+    TheFakeBackBuffer().doneDelay = 1000000;  // the device never reports a copy done
+    CVQRecordSE recorder;
+    ASSERT_EQ(1, recorder.BeginRecording());
+    const std::string path = recorder.GetPath();
+    FrameRun run;
+    for (int spins = 0; recorder.GetStats().skippedBusy < 5 && spins < 100; spins++) run.Frames(recorder, 50);
+    CVQRecordSE::Stats stats = recorder.GetStats();
+    EXPECT_EQ(static_cast<size_t>(CVQCaptureRing::kSlots), run.captured.size());
+    EXPECT_GE(stats.skippedBusy, 5u);
+    EXPECT_EQ(0u, stats.recorded);
+    recorder.EndRecording();
+    EXPECT_EQ(static_cast<uint32_t>(CVQCaptureRing::kSlots), recorder.GetStats().recorded);
+    ExpectCapturedPictures(path, run.captured);
+}
+
+// A device reset releases the ring after its copies were written; the
+// recording goes on with a ring made again.
+TEST_F(RecordSETest, RingReleasedBeforeResetAndRecordingGoesOn) {
+    TheFakeBackBuffer().doneDelay = 2;
+    CVQRecordSE recorder;
+    ASSERT_EQ(1, recorder.BeginRecording());
+    const std::string path = recorder.GetPath();
+    FrameRun run;
+    for (int spins = 0; run.captured.size() < 10 && spins < 100; spins++) run.Frames(recorder, 20);
+    const int made = TheFakeBackBuffer().ringMade;
+    recorder.ReleaseSurface();
+    EXPECT_FALSE(TheFakeBackBuffer().ringAlive);
+    EXPECT_EQ(0, TheFakeBackBuffer().locked);
+    EXPECT_EQ(1, recorder.IsRecording());
+    const size_t before = run.captured.size();
+    for (int spins = 0; run.captured.size() < before + 10 && spins < 100; spins++) run.Frames(recorder, 20);
+    EXPECT_EQ(made + 1, TheFakeBackBuffer().ringMade);
+    recorder.EndRecording();
+    EXPECT_EQ(run.captured.size(), recorder.GetStats().recorded);
+    ExpectCapturedPictures(path, run.captured);
+}
+
+// Without completion queries each copy is finished when taken and handed on
+// in the same frame, as the synchronous capture always did.
+TEST_F(RecordSETest, WithoutEventQueriesCopiesAreHandedOnAtOnce) {
+    m_settings.Set("recorderThreads", "0");
+    TheFakeBackBuffer().eventQueries = false;
+    TheFakeBackBuffer().doneDelay = 1000000;  // would never finish if it were polled
+    CVQRecordSE recorder;
+    ASSERT_EQ(1, recorder.BeginRecording());
+    const std::string path = recorder.GetPath();
+    FrameRun run;
+    for (int spins = 0; run.captured.size() < 10 && spins < 100; spins++) {
+        run.Frames(recorder, 1);
+        EXPECT_EQ(run.captured.size(), recorder.GetStats().recorded);
+    }
+    recorder.EndRecording();
+    ExpectCapturedPictures(path, run.captured);
+}
+
+// A copy that cannot be read ends the recording; the file stays whole.
+TEST_F(RecordSETest, UnreadableCopyEndsTheRecording) {
+    LogCapture log;
+    CVQRecordSE recorder;
+    ASSERT_EQ(1, recorder.BeginRecording());
+    const std::string path = recorder.GetPath();
+    FrameRun run;
+    for (int spins = 0; recorder.GetStats().recorded < 3 && spins < 100; spins++) run.Frames(recorder, 10);
+    TheFakeBackBuffer().failLock = true;
+    for (int spins = 0; recorder.IsRecording() && spins < 100; spins++) run.Frames(recorder, 10);
+    TheFakeBackBuffer().failLock = false;
+    EXPECT_EQ(0, recorder.IsRecording());
+    EXPECT_NE(std::string::npos, log.text.find("CVQRecordSE::CaptureBackBuffer(): Failed to LockRect() copy buffer\r\n"));
+    EXPECT_NE(std::string::npos, log.text.find("End recording\r\n"));
+    CVKRECDecoder d;
+    RecContents c = ReadRecording(path.c_str(), &d);
+    EXPECT_GE(c.times.size(), 3u);
+    EXPECT_EQ(d.GetFileSize(), d.GetPosition());
     d.Close();
     remove(path.c_str());
     remove((path.substr(0, path.size() - 4) + ".di").c_str());

@@ -1,0 +1,207 @@
+// The device side of CVQCaptureRing in the Direct3D 9 frame. Each slot is a
+// default-pool render target that the back buffer is copied into with
+// StretchRect (which also resolves a multisampled back buffer), followed by
+// an event query; a slot is read into one system-memory surface only once
+// its query reports done, so the render thread never waits for the device.
+// Where event queries are not supported, each slot is a system-memory
+// surface filled by GetRenderTargetData at once (the device is waited for).
+#include <windows.h>
+#include <d3d9.h>
+
+#include "CVKPixels.h"
+#include "CVQCaptureRing.h"
+#include "ProxyState.h"
+#include "VKLog.h"
+#include "myIDirect3DDevice9.h"
+
+namespace {
+const DWORD kReadFlags = D3DLOCK_READONLY | D3DLOCK_NOSYSLOCK | D3DLOCK_NO_DIRTY_UPDATE;
+int g_loggedSynchronous = 0;
+
+struct Ring9 {
+    IDirect3DDevice9* device;  // the device the objects belong to (no reference held)
+    D3DFORMAT format;
+    UINT width;
+    UINT height;
+    D3DMULTISAMPLE_TYPE multisample;
+    DWORD multisampleQuality;
+    int synchronous;
+    IDirect3DSurface9* target[CVQCaptureRing::kSlots];  // device-side copies (asynchronous)
+    IDirect3DQuery9* query[CVQCaptureRing::kSlots];     // marks each copy complete
+    IDirect3DSurface9* copy[CVQCaptureRing::kSlots];    // system-memory copies (synchronous)
+    IDirect3DSurface9* resolve;   // synchronous copy of a multisampled back buffer goes through it
+    IDirect3DSurface9* readback;  // the oldest device-side copy is read into it (asynchronous)
+    IDirect3DSurface9* locked;
+};
+
+IDirect3DDevice9* CurrentDevice() { return g_proxy.device ? g_proxy.device->Real() : nullptr; }
+
+template <class T>
+void SafeRelease(T*& object) {
+    if (object) object->Release();
+    object = nullptr;
+}
+
+void ReleaseObjects(Ring9* r) {
+    if (r->locked) r->locked->UnlockRect();
+    r->locked = nullptr;
+    for (int i = 0; i < CVQCaptureRing::kSlots; i++) {
+        SafeRelease(r->target[i]);
+        SafeRelease(r->query[i]);
+        SafeRelease(r->copy[i]);
+    }
+    SafeRelease(r->resolve);
+    SafeRelease(r->readback);
+    r->device = nullptr;
+}
+
+HRESULT MakeObjects(Ring9* r, IDirect3DDevice9* device, const D3DSURFACE_DESC& desc) {
+    ReleaseObjects(r);
+    r->device = device;
+    r->format = desc.Format;
+    r->width = desc.Width;
+    r->height = desc.Height;
+    r->multisample = desc.MultiSampleType;
+    r->multisampleQuality = desc.MultiSampleQuality;
+    const int queries = SUCCEEDED(device->CreateQuery(D3DQUERYTYPE_EVENT, nullptr));
+    r->synchronous = !queries || CVQCaptureRing::IsForcedSynchronous();
+    if (!queries && !g_loggedSynchronous) {
+        g_loggedSynchronous = 1;
+        LogMessage("Proxydx9: Event queries not supported, the back buffer is copied synchronously\r\n");
+    }
+    HRESULT hr = D3D_OK;
+    if (!r->synchronous) {
+        for (int i = 0; i < CVQCaptureRing::kSlots && SUCCEEDED(hr); i++) {
+            hr = device->CreateRenderTarget(desc.Width, desc.Height, desc.Format, D3DMULTISAMPLE_NONE, 0, FALSE,
+                                            &r->target[i], nullptr);
+            if (SUCCEEDED(hr)) hr = device->CreateQuery(D3DQUERYTYPE_EVENT, &r->query[i]);
+        }
+        if (SUCCEEDED(hr))
+            hr = device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
+                                                     &r->readback, nullptr);
+    } else {
+        for (int i = 0; i < CVQCaptureRing::kSlots && SUCCEEDED(hr); i++)
+            hr = device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
+                                                     &r->copy[i], nullptr);
+        if (SUCCEEDED(hr) && desc.MultiSampleType != D3DMULTISAMPLE_NONE)
+            hr = device->CreateRenderTarget(desc.Width, desc.Height, desc.Format, D3DMULTISAMPLE_NONE, 0, FALSE,
+                                            &r->resolve, nullptr);
+    }
+    if (FAILED(hr)) ReleaseObjects(r);
+    return hr;
+}
+
+Ring9* Data(void* frameData) { return static_cast<Ring9*>(frameData); }
+}  // namespace
+
+int CVQCaptureRing::CopyIntoSlot(int slot) {
+    IDirect3DDevice9* device = CurrentDevice();
+    if (!device) return 0;
+    IDirect3DSurface9* backBuffer = nullptr;
+    HRESULT hr = device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer);
+    if (FAILED(hr) || !backBuffer) {
+        LogMessage("Proxydx9: Failed to get DX9 surface for copy (GetBackBuffer): %d\r\n", static_cast<int>(hr));
+        return 0;
+    }
+    D3DSURFACE_DESC desc;
+    hr = backBuffer->GetDesc(&desc);
+    if (FAILED(hr)) {
+        LogMessage("Proxydx9: Failed to get DX9 surface for copy (GetBackBuffer): %d\r\n", static_cast<int>(hr));
+        backBuffer->Release();
+        return 0;
+    }
+    m_format = desc.Format;
+    m_width = desc.Width;
+    m_height = desc.Height;
+
+    Ring9* r = Data(m_frameData);
+    if (!r) {
+        r = new Ring9();
+        m_frameData = r;
+    }
+    if (r->device != device || r->format != desc.Format || r->width != desc.Width || r->height != desc.Height ||
+        r->multisample != desc.MultiSampleType || r->multisampleQuality != desc.MultiSampleQuality) {
+        // Copies of another size or device are gone with their surfaces.
+        m_first = slot;
+        m_count = 0;
+        m_locked = 0;
+        hr = MakeObjects(r, device, desc);
+        if (FAILED(hr)) {
+            LogMessage("Proxydx9: Failed to create DX9 surface (CreateImageSurface): %d\r\n", static_cast<int>(hr));
+            backBuffer->Release();
+            return 0;
+        }
+        m_synchronous = r->synchronous;
+    }
+
+    if (!r->synchronous) {
+        hr = device->StretchRect(backBuffer, nullptr, r->target[slot], nullptr, D3DTEXF_NONE);
+        backBuffer->Release();
+        if (FAILED(hr)) {
+            LogMessage("Proxydx9: Failed to copy the back buffer (StretchRect): %d\r\n", static_cast<int>(hr));
+            return 0;
+        }
+        r->query[slot]->Issue(D3DISSUE_END);
+        return 1;
+    }
+    IDirect3DSurface9* source = backBuffer;
+    if (r->resolve) {
+        hr = device->StretchRect(backBuffer, nullptr, r->resolve, nullptr, D3DTEXF_NONE);
+        if (FAILED(hr)) {
+            LogMessage("Proxydx9: Failed to copy the back buffer (StretchRect): %d\r\n", static_cast<int>(hr));
+            backBuffer->Release();
+            return 0;
+        }
+        source = r->resolve;
+    }
+    hr = device->GetRenderTargetData(source, r->copy[slot]);
+    backBuffer->Release();
+    if (FAILED(hr)) {
+        LogMessage("Proxydx9: Failed to get render target data (GetRenderTargetData): %d\r\n", static_cast<int>(hr));
+        return 0;
+    }
+    return 1;
+}
+
+int CVQCaptureRing::IsSlotDone(int slot, int wait) {
+    Ring9* r = Data(m_frameData);
+    if (!r || r->synchronous || wait) return 1;  // reading a device-side copy waits for it
+    // No flush: Present has sent the copy on its way; a query that cannot
+    // answer (a lost device) lets the read find out.
+    return r->query[slot]->GetData(nullptr, 0, 0) != S_FALSE;
+}
+
+int CVQCaptureRing::LockSlot(int slot, CVKPixels* pixels) {
+    Ring9* r = Data(m_frameData);
+    if (!r || !r->device) return 0;
+    IDirect3DSurface9* surface = r->synchronous ? r->copy[slot] : r->readback;
+    if (!r->synchronous) {
+        HRESULT hr = r->device->GetRenderTargetData(r->target[slot], r->readback);
+        if (FAILED(hr)) {
+            LogMessage("Proxydx9: Failed to get render target data (GetRenderTargetData): %d\r\n",
+                       static_cast<int>(hr));
+            return 0;
+        }
+    }
+    D3DLOCKED_RECT locked;
+    if (FAILED(surface->LockRect(&locked, nullptr, kReadFlags))) return 0;
+    r->locked = surface;
+    pixels->Init(CVKPixels::LayoutOfFormat(r->format), r->width, r->height, locked.pBits,
+                 static_cast<int32_t>(locked.Pitch * static_cast<int32_t>(r->height)), locked.Pitch, 0);
+    return 1;
+}
+
+void CVQCaptureRing::UnlockSlot(int) {
+    Ring9* r = Data(m_frameData);
+    if (!r || !r->locked) return;
+    r->locked->UnlockRect();
+    r->locked = nullptr;
+}
+
+void CVQCaptureRing::ReleaseSlots() {
+    Ring9* r = Data(m_frameData);
+    if (!r) return;
+    ReleaseObjects(r);
+    delete r;
+    m_frameData = nullptr;
+}
