@@ -30,6 +30,7 @@
 #include <d3d9.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
@@ -734,6 +735,7 @@ struct BenchRuntime {
   HMODULE module;
   Direct3DCreate9Fn create;
   std::vector<double> frameMs;  // every frame of every round
+  std::vector<double> roundMedians;
 };
 
 void Stats(std::vector<double> v, double& mean, double& median) {
@@ -789,6 +791,7 @@ bool BenchRound(BenchRuntime& rt, HWND hwnd, const Sample9Options& o, unsigned r
   double mean, median;
   Stats(times, mean, median);
   Say("bench round %u %s mean_ms=%.4f median_ms=%.4f", round, rt.name, mean, median);
+  rt.roundMedians.push_back(median);
   rt.frameMs.insert(rt.frameMs.end(), times.begin(), times.end());
   return true;
 }
@@ -859,8 +862,27 @@ int RunBench(const Sample9Options& o) {
     Stats(runtimes[i].frameMs, mean, medians[i]);
     Say("bench %s mean_ms=%.4f median_ms=%.4f", runtimes[i].name, mean, medians[i]);
   }
-  if (count == 2 && medians[0] > 0.0)
+  if (count == 2 && medians[0] > 0.0) {
     Say("bench ratio=%.4f", medians[1] / medians[0]);
+    // The ratio of each round (both runtimes back to back) shows how far
+    // the machine itself moves the figure.
+    std::vector<double> ratios;
+    for (size_t r = 0; r < runtimes[0].roundMedians.size() && r < runtimes[1].roundMedians.size(); ++r)
+      if (runtimes[0].roundMedians[r] > 0.0)
+        ratios.push_back(runtimes[1].roundMedians[r] / runtimes[0].roundMedians[r]);
+    if (!ratios.empty()) {
+      std::sort(ratios.begin(), ratios.end());
+      double sum = 0.0, squares = 0.0;
+      for (double x : ratios)
+        sum += x;
+      const double mean = sum / static_cast<double>(ratios.size());
+      for (double x : ratios)
+        squares += (x - mean) * (x - mean);
+      Say("bench ratio per round: rounds=%u min=%.4f median=%.4f max=%.4f stddev=%.4f",
+          static_cast<unsigned>(ratios.size()), ratios.front(), ratios[ratios.size() / 2], ratios.back(),
+          std::sqrt(squares / static_cast<double>(ratios.size())));
+    }
+  }
   for (int i = 0; i < count; ++i)
     FreeLibrary(runtimes[i].module);
   Say("done");
