@@ -31,7 +31,7 @@ uint64_t Micros() {
 CVQRecordSE::CVQRecordSE()
     : m_recording(0), m_thread(nullptr), m_file(INVALID_HANDLE_VALUE), m_backBufferFormat(0), m_width(0),
       m_height(0), m_threads(1), m_reduceMethod(1), m_reduceFactor(1), m_bbWidth(0), m_bbHeight(0),
-      m_frame(nullptr), m_frameStride(0), m_savedBuffers(0), m_captureStamp(0), m_lastStamp(0), m_frameStamp(0) {
+      m_frame(nullptr), m_frameStride(0), m_savedBuffers(0), m_framePending(0), m_captureStamp(0), m_lastStamp(0), m_frameStamp(0) {
     m_path[0] = 0;
     memset(&m_format, 0, sizeof m_format);
     memset(&m_report, 0, sizeof m_report);
@@ -152,6 +152,7 @@ int CVQRecordSE::BeginRecording() {
     if (VQReplaceExtension(diPath, sizeof diPath, ".di")) m_di.Open(diPath);
 
     m_savedBuffers = 0;
+    m_framePending = 0;
     m_lastStamp = 0;  // the first picture needs sound before it
     m_ring.Release();  // made on the first capture, synchronous or not as the device allows
     InterlockedExchange(&m_recording, 1);
@@ -277,6 +278,7 @@ int CVQRecordSE::HandOver(int wait) {
     m_stats.captureMicros += Micros() - micros;
     m_frameStamp = stamp;
     if (m_thread) {
+        InterlockedExchange(&m_framePending, 1);
         SetEvent(m_frameEvent);
         return 1;
     }
@@ -353,16 +355,20 @@ int CVQRecordSE::SaveBackBuffer(AVPacket* packet) {
 DWORD WINAPI CVQRecordSE::WorkerMain(LPVOID param) {
     CVQRecordSE* self = static_cast<CVQRecordSE*>(param);
     AVPacket* packet = av_packet_alloc();
-    do {
+    for (;;) {
         WaitForSingleObject(self->m_frameEvent, INFINITE);
-        if (!self->m_recording) break;
-        if (!packet || !self->EncodeBackBuffer(packet) || !self->SaveBackBuffer(packet)) {
-            // The render thread ends the recording on its next frame.
-            InterlockedExchange(&self->m_recording, 0);
-            break;
+        // A picture handed over just before the end is still written.
+        if (self->m_framePending) {
+            if (!packet || !self->EncodeBackBuffer(packet) || !self->SaveBackBuffer(packet)) {
+                // The render thread ends the recording on its next frame.
+                InterlockedExchange(&self->m_recording, 0);
+                break;
+            }
+            InterlockedExchange(&self->m_framePending, 0);
         }
+        if (!self->m_recording) break;
         ResetEvent(self->m_frameEvent);
-    } while (self->m_recording);
+    }
     av_packet_free(&packet);
     return 0;
 }

@@ -107,6 +107,7 @@ private:
     uint8_t* m_frame;    // the encoder's copy of the back buffer, tightly packed rows
     uint32_t m_frameStride;
     std::atomic<int64_t> m_savedBuffers;  // also read by the encoder thread and the input path
+    volatile LONG m_framePending;  // the frame buffer holds a picture the encoder thread has not written
     int64_t m_captureStamp;  // stamp of the copy being taken
     int64_t m_lastStamp;     // stamp of the last copy taken
     int64_t m_frameStamp;    // stamp of the picture in the frame buffer

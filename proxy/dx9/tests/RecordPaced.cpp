@@ -169,7 +169,7 @@ int main(int argc, char** argv) {
     std::string di = recording.substr(0, recording.size() - 4) + ".di";
     DeleteFileA(di.c_str());
     const double gameRate = audioRecords ? stats.offered * 30.0 / audioRecords : 0.0;
-    if (!countOk && stampsOrdered && soundOk && gameRate < 31.0) {
+    if (!(countOk && stampsOrdered && soundOk) && gameRate < 31.0) {
         printf("record_paced: skipped: the game presented only %.1f frames a second while recording\n", gameRate);
         return 77;
     }
