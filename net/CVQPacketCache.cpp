@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 namespace {
 VQPacketAllocFn g_alloc = nullptr;
@@ -45,20 +46,18 @@ void CVQPacketCache::DropOldest() {
 }
 
 int CVQPacketCache::InsertChunk(Packet* packet, int offset, const void* data, int length) {
+    if (static_cast<int>(packet->chunks.size()) >= kMaxPiecesPerPacket) return 0;
     int64_t end = static_cast<int64_t>(offset) + length;
     // The first held piece that starts after the new one.
-    auto next = packet->chunks.begin();
-    while (next != packet->chunks.end() && next->offset <= offset) ++next;
-    if (next != packet->chunks.end() && next->offset < end) return 0;  // overlaps the next piece
+    auto next = packet->chunks.upper_bound(offset);
+    if (next != packet->chunks.end() && next->first < end) return 0;  // overlaps the next piece
     if (next != packet->chunks.begin()) {
         auto prev = std::prev(next);
         // A duplicate, or a piece starting inside the previous one.
-        if (static_cast<int64_t>(prev->offset) + static_cast<int64_t>(prev->data.size()) > offset) return 0;
+        if (static_cast<int64_t>(prev->first) + static_cast<int64_t>(prev->second.size()) > offset) return 0;
     }
-    Chunk chunk;
-    chunk.offset = offset;
-    chunk.data.assign(static_cast<const unsigned char*>(data), static_cast<const unsigned char*>(data) + length);
-    packet->chunks.insert(next, std::move(chunk));
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    packet->chunks.emplace_hint(next, offset, std::vector<unsigned char>(bytes, bytes + length));
     packet->have += length;
     m_heldBytes += length;
     return 1;
@@ -99,19 +98,10 @@ int CVQPacketCache::AddChunk(char kind, int offset, int total, int64_t timestamp
     return kept;
 }
 
-bool CVQPacketCache::IsComplete(const Packet& packet) const {
-    int64_t expected = 0;
-    for (const Chunk& c : packet.chunks) {
-        if (c.offset != expected) return false;
-        expected += static_cast<int64_t>(c.data.size());
-    }
-    return expected == packet.total;
-}
-
 int CVQPacketCache::TakePacket(char* kind, int64_t* timestamp, unsigned char** data, int* size) {
     while (!m_packets.empty()) {
         Packet& packet = m_packets.front();
-        if (!IsComplete(packet)) {
+        if (packet.have != packet.total) {
             if (!m_skipIncomplete) return 0;
             DropOldest();
             continue;
@@ -119,9 +109,9 @@ int CVQPacketCache::TakePacket(char* kind, int64_t* timestamp, unsigned char** d
         unsigned char* block = static_cast<unsigned char*>(VQPacketAlloc(static_cast<size_t>(packet.total)));
         if (!block) return 0;
         unsigned char* out = block;
-        for (const Chunk& c : packet.chunks) {
-            memcpy(out, c.data.data(), c.data.size());
-            out += c.data.size();
+        for (const auto& c : packet.chunks) {
+            memcpy(out, c.second.data(), c.second.size());
+            out += c.second.size();
         }
         if (kind) *kind = packet.kind;
         if (timestamp) *timestamp = packet.timestamp;

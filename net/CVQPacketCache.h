@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <list>
+#include <map>
 #include <vector>
 
 // Allocator of the packets handed out by the cache. The engine installs the
@@ -25,7 +26,8 @@ public:
 
     // Copies the piece. Pieces that do not fit their packet (offset + length
     // beyond the total, a different total for the same packet, an overlap or
-    // a duplicate of a piece already held) are dropped. Returns 1 when kept.
+    // a duplicate of a piece already held, one piece more than
+    // kMaxPiecesPerPacket) are dropped. Returns 1 when kept.
     virtual int AddChunk(char kind, int offset, int total, int64_t timestamp, const void* data, int length);
     // 1 and the oldest packet when it is complete; the data comes from
     // VQPacketAlloc and the caller frees it with VQPacketFree.
@@ -43,21 +45,22 @@ public:
     // Largest packet accepted, and the most payload bytes held at once.
     static constexpr int kMaxPacketSize = 8 * 1024 * 1024;
     static constexpr int64_t kMaxHeldBytes = 32 * 1024 * 1024;
+    // Most pieces held for one packet. A sharer fills whole datagrams, so
+    // even the largest packet comes in about 130 pieces; tiny pieces from a
+    // hostile source cost bounded memory and time.
+    static constexpr int kMaxPiecesPerPacket = 1024;
 
 private:
-    struct Chunk {
-        int offset;
-        std::vector<unsigned char> data;
-    };
     struct Packet {
         char kind;
         int64_t timestamp;
         int total;
         int64_t have;  // payload bytes held
-        std::list<Chunk> chunks;  // by offset, never overlapping
+        // Pieces by offset, never overlapping and all inside the total, so
+        // the packet is complete exactly when have == total.
+        std::map<int, std::vector<unsigned char>> chunks;
     };
     int InsertChunk(Packet* packet, int offset, const void* data, int length);
-    bool IsComplete(const Packet& packet) const;
 
     int m_capacity;
     std::list<Packet> m_packets;

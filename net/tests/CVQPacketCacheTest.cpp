@@ -105,3 +105,28 @@ TEST(CVQPacketCache, FullCacheRefusesOlderPacketsAndOrdersByTimestamp) {
     Add(c, 1, 0, "a", 1);
     EXPECT_EQ(0, c.GetPacketCount());
 }
+
+TEST(CVQPacketCache, PiecesPerPacketAreBounded) {
+    const int bound = CVQPacketCache::kMaxPiecesPerPacket;
+    CVQPacketCache c;
+    c.SetCapacity(10);
+    // One-byte pieces of a packet twice the bound, newest offsets first.
+    std::string whole(static_cast<size_t>(bound) * 2, 0);
+    for (size_t i = 0; i < whole.size(); ++i) whole[i] = static_cast<char>('a' + i % 26);
+    int kept = 0;
+    for (int offset = bound * 2 - 1; offset >= 0; --offset)
+        kept += c.AddChunk('v', offset, bound * 2, 1, whole.data() + offset, 1);
+    EXPECT_EQ(bound, kept);
+    EXPECT_EQ(bound, c.GetHeldBytes());
+    EXPECT_EQ("<none>", Take(c));
+
+    // A packet of exactly the bound completes from pieces in any order.
+    CVQPacketCache d;
+    d.SetCapacity(10);
+    std::string packet = whole.substr(0, static_cast<size_t>(bound));
+    for (int i = 0; i < bound; ++i) {
+        int offset = (i * 7919) % bound;  // a permutation: 7919 is prime
+        ASSERT_EQ(1, d.AddChunk('v', offset, bound, 2, packet.data() + offset, 1)) << offset;
+    }
+    EXPECT_EQ(packet, Take(d));
+}
