@@ -95,12 +95,9 @@ void CVQVSClient::ResetSession() {
     ClearViewers();
 }
 
-void CVQVSClient::BuildSessionPrefix() {
-    if (m_session > 0)
-        m_sessionPrefix = "SESSION\n" + Num(m_session) + "\n\n";
-    else
-        m_sessionPrefix.clear();
-}
+// Session 0 given by the server is a session like any other and is named in
+// every datagram; only a reset session (ResetSession) has no prefix.
+void CVQVSClient::BuildSessionPrefix() { m_sessionPrefix = "SESSION\n" + Num(m_session) + "\n\n"; }
 
 void CVQVSClient::Append(const void* bytes, size_t length) {
     if (m_outgoing.empty()) m_outgoing = m_sessionPrefix;
@@ -205,7 +202,8 @@ int CVQVSClient::Update() {
 }
 
 void CVQVSClient::ProcessIncoming() {
-    for (int handled = 0; handled < kMaxDatagramsPerUpdate; ++handled) {
+    int frames = 0;
+    for (int handled = 0; handled < kMaxDatagramsPerUpdate && frames < kMaxFramesPerUpdate; ++handled) {
         uint32_t address = 0;
         unsigned short port = 0;
         unsigned char* data = nullptr;
@@ -228,6 +226,7 @@ void CVQVSClient::ProcessIncoming() {
             } else if (!strcmp(name, "ECHO REPLY")) {
                 m_unansweredEchoes = 0;
             } else if (!strcmp(name, "FRAME")) {
+                ++frames;
                 OnFrame(parser, i);
             } else if (!strcmp(name, "LOGOUT")) {
                 m_logoutRequested = 1;
@@ -246,11 +245,12 @@ void CVQVSClient::ProcessIncoming() {
             } else if (!strcmp(name, "NEW SESSION")) {
                 if (lines >= 2) {
                     int session = VKParseInt(parser.GetLine(i, 1));
-                    if (session < 0)
+                    if (session < 0) {
                         ResetSession();
-                    else
+                    } else {
                         m_session = session;
-                    BuildSessionPrefix();
+                        BuildSessionPrefix();
+                    }
                 }
             } else if (!strcmp(name, "VIEWERS")) {
                 if (lines >= 2) {

@@ -67,6 +67,10 @@ public:
 
     // Datagrams taken from the socket per Update: a flood cannot stall a frame.
     static constexpr int kMaxDatagramsPerUpdate = kVKUdpMaxPerPump;
+    // "FRAME" messages handled per Update: once this many were seen, the
+    // datagrams still queued wait for the next Update. A datagram full of
+    // tiny pieces costs a bounded share of a frame.
+    static constexpr int kMaxFramesPerUpdate = 4096;
     // Largest picture side accepted from a "LOGIN OK".
     static constexpr int kMaxPictureSide = 8192;
 

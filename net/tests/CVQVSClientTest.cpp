@@ -162,6 +162,91 @@ TEST(CVQVSClient, ViewersNewSessionAndSessionInvalid) {
     EXPECT_STREQ("gone", s.client.GetErrorText().Str());
 }
 
+TEST(CVQVSClient, NewSessionZeroIsNamedInEveryDatagram) {
+    Share s;
+    s.LogIn();
+    s.FromServer("SESSION\n7\n\nNEW SESSION\n0\n\n");
+    s.client.Update();
+    EXPECT_EQ(0, s.client.GetSession());
+    EXPECT_EQ(1, s.client.IsLoggedIn());
+    s.client.RequestViewers();
+    s.client.Update();
+    EXPECT_EQ("SESSION\n0\n\nREQUEST VIEWERS\n\n", s.Sent().back());
+    // A negative number ends the session: nothing more goes out with a prefix.
+    s.FromServer("SESSION\n0\n\nNEW SESSION\n-3\n\n");
+    s.client.Update();
+    EXPECT_EQ(0, s.client.IsLoggedIn());
+    s.client.RequestViewers();
+    s.client.Update();
+    EXPECT_TRUE(s.Sent().empty());
+}
+
+TEST(CVQVSClient, HostileServerMessages) {
+    // Carriage-return line ends, a short "LOGIN OK" (ignored) before the
+    // full one, hostile numbers and names between well-formed messages.
+    View v;
+    v.client.Login("bo", "pw");
+    v.Sent();
+    v.FromServer("LOGIN OK\rx\r7\r640\r\r");
+    v.client.Update();
+    EXPECT_EQ(0, v.client.IsLoggedIn());
+    v.FromServer("LOGIN OK\r\nx\r\n7\r\n640\r\n480\r\n4\r\n2\r\n44100\r\n2\r\n12\r\n\r\n");
+    v.client.Update();
+    ASSERT_EQ(1, v.client.IsLoggedIn());
+    EXPECT_EQ(7, v.client.GetSession());
+    v.FromServer(
+        "SESSION\r7\r\r"
+        "VIEWERS\r-1\r\rVIEWERS\r99999999999\rbo\r\r"
+        "SESSION INVALID\r-7\r\rSESSION INVALID\r99999999999\r\r"
+        "FRAME\rv\r-5\r4\r1\r4\rabcd\r\r"
+        "FRAME\rv\r0\r99999999999\r1\r4\rabcd\r\r"
+        "FRAME\rv\r0\r4\r-99999999999\r4\rabcd\r\r"
+        "FRAME\rv\r0\r4\r3\r4\rwxyz\r\r"
+        "VIEWERS\r1\rZo\xeb\r\r"
+        "ECHO\r\r");
+    v.client.Update();
+    EXPECT_EQ(1, v.client.IsLoggedIn());
+    unsigned char* data = nullptr;
+    int length = 0;
+    int64_t ts = 0;
+    ASSERT_EQ(1, v.client.TakeVideoPacket(&data, &length, &ts));
+    EXPECT_EQ("wxyz", std::string(reinterpret_cast<char*>(data), static_cast<size_t>(length)));
+    EXPECT_EQ(3, ts);
+    VQPacketFree(data);
+    EXPECT_EQ(0, v.client.GetCache()->GetPacketCount());
+    // The parse stopped at the non-ASCII name: the "ECHO" behind it is lost
+    // with it, nothing before it.
+    EXPECT_EQ(0, v.client.GetEchoesOwed());
+}
+
+TEST(CVQVSClient, TinyPiecesCostABoundedShareOfAFrame) {
+    View v;
+    v.LogIn();
+    // Datagrams full of one-byte pieces of one packet.
+    std::string datagram = "SESSION\n7\n\n";
+    int pieces = 0;
+    while (datagram.size() < 60000) {
+        datagram += "FRAME\nv\n" + std::to_string(pieces) + "\n1000000\n5\n1\nx\n\n";
+        ++pieces;
+    }
+    const int datagrams = 50;
+    for (int i = 0; i < datagrams; ++i) v.FromServer(datagram);
+    v.client.Update();
+    // The budget was spent after a few datagrams; the rest wait.
+    int handled = datagrams - static_cast<int>(v.socket->queued.size());
+    EXPECT_LE(handled, CVQVSClient::kMaxFramesPerUpdate / pieces + 1);
+    EXPECT_GE(handled, 1);
+    EXPECT_LE(v.client.GetCache()->GetHeldBytes(), CVQPacketCache::kMaxPiecesPerPacket);
+    for (int i = 0; i < datagrams && !v.socket->queued.empty(); ++i) v.client.Update();
+    EXPECT_TRUE(v.socket->queued.empty());
+    // A control message behind the flood is still handled.
+    v.FromServer("SESSION\n7\n\nECHO\n\n");
+    v.client.Update();
+    std::vector<std::string> sent = v.Sent();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ("SESSION\n7\n\nECHO REPLY\n\n", sent.back());
+}
+
 TEST(CVQVSClient, ServerLogoutIsAnsweredOnce) {
     Share s;
     s.LogIn();
