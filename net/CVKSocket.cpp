@@ -220,7 +220,9 @@ void CVKSocket::CheckFatal() {
     RecordError(error);
     if (IsFatal(error)) {
         Lost();
-        m_state = 0;
+        // Bytes that arrived before the reset are still the owner's: the
+        // last message before a reset is often the one that explains it.
+        m_state = m_receive.empty() ? 0 : VKSOCK_DATA;
     }
     m_state |= VKSOCK_ERROR;
 }

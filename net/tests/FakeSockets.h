@@ -18,6 +18,9 @@ public:
     unsigned state = 0;
     bool connectSucceeds = true;
     bool closeAfterInbound = false;  // peer closes once inbound is empty
+    // The connection is reset once inbound is empty; bytes received before
+    // the reset stay to be taken, as with the Winsock socket.
+    bool resetAfterInbound = false;
     int creates = 0, connects = 0, closes = 0;
     std::string host;
     unsigned short port = 0;
@@ -70,6 +73,7 @@ public:
             if (!received.empty()) state |= VKSOCK_DATA;
         }
         if (inbound.empty() && closeAfterInbound) state &= ~(VKSOCK_CONNECTED | VKSOCK_CONNECTING);
+        if (inbound.empty() && resetAfterInbound) state = (received.empty() ? 0u : unsigned(VKSOCK_DATA)) | VKSOCK_ERROR;
         return 1;
     }
 };
