@@ -28,7 +28,7 @@ void FreeFriendGroups(CVKPtrList* groups) {
 }
 
 CVQChat::CVQChat(IVKStreamSocket* socket)
-    : m_socket(socket), m_connectRequested(0), m_prevLineFeed(false), m_pendingBytes(0) {
+    : m_socket(socket), m_connectRequested(0), m_prevLineFeed(false), m_pendingBytes(0), m_backlogStart(0) {
 #ifdef _WIN32
     if (!m_socket) m_socket = new CVKSocket;
 #endif
@@ -48,6 +48,8 @@ void CVQChat::ResetSplitter() {
     m_line.clear();
     m_prevLineFeed = false;
     m_pendingBytes = 0;
+    m_backlog.clear();
+    m_backlogStart = 0;
 }
 
 void CVQChat::Disconnect() {
@@ -67,7 +69,7 @@ void CVQChat::Connect(const CVKString& host, unsigned short port) {
     m_connectRequested = 1;
 }
 
-bool CVQChat::Feed(const unsigned char* bytes, size_t count) {
+size_t CVQChat::Feed(const unsigned char* bytes, size_t count, bool* tooLong) {
     for (size_t i = 0; i < count; ++i) {
         unsigned char c = bytes[i];
         if (c == '\r') {
@@ -75,7 +77,8 @@ bool CVQChat::Feed(const unsigned char* bytes, size_t count) {
             m_prevLineFeed = false;
         } else if (c == '\n') {
             if (m_prevLineFeed) {
-                if (m_queue.size() >= kMaxQueued) return false;
+                // The queue is full: this message waits until the owner pops.
+                if (m_queue.size() >= kMaxQueued) return i;
                 m_queue.push_back(std::move(m_current));
                 m_current.clear();
             } else {
@@ -87,29 +90,60 @@ bool CVQChat::Feed(const unsigned char* bytes, size_t count) {
             m_line.push_back(static_cast<char>(c));
             m_prevLineFeed = false;
         }
-        if (m_current.empty() && m_line.empty() && c == '\n')
+        if (m_current.empty() && m_line.empty() && c == '\n') {
             m_pendingBytes = 0;  // a message just ended
-        else if (++m_pendingBytes > kMaxMessageBytes)
-            return false;
+        } else if (++m_pendingBytes > kMaxMessageBytes) {
+            if (tooLong) *tooLong = true;
+            return i + 1;
+        }
     }
-    return true;
+    return count;
+}
+
+void CVQChat::DropConnection(const char* why) {
+    LogMessage("CVQChat::Pump(): %s, connection dropped\r\n", why);
+    // The connection shows as lost and is reported once, after the messages
+    // already queued.
+    ResetSplitter();
+    if (m_socket) m_socket->Close();
+}
+
+void CVQChat::SplitBacklog() {
+    if (m_backlogStart >= m_backlog.size()) return;
+    bool tooLong = false;
+    m_backlogStart += Feed(reinterpret_cast<const unsigned char*>(m_backlog.data()) + m_backlogStart,
+                           m_backlog.size() - m_backlogStart, &tooLong);
+    if (tooLong) {
+        DropConnection("Message too long");
+        return;
+    }
+    if (m_backlogStart >= m_backlog.size()) {
+        m_backlog.clear();
+        m_backlogStart = 0;
+    } else if (m_backlogStart > m_backlog.size() / 2) {
+        m_backlog.erase(0, m_backlogStart);
+        m_backlogStart = 0;
+    }
 }
 
 void CVQChat::Pump() {
     if (!m_socket) return;
     m_socket->Pump();
-    if (!(m_socket->GetState() & VKSOCK_DATA)) return;
-    unsigned char* bytes = nullptr;
-    int count = 0;
-    m_socket->Receive(&bytes, &count);
-    if (bytes && count > 0 && !Feed(bytes, static_cast<size_t>(count))) {
-        LogMessage("CVQChat::Pump(): Message too long or too many messages, connection dropped\r\n");
-        // The connection shows as lost and is reported once, after the
-        // messages already queued.
-        ResetSplitter();
-        m_socket->Close();
+    if (m_socket->GetState() & VKSOCK_DATA) {
+        unsigned char* bytes = nullptr;
+        int count = 0;
+        m_socket->Receive(&bytes, &count);
+        if (bytes && count > 0) {
+            if (m_backlog.size() - m_backlogStart + static_cast<size_t>(count) > kMaxBacklogBytes) {
+                free(bytes);
+                DropConnection("Too much unread");
+                return;
+            }
+            m_backlog.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(count));
+        }
+        free(bytes);
     }
-    free(bytes);
+    SplitBacklog();
 }
 
 namespace {
@@ -160,7 +194,10 @@ int CVQChat::PeekMessageType() {
 }
 
 void CVQChat::PopMessage() {
-    if (!m_queue.empty()) m_queue.pop_front();
+    if (m_queue.empty()) return;
+    m_queue.pop_front();
+    // Messages held back while the queue was full move up.
+    SplitBacklog();
 }
 
 const CVQChat::Message* CVQChat::Front(const char* name, size_t minLines) const {
@@ -412,6 +449,10 @@ int CVQChat::SendRequestVoice(const char* friendName, int start, int session, co
     if (!AddField(&text, friendName)) return 0;
     text += start ? "Start\n" : "Stop\n";
     text += Num(session) + "\n";
+    // A stop must reach the friend even before the sharing server is known:
+    // the friend does not read the address of a stop, but the line may not
+    // be empty.
+    if (!start && !VKIsLineField(server)) server = "0.0.0.0";
     if (!AddField(&text, server)) return 0;
     text += Num(port) + "\n\n";
     return SendText(text);

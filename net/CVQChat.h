@@ -82,24 +82,31 @@ public:
     virtual int SendViewDesktop(const char* friendName, int start);
     virtual int SendMyDesktopId(const char* friendName, int session, const char* server, int port);
     virtual int SendLeaveChat(int session, const char* user);
+    // A stop goes out even without a usable server address ("0.0.0.0"
+    // stands in for it); a start needs one.
     virtual int SendRequestVoice(const char* friendName, int start, int session, const char* server, int port);
 
-    // Bytes feed for the splitter (what Pump hands over); false when the
-    // unfinished message or the queue grew past its bound.
-    bool Feed(const unsigned char* bytes, size_t count);
+    // Splits bytes into messages until the queue is full; returns how many
+    // bytes were taken. *tooLong is set when the unfinished message grew
+    // past its bound.
+    size_t Feed(const unsigned char* bytes, size_t count, bool* tooLong);
     size_t QueuedCount() const { return m_queue.size(); }
     IVKStreamSocket* Socket() { return m_socket; }
 
-    // Largest unfinished message and longest queue accepted before the
-    // connection is treated as lost.
+    // Largest unfinished message: a longer one drops the connection.
     static constexpr size_t kMaxMessageBytes = 4 * 1024 * 1024;
+    // Longest queue. Further complete messages wait, unsplit, until the owner
+    // pops; more than kMaxBacklogBytes waiting drops the connection.
     static constexpr size_t kMaxQueued = 4096;
+    static constexpr size_t kMaxBacklogBytes = 16 * 1024 * 1024;
 
 private:
     typedef std::vector<std::string> Message;
     const Message* Front(const char* name, size_t minLines) const;
     int SendText(const std::string& text);
     void ResetSplitter();
+    void SplitBacklog();
+    void DropConnection(const char* why);
 
     IVKStreamSocket* m_socket;
     std::deque<Message> m_queue;
@@ -109,4 +116,7 @@ private:
     std::string m_line;
     bool m_prevLineFeed;
     size_t m_pendingBytes;
+    // Received bytes not yet split (from m_backlogStart on).
+    std::string m_backlog;
+    size_t m_backlogStart;
 };

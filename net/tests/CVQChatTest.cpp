@@ -239,6 +239,12 @@ TEST(CVQChat, ExactBytesOfEverySender) {
     EXPECT_EQ("LEAVE CHAT\n12\nanna\n\n", c.Sent());
     EXPECT_EQ(1, c.chat.SendRequestVoice("bo", 1, 0, "vs", 13580));
     EXPECT_EQ("REQUEST VOICE\nbo\nStart\n0\nvs\n13580\n\n", c.Sent());
+    // A stop goes out before the sharing server is known; a start does not.
+    EXPECT_EQ(1, c.chat.SendRequestVoice("bo", 0, 0, "", 0));
+    EXPECT_EQ(1, c.chat.SendRequestVoice("bo", 0, 0, nullptr, 0));
+    EXPECT_EQ("REQUEST VOICE\nbo\nStop\n0\n0.0.0.0\n0\n\nREQUEST VOICE\nbo\nStop\n0\n0.0.0.0\n0\n\n", c.Sent());
+    EXPECT_EQ(0, c.chat.SendRequestVoice("bo", 1, 0, "", 0));
+    EXPECT_EQ("", c.Sent());
 }
 
 TEST(CVQChat, LineBreaksAndEmptyFieldsCannotInjectMessages) {
@@ -274,6 +280,72 @@ TEST(CVQChat, LostConnectionReportedOnceAfterQueuedMessages) {
     d.Say("LEAVE CHAT OK\n\n");
     d.chat.Disconnect();
     EXPECT_EQ(kChatNone, d.chat.PeekMessageType());  // deleted, and no loss to report
+}
+
+TEST(CVQChat, LastMessageBeforeAResetIsDelivered) {
+    Chat c;
+    c.socket->resetAfterInbound = true;
+    c.Say("LOGIN FAILED\nBad day\n\n");
+    ASSERT_EQ(kChatLoginFailed, c.chat.PeekMessageType());
+    int ok = 1;
+    CVKString reason;
+    ASSERT_EQ(1, c.chat.GetLoginResult(&ok, &reason, nullptr, nullptr));
+    EXPECT_STREQ("Bad day", reason.Str());
+    c.chat.PopMessage();
+    EXPECT_EQ(kChatConnectionLost, c.chat.PeekMessageType());
+    EXPECT_EQ(kChatNone, c.chat.PeekMessageType());
+}
+
+TEST(CVQChat, FloodBeyondTheQueueWaitsInsteadOfDroppingTheConnection) {
+    Chat c;
+    const int count = static_cast<int>(CVQChat::kMaxQueued) * 2 + 7;
+    std::string flood;
+    for (int i = 0; i < count; ++i) flood += "CHAT SESSION MESSAGE\n1\nbo\nline " + std::to_string(i) + "\n\n";
+    c.socket->closeAfterInbound = true;
+    c.Say(flood + "LEAVE CHAT OK\n\n");
+    EXPECT_EQ(CVQChat::kMaxQueued, c.chat.QueuedCount());
+    for (int i = 0; i < count; ++i) {
+        ASSERT_EQ(kChatSessionMessage, c.chat.PeekMessageType()) << i;
+        int session = 0;
+        CVKString sender, text;
+        c.chat.GetChatMessage(&session, &sender, &text);
+        ASSERT_EQ("line " + std::to_string(i), std::string(text.Str()));
+        c.chat.PopMessage();
+    }
+    EXPECT_EQ(kChatLeaveChatOk, c.chat.PeekMessageType());
+    c.chat.PopMessage();
+    EXPECT_EQ(kChatConnectionLost, c.chat.PeekMessageType());
+
+    // What waits is bounded: an owner that never pops loses the connection.
+    Chat d;
+    std::string small;
+    for (size_t i = 0; i < CVQChat::kMaxQueued; ++i) small += "LEAVE CHAT OK\n\n";
+    d.Say(small);
+    std::string block = "CHAT SESSION MESSAGE\n1\nbo\n" + std::string(1 << 20, 'x') + "\n\n";
+    size_t sent = 0;
+    for (; sent < 2 * CVQChat::kMaxBacklogBytes && (d.socket->GetState() & VKSOCK_CONNECTED); sent += block.size())
+        d.Say(block);
+    EXPECT_EQ(0u, d.socket->GetState() & (VKSOCK_CONNECTED | VKSOCK_CONNECTING));
+    EXPECT_GT(sent, CVQChat::kMaxBacklogBytes);
+    for (size_t i = 0; i < CVQChat::kMaxQueued; ++i) d.chat.PopMessage();
+    EXPECT_EQ(kChatConnectionLost, d.chat.PeekMessageType());
+}
+
+TEST(CVQChat, NamesKeepTheirBytes) {
+    Chat c;
+    c.Say("FRIENDS LIST\n1\nAmig\xe9s\n1\nZo\xeb\n0\n\nFRIEND CONNECTION STATUS\n\xff\x80\nLogon\n\n");
+    CVKPtrList groups;
+    ASSERT_EQ(1, c.chat.GetFriendsList(&groups));
+    FriendGroup* g = static_cast<FriendGroup*>(groups.Get(0));
+    EXPECT_STREQ("Amig\xe9s", g->name.Str());
+    EXPECT_STREQ("Zo\xeb", static_cast<CVKString*>(g->online.Get(0))->Str());
+    FreeFriendGroups(&groups);
+    c.chat.PopMessage();
+    CVKString name;
+    int online = 0;
+    ASSERT_EQ(1, c.chat.GetFriendStatus(&name, &online));
+    EXPECT_STREQ("\xff\x80", name.Str());
+    EXPECT_EQ(1, online);
 }
 
 TEST(CVQChat, RefusedConnectIsReported) {
