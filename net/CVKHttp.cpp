@@ -187,7 +187,9 @@ void CVKHttp::Pump() {
     }
     m_socket->Pump();
     if (m_ready) return;
-    if (m_socket->GetState() & VKSOCK_DATA) {
+    // A closed or reset connection may still hold the end of the body.
+    unsigned after = m_socket->GetState();
+    if ((after & VKSOCK_DATA) || (m_busy && !(after & (VKSOCK_CONNECTED | VKSOCK_CONNECTING)))) {
         unsigned char* bytes = nullptr;
         int count = 0;
         m_socket->Receive(&bytes, &count);

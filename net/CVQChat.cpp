@@ -129,7 +129,11 @@ void CVQChat::SplitBacklog() {
 void CVQChat::Pump() {
     if (!m_socket) return;
     m_socket->Pump();
-    if (m_socket->GetState() & VKSOCK_DATA) {
+    // When the connection is lost, whatever it left is taken too (until the
+    // loss is reported): the last message before a reset is often the one
+    // that explains it.
+    unsigned state = m_socket->GetState();
+    if ((state & VKSOCK_DATA) || (m_connectRequested && !(state & (VKSOCK_CONNECTED | VKSOCK_CONNECTING)))) {
         unsigned char* bytes = nullptr;
         int count = 0;
         m_socket->Receive(&bytes, &count);

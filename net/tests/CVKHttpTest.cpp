@@ -87,6 +87,23 @@ TEST(CVKHttp, ResponseWithoutLengthEndsWithTheConnection) {
     EXPECT_EQ("no such page", h.Body());
 }
 
+TEST(CVKHttp, BodyEndedByAResetIsKept) {
+    for (const char* response : {"HTTP/1.1 200 OK\r\n\r\nplayer permissions\n",
+                                 "HTTP/1.1 200 OK\r\nContent-Length: 19\r\n\r\nplayer permissions\n"}) {
+        Http h;
+        h.http.Send();
+        h.http.Pump();
+        h.socket->inbound.push_back(std::string(response, strlen(response) - 8));
+        h.socket->inbound.push_back(std::string(response + strlen(response) - 8));
+        h.socket->resetAfterInbound = true;
+        h.http.Pump();
+        h.http.Pump();  // the rest and the reset together
+        EXPECT_EQ(200, h.http.GetStatusCode()) << response;
+        EXPECT_EQ("player permissions\n", h.Body());
+        EXPECT_EQ(1, h.socket->connects);  // not asked again
+    }
+}
+
 TEST(CVKHttp, GarbageAndHostileLengthsDropTheResponse) {
     const char* hostile[] = {
         "SMTP ready\r\n\r\n",

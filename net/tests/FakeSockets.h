@@ -18,8 +18,9 @@ public:
     unsigned state = 0;
     bool connectSucceeds = true;
     bool closeAfterInbound = false;  // peer closes once inbound is empty
-    // The connection is reset once inbound is empty; bytes received before
-    // the reset stay to be taken, as with the Winsock socket.
+    // The connection is reset once inbound is empty. The state then shows
+    // only the loss, but the bytes received before it are still held and
+    // handed over by Receive: owners must take them.
     bool resetAfterInbound = false;
     int creates = 0, connects = 0, closes = 0;
     std::string host;
@@ -73,7 +74,7 @@ public:
             if (!received.empty()) state |= VKSOCK_DATA;
         }
         if (inbound.empty() && closeAfterInbound) state &= ~(VKSOCK_CONNECTED | VKSOCK_CONNECTING);
-        if (inbound.empty() && resetAfterInbound) state = (received.empty() ? 0u : unsigned(VKSOCK_DATA)) | VKSOCK_ERROR;
+        if (inbound.empty() && resetAfterInbound) state = VKSOCK_ERROR;
         return 1;
     }
 };

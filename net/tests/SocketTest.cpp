@@ -97,6 +97,31 @@ TEST(CVKSocket, ConnectSendReceiveAndPeerClose) {
     client.Pump();
 }
 
+TEST(CVKSocket, BytesReceivedBeforeAResetAreKept) {
+    Listener server;
+    CVKSocket client;
+    ASSERT_EQ(1, client.Create());
+    client.Connect(CVKString("127.0.0.1"), server.port);
+    ASSERT_TRUE(PumpUntil(client, VKSOCK_CONNECTED));
+    SOCKET peer = server.Accept();
+    ASSERT_NE(INVALID_SOCKET, peer);
+    const std::string last = "LOGIN FAILED\nno\n\n";
+    send(peer, last.data(), static_cast<int>(last.size()), 0);
+    linger abort = {1, 0};
+    setsockopt(peer, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
+    closesocket(peer);  // a reset, not a close
+    Sleep(300);         // the bytes and the reset both wait for one Pump
+    client.Pump();
+    EXPECT_EQ(0u, client.GetState() & (VKSOCK_CONNECTED | VKSOCK_CONNECTING));
+    ASSERT_TRUE(client.GetState() & VKSOCK_DATA);
+    unsigned char* bytes = nullptr;
+    int count = 0;
+    client.Receive(&bytes, &count);
+    EXPECT_EQ(last, std::string(reinterpret_cast<char*>(bytes), static_cast<size_t>(count)));
+    free(bytes);
+    EXPECT_EQ(0u, client.GetState());
+}
+
 TEST(CVKSocket, RefusedConnectGivesUpAfterBoundedRetries) {
     unsigned short port;
     {
