@@ -279,6 +279,10 @@ StreamResult Stream(int port, int count, int waitMs) {
     viewer.SetViewSession(sharer.GetSession());
     viewer.Login("bo", "bo-pw");
     if (!PumpUntil([&] { viewer.Update(); sharer.Update(); }, [&] { return viewer.IsLoggedIn() != 0; })) return r;
+    // What a service sends right after a login (a hostile one floods) is
+    // taken before the stream starts, so it cannot crowd the stream out of
+    // the receive buffers.
+    PumpUntil([&] { viewer.Update(); sharer.Update(); }, [] { return false; }, 500);
     EXPECT_EQ(640, viewer.GetWidth());
     EXPECT_EQ(16, viewer.GetBitsPerSample());
 
@@ -371,4 +375,170 @@ TEST_F(Loopback, KeepAliveAndSessionResetWithAnInjectedClock) {
         sharer.Logout();
         sharer.Update();
     }
+}
+
+// ---- against the hostile service: rude, but everything it sends is
+// well-formed and must arrive.
+namespace {
+class Hostile : public Loopback {
+protected:
+    void SetUp() override {
+        Loopback::SetUp();
+        hostileChat = EnvPort("NET_CHAT_PORT_HOSTILE");
+        hostileVs = EnvPort("NET_VS_PORT_HOSTILE");
+        hostileHttp = EnvPort("NET_HTTP_PORT_HOSTILE");
+        ASSERT_NE(0, hostileChat);
+    }
+    int hostileChat = 0, hostileVs = 0, hostileHttp = 0;
+};
+}  // namespace
+
+TEST_F(Hostile, ChatBurstArrivesWhole) {
+    CVQChat chat;
+    chat.Connect(CVKString("127.0.0.1"), static_cast<unsigned short>(hostileChat));
+    chat.SendLogin("anna", "anna-pw", 0);
+    std::vector<int> types;
+    std::vector<std::string> flood;
+    CVKString a, b;
+    int x = 0, y = 0, z = 0;
+    // Read the way the HUD does: one Pump, then every queued message.
+    ASSERT_TRUE(PumpUntil([&] { chat.Pump(); }, [&] {
+        while (int type = chat.PeekMessageType()) {
+            if (type == kChatSessionMessage && chat.GetChatMessage(&x, &a, &b) && std::string(a.Str()) == "flood") {
+                flood.push_back(b.Str());
+                chat.PopMessage();
+                continue;
+            }
+            types.push_back(type);
+            switch (type) {
+                case kChatLoginOk:
+                    EXPECT_EQ(1, chat.GetLoginResult(&x, &a, &b, &y));
+                    EXPECT_EQ(1, x);
+                    EXPECT_STREQ("", b.Str());  // the short form: no server
+                    EXPECT_EQ(0, y);
+                    break;
+                case kChatFriendsList: {
+                    CVKPtrList groups;
+                    EXPECT_EQ(types.size() == 2 ? 1 : 0, chat.GetFriendsList(&groups));  // the second one is hostile
+                    if (groups.Count() == 3) {
+                        FriendGroup* g = static_cast<FriendGroup*>(groups.Get(2));
+                        EXPECT_STREQ("Amig\xe9s", g->name.Str());
+                        EXPECT_EQ(1, g->online.Count());
+                        EXPECT_STREQ("Zo\xeb", static_cast<CVKString*>(g->online.Get(0))->Str());
+                    }
+                    FreeFriendGroups(&groups);
+                    break;
+                }
+                case kChatSession: {
+                    CVKPtrList members;
+                    EXPECT_EQ(0, chat.GetChatSession(&x, &members));  // count 99999999999
+                    break;
+                }
+                case kChatDesktopId:
+                    EXPECT_EQ(1, chat.GetDesktopId(&a, &x, &b, &y));
+                    EXPECT_STREQ("Zo\xeb", a.Str());
+                    EXPECT_EQ(-7, x);
+                    EXPECT_EQ(0, y);  // 99999999 is no port
+                    break;
+                case kChatVoice:
+                    EXPECT_EQ(1, chat.GetVoiceRequest(&a, &x, &y, &b, &z));
+                    EXPECT_EQ(1, x);
+                    EXPECT_EQ(2147483647, y);
+                    EXPECT_EQ(0, z);
+                    break;
+                case kChatSessionMessage:
+                    EXPECT_EQ(1, chat.GetChatMessage(&x, &a, &b));
+                    EXPECT_STREQ("Zo\xeb", a.Str());
+                    EXPECT_STREQ("ol\xe9", b.Str());
+                    break;
+            }
+            chat.PopMessage();
+            if (type == kChatLeaveChatOk) return true;
+        }
+        return false;
+    }, 30000));
+    const std::vector<int> expected = {kChatLoginOk,   kChatFriendsList, kChatSession,       kChatFriendsList,
+                                       kChatDesktopId, kChatVoice,       kChatSessionMessage, kChatLeaveChatOk};
+    EXPECT_EQ(expected, types);
+    ASSERT_EQ(10000u, flood.size());
+    for (size_t i = 0; i < flood.size(); ++i) ASSERT_EQ("line " + std::to_string(i), flood[i]);
+    chat.Disconnect();
+}
+
+TEST_F(Hostile, RefusalFollowedByAResetIsShownBeforeTheLoss) {
+    CVQChat chat;
+    chat.Connect(CVKString("127.0.0.1"), static_cast<unsigned short>(hostileChat));
+    chat.SendLogin("anna", "wrong", 0);
+    // Slow pumps, so the refusal and the reset come in through one Pump.
+    int type = 0;
+    ASSERT_TRUE(PumpUntil([&] {
+        chat.Pump();
+        Sleep(200);
+    }, [&] { return (type = chat.PeekMessageType()) != kChatNone; }, 10000));
+    ASSERT_EQ(kChatLoginFailed, type);
+    int ok = 1;
+    CVKString reason;
+    chat.GetLoginResult(&ok, &reason, nullptr, nullptr);
+    EXPECT_EQ(0, ok);
+    EXPECT_STREQ("Wrong user name or password", reason.Str());
+    chat.PopMessage();
+    EXPECT_EQ(kChatConnectionLost, chat.PeekMessageType());
+}
+
+TEST_F(Hostile, HttpBodyEndsWithTheConnectionOrAReset) {
+    for (const char* tail : {"", "&reset=1"}) {
+        CVKHttp http;
+        http.AddHeader(CVKString("User-Agent: Orvalo HUD v4.0.6.0"));
+        std::string url = "http://127.0.0.1:" + std::to_string(hostileHttp) +
+                          "/services/vqhud.4.0.6.0/getPermissions.php?un=bo&pw=bo-pw" + tail;
+        http.SetUrl(CVKString(url.c_str()));
+        http.SetMethod(CVKString("GET"));
+        ASSERT_EQ(1, http.Send());
+        int pause = *tail ? 200 : 0;  // with the reset: bytes and reset in one Pump
+        ASSERT_TRUE(PumpUntil([&] {
+            http.Pump();
+            Sleep(pause);
+        }, [&] { return http.GetStatusCode() >= 0; }, 10000)) << tail;
+        EXPECT_EQ(200, http.GetStatusCode());
+        const unsigned char* body = nullptr;
+        int count = 0;
+        ASSERT_EQ(1, http.GetResponseBody(&body, &count));
+        EXPECT_EQ("player permissions\n0 0 0\n", std::string(reinterpret_cast<const char*>(body), count)) << tail;
+        http.ClearResponse();
+    }
+}
+
+TEST_F(Hostile, ShareRelayViewThroughARudeRelay) {
+    ASSERT_NE(0, hostileVs);
+    StreamResult r = Stream(hostileVs, 60, 3000);
+    EXPECT_EQ(60, r.sent);
+    EXPECT_EQ(60, r.delivered);
+    EXPECT_EQ(0, r.corrupt);
+}
+
+TEST_F(Hostile, NewSessionZeroKeepsTheSessionAlive) {
+    CVKManualClock clock;
+    clock.Set(1000000);
+    CVQShareVS sharer(nullptr, &clock);
+    sharer.Open();
+    sharer.SetServer("127.0.0.1", hostileVs);
+    sharer.SetWidth(800);
+    sharer.SetHeight(600);
+    sharer.SetFrameRate(20);
+    sharer.SetChannels(1);
+    sharer.SetSamplesPerSec(22050);
+    sharer.SetBitsPerSample(16);
+    sharer.Login("anna", "anna-pw");
+    ASSERT_TRUE(PumpUntil([&] { sharer.Update(); }, [&] { return sharer.IsLoggedIn() != 0; }));
+    EXPECT_NE(0, sharer.GetSession());
+    sharer.RefreshSession();
+    ASSERT_TRUE(PumpUntil([&] { sharer.Update(); }, [&] { return sharer.GetSession() == 0; }));
+    // The relay only answers datagrams that name the session, 0 included.
+    clock.Advance(11000);
+    sharer.Update();
+    EXPECT_EQ(1, sharer.GetUnansweredEchoes());
+    EXPECT_TRUE(PumpUntil([&] { sharer.Update(); }, [&] { return sharer.GetUnansweredEchoes() == 0; }, 3000));
+    EXPECT_EQ(1, sharer.IsLoggedIn());
+    sharer.Logout();
+    sharer.Update();
 }

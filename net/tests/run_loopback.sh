@@ -24,23 +24,30 @@ port() { "$SYS_PYTHON" -c 'import json,sys; print(json.load(open(sys.argv[1]))[s
 
 start clean
 start lossy --drop 5 --reorder 5 --duplicate 5 --seed 7
+start hostile --hostile
 export NET_CHAT_PORT="$(port clean chat)" NET_VS_PORT="$(port clean vs)" NET_HTTP_PORT="$(port clean http)"
 export NET_VS_PORT_LOSSY="$(port lossy vs)"
+export NET_CHAT_PORT_HOSTILE="$(port hostile chat)" NET_VS_PORT_HOSTILE="$(port hostile vs)"
+export NET_HTTP_PORT_HOSTILE="$(port hostile http)"
 "$ROOT/scripts/lib/wine-run" "$exe"
 
 # What went over the wire, byte for byte.
-"$SYS_PYTHON" - "$work/clean.log" <<'PY'
+"$SYS_PYTHON" - "$work/clean.log" "$work/hostile.log" <<'PY'
 import json, sys
-received = {"chat": b"", "vs": [], "http": b""}
-for line in open(sys.argv[1]):
-    e = json.loads(line)
-    if e["dir"] != "in":
-        continue
-    data = bytes.fromhex(e["hex"])
-    if e["ep"] == "vs":
-        received["vs"].append(data)
-    else:
-        received[e["ep"]] += data
+def load(path):
+    received = {"chat": b"", "vs": [], "http": b""}
+    for line in open(path):
+        e = json.loads(line)
+        if e["dir"] != "in":
+            continue
+        data = bytes.fromhex(e["hex"])
+        if e["ep"] == "vs":
+            received["vs"].append(data)
+        else:
+            received[e["ep"]] += data
+    return received
+received = load(sys.argv[1])
+hostile = load(sys.argv[2])
 need = [
     (b"LOGIN\nVERSION 2\nanna\nanna-pw\n0\n\n" in received["chat"], "chat login bytes"),
     (b"START CHAT\n1\nbo\n\n" in received["chat"], "start chat bytes"),
@@ -51,6 +58,7 @@ need = [
          for d in received["vs"]), "share login bytes"),
     (b"LOGOUT\n\n" in received["vs"], "logout datagram"),
     (any(d.endswith(b"ECHO\n\n") and d.startswith(b"SESSION\n") for d in received["vs"]), "keep-alive echo"),
+    (b"SESSION\n0\n\nECHO\n\n" in hostile["vs"], "echo in session 0"),
 ]
 failed = [what for ok, what in need if not ok]
 if failed:

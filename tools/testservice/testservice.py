@@ -11,6 +11,7 @@ import random
 import signal
 import socket
 import socketserver
+import struct
 import sys
 import threading
 import time
@@ -39,6 +40,11 @@ class Log:
         entry.update(extra)
         with self.lock:
             self.file.write(json.dumps(entry) + "\n")
+
+    def error(self, ep, peer, text):
+        """A failure the service survives: logged and shown on stderr."""
+        print("testservice: %s %s:%d: %s" % (ep, peer[0], peer[1], text), file=sys.stderr, flush=True)
+        self.write(ep, peer, "error", text.encode("utf-8", "replace"))
 
 
 class Accounts:
@@ -318,6 +324,16 @@ class Relay:
         self.next_session += 1
         self.by_session[client.session] = client
 
+    def refresh_session(self, client):
+        for v in self.viewers_of(client):
+            self.send(v.address, self.prefix(v) + b"LOGOUT\n\n")
+            v.viewing = None
+        # Under the session the client still has: a prefix naming the new
+        # one would make it ignore the message.
+        old_prefix = self.prefix(client)
+        self.new_session(client)
+        self.send(client.address, old_prefix + b"NEW SESSION\n%d\n\n" % client.session)
+
     def viewers_of(self, sharer):
         return [c for c in self.clients.values() if c.role == "VIEW" and c.viewing is sharer]
 
@@ -374,7 +390,14 @@ class Relay:
                 if len(datagram) + len(raw) > MAX_DATAGRAM and len(datagram) > len(prefix):
                     self.impaired_send(v, datagram)
                     datagram = prefix
+                if len(datagram) + len(raw) > MAX_DATAGRAM:
+                    # The viewer's prefix is longer than the sharer's: the
+                    # prefix is optional from the server, the frame is not.
+                    datagram = b""
                 datagram += raw
+                if not datagram.startswith(prefix):
+                    self.impaired_send(v, datagram)
+                    datagram = prefix
             if len(datagram) > len(prefix):
                 self.impaired_send(v, datagram)
 
@@ -440,11 +463,7 @@ class Relay:
                 names = [v.user for v in self.viewers_of(client)]
                 self.send(address, self.prefix(client) + message("VIEWERS", len(names), *names))
             elif name == b"REFRESH SESSION":
-                for v in self.viewers_of(client):
-                    self.send(v.address, self.prefix(v) + b"LOGOUT\n\n")
-                    v.viewing = None
-                self.new_session(client)
-                self.send(address, self.prefix(client) + b"NEW SESSION\n%d\n\n" % client.session)
+                self.refresh_session(client)
             elif name == b"FRAME" and client.role == "SHARE" and len(lines) >= 7:
                 self.stats["frames_in"] += 1
                 frames.append(raw)
@@ -457,7 +476,10 @@ class Relay:
             try:
                 data, address = self.sock.recvfrom(65535)
             except socket.timeout:
-                self.flush_held()
+                try:
+                    self.flush_held()
+                except OSError as error:
+                    self.log.error("vs", ("127.0.0.1", 0), "flushing held datagrams: %s" % error)
                 continue
             except OSError:
                 continue
@@ -466,6 +488,10 @@ class Relay:
                 self.handle(address, data)
             except (ValueError, IndexError) as error:
                 self.log.write("vs", address, "error", str(error).encode())
+            except OSError as error:
+                # A datagram that cannot be sent (too large, an unreachable
+                # peer) costs that datagram, never the relay.
+                self.log.error("vs", address, "send failed: %s" % error)
 
 
 # ----------------------------------------------------------------- web server
@@ -535,6 +561,187 @@ def make_http_handler(accounts, log, lock, desktop=None):
     return Handler
 
 
+# ------------------------------------------------------------ hostile peers
+#
+# With --hostile every endpoint is a rude but well-formed peer, for the
+# clients' robustness tests: messages split across TCP segments, CR line
+# ends, a short "LOGIN OK", "NEW SESSION 0", negative and huge numbers,
+# non-ASCII names, floods, responses without Content-Length, and resets.
+
+HOSTILE_NAME = "Zo\xeb"  # latin-1 on the wire
+HOSTILE_FLOOD = 10000  # chat messages sent in one burst after a login
+HOSTILE_JUNK = [
+    message("CHAT SESSION", -5, 99999999999),
+    message("FRIENDS LIST", -1),
+    message("DESKTOP ID", HOSTILE_NAME, -7, "127.0.0.1", 99999999),
+    message("VOICE", "bo", "Start", 99999999999, "127.0.0.1", -1),
+    message("CHAT SESSION MESSAGE", 1, HOSTILE_NAME, "ol\xe9"),
+]
+
+
+def chat_crlf(data):
+    """Lines end with CR LF; the empty line that ends a message stays a bare
+    LF (the receiver skips CRs, and CR LF CR LF would not end the message)."""
+    return data.replace(b"\n", b"\r\n").replace(b"\r\n\r\n", b"\r\n\n")
+
+
+def reset_connection(sock):
+    """Closes with an RST instead of a FIN."""
+    try:
+        sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        sock.close()
+    except OSError:
+        pass
+
+
+def send_in_pieces(sock, data, rng):
+    """Sends data in segments of 1 to 7 bytes."""
+    sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+    at = 0
+    while at < len(data):
+        step = rng.randint(1, 7)
+        sock.sendall(data[at:at + step])
+        at += step
+        time.sleep(0.0005)
+
+
+class HostileChatServer(ChatServer):
+    def __init__(self, *args, seed=1):
+        super().__init__(*args)
+        self.random = random.Random(seed)
+
+    def send(self, conn, data, split=True):
+        data = chat_crlf(data)
+        try:
+            if split and len(data) < 4096:
+                send_in_pieces(conn.request, data, self.random)
+            else:
+                conn.request.sendall(data)
+            self.log.write("chat", conn.client_address, "out", data)
+        except OSError:
+            pass
+
+    def friends_list(self, user):
+        lines = ["FRIENDS LIST", str(len(self.accounts.groups.get(user, {})) + 1)]
+        for name, members in self.accounts.groups.get(user, {}).items():
+            on = [m for m in members if m in self.online]
+            off = [m for m in members if m not in self.online]
+            lines += [name, str(len(on))] + on + [str(len(off))] + off
+        lines += ["Amig\xe9s", "1", HOSTILE_NAME, "0"]
+        return message(*lines)
+
+    def handle(self, conn, lines):
+        if not lines or lines[0] != "LOGIN":
+            return super().handle(conn, lines)
+        if len(lines) < 5 or lines[1] != "VERSION 2" or not self.accounts.check(lines[2], lines[3]):
+            # The refusal, then a reset: the refusal must still be read.
+            data = message("LOGIN FAILED", "Wrong user name or password")
+            conn.request.sendall(data)
+            self.log.write("chat", conn.client_address, "out", data)
+            reset_connection(conn.request)
+            return
+        user = conn.user = lines[2]
+        self.online[user] = conn
+        self.send(conn, message("LOGIN OK"))  # no server, no port
+        self.send(conn, self.friends_list(user))
+        for junk in HOSTILE_JUNK:
+            self.send(conn, junk)
+        flood = b"".join(message("CHAT SESSION MESSAGE", 1, "flood", "line %d" % i) for i in range(HOSTILE_FLOOD))
+        self.send(conn, flood, split=False)
+        self.send(conn, message("LEAVE CHAT OK"))  # the end of the burst
+        self.presence(user, "Logon")
+
+
+def make_hostile_http_handler(accounts, log, lock, desktop=None):
+    """Answers without Content-Length, in small segments, with a non-ASCII
+    header, and ends the body by closing: with an RST when the query holds
+    reset=1 (the whole answer then goes out in one piece first)."""
+    polite = make_http_handler(accounts, log, lock, desktop)
+    rng = random.Random(5)
+
+    class Handler(polite):
+        def reply(self, code, body):
+            head = "HTTP/1.1 %d %s\r\nContent-Type: text/plain\r\nX-Name: %s\r\nConnection: close\r\n\r\n" % (
+                code, self.responses.get(code, ("",))[0], HOSTILE_NAME)
+            data = head.encode("latin-1") + body.encode("latin-1")
+            self.close_connection = True
+            log.write("http", self.client_address, "out", data)
+            if "reset=1" in self.path:
+                self.request.sendall(data)
+                reset_connection(self.request)
+            else:
+                send_in_pieces(self.request, data, rng)
+
+    return Handler
+
+
+class HostileRelay(Relay):
+    """CR line ends everywhere (forwarded frames re-encoded), a short
+    "LOGIN OK" before every answer to a login, junk and a flood after a
+    login, "NEW SESSION 0" for "REFRESH SESSION", and datagrams of a
+    logged-in client without a session prefix ignored."""
+
+    FLOOD_DATAGRAMS = 20
+
+    def send(self, address, data, forwarded=False):
+        if not forwarded:
+            data = data.replace(b"\n", b"\r")  # text only: no payloads here
+        super().send(address, data, forwarded)
+
+    def prefix(self, client):
+        return b"SESSION\r%d\r\r" % client.session
+
+    def forward(self, sharer, frames):
+        encoded = []
+        for raw in frames:
+            lines = parse_datagram(raw)[0][0]
+            encoded.append(b"\r".join(lines[:6]) + b"\r" + lines[6] + b"\r\r")
+        super().forward(sharer, encoded)
+
+    def login(self, address, lines):
+        self.send(address, b"LOGIN OK\nshort\n\n")  # fewer than 10 lines
+        before = self.clients.get(address)
+        super().login(address, lines)
+        client = self.clients.get(address)
+        if client and client is not before:
+            self.after_login(client)
+
+    def after_login(self, client):
+        p = self.prefix(client)
+        self.send(client.address, p + b"VIEWERS\n-1\n\nVIEWERS\n99999999999\nx\n\nSESSION INVALID\n-7\n\n"
+                  b"SESSION INVALID\n99999999999\n\nFRAME\nv\n-5\n4\n1\n4\nabcd\n\n"
+                  b"FRAME\nv\n0\n99999999999\n1\n4\nabcd\n\nVIEWERS\n1\n" + HOSTILE_NAME.encode("latin-1") + b"\n\n")
+        # One-byte pieces of a packet far in the future, and echoes.
+        pieces = p
+        offset = 0
+        while len(pieces) < 60000:
+            pieces += b"FRAME\rv\r%d\r8000000\r1000000000000\r1\rx\r\r" % offset
+            offset += 2
+        for _ in range(self.FLOOD_DATAGRAMS):
+            super().send(client.address, pieces, forwarded=True)
+            self.send(client.address, p + b"ECHO\n\n")
+
+    def refresh_session(self, client):
+        for v in self.viewers_of(client):
+            self.send(v.address, self.prefix(v) + b"LOGOUT\n\n")
+            v.viewing = None
+        old_prefix = self.prefix(client)
+        if self.by_session.get(client.session) is client:
+            del self.by_session[client.session]
+        client.session = 0
+        self.by_session[0] = client
+        self.send(client.address, old_prefix + b"NEW SESSION\n0\n\n")
+
+    def handle(self, address, data):
+        client = self.clients.get(address)
+        messages = parse_datagram(data)
+        first = messages[0][0] if messages and messages[0][0] else [b""]
+        if client and first[0] not in (b"SESSION", b"LOGIN", b"LOGOUT"):
+            self.log.error("vs", address, "datagram without a session prefix ignored")
+            return
+        super().handle(address, data)
+
+
 class ThreadingTCP(socketserver.ThreadingMixIn, socketserver.TCPServer):
     daemon_threads = True
     allow_reuse_address = True
@@ -555,17 +762,24 @@ def main():
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--catalogue", help="INI file of the desktop's game catalogue (default games.ini)")
     parser.add_argument("--max-seconds", type=float, default=900.0, help="stop after this long in any case")
+    parser.add_argument("--hostile", action="store_true", help="rude but well-formed peers (robustness tests)")
     args = parser.parse_args()
 
     accounts = Accounts(args.accounts)
     log = Log(args.log)
     stop = threading.Event()
 
-    relay = Relay(accounts, log, args.drop, args.reorder, args.duplicate, args.seed)
-    chat = ChatServer(accounts, log, "127.0.0.1", relay.port)
-    chat_server = ThreadingTCP(("127.0.0.1", 0), chat.make_handler())
+    relay_class = HostileRelay if args.hostile else Relay
+    relay = relay_class(accounts, log, args.drop, args.reorder, args.duplicate, args.seed)
     desktop = desktopweb.DesktopWeb(accounts, args.catalogue)
-    http_server = ThreadingHTTP(("127.0.0.1", 0), make_http_handler(accounts, log, threading.Lock(), desktop))
+    if args.hostile:
+        chat = HostileChatServer(accounts, log, "127.0.0.1", relay.port, seed=args.seed)
+        http_handler = make_hostile_http_handler(accounts, log, threading.Lock(), desktop)
+    else:
+        chat = ChatServer(accounts, log, "127.0.0.1", relay.port)
+        http_handler = make_http_handler(accounts, log, threading.Lock(), desktop)
+    chat_server = ThreadingTCP(("127.0.0.1", 0), chat.make_handler())
+    http_server = ThreadingHTTP(("127.0.0.1", 0), http_handler)
 
     for target in (chat_server.serve_forever, http_server.serve_forever, lambda: relay.run(stop)):
         threading.Thread(target=target, daemon=True).start()
