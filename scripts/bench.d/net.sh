@@ -2,6 +2,9 @@
 # Network layer benchmarks:
 #   - a 1 MiB chat message fed to the chat client one byte per pump (the time
 #     per byte stays flat: parsing is linear);
+#   - the viewer's packet reassembly under one-byte pieces: one packet in
+#     1,000 to 40,000 pieces, an 8 MiB packet in whole-datagram pieces, and a
+#     viewer flooded with 256 datagrams of 2,000 pieces (worst frame);
 #   - sharer -> relay -> viewer through the local test service on loopback,
 #     at 0 % and 5 % datagram loss, at the default share settings and at 10
 #     times them: packets delivered, goodput, CPU time per game-thread pump.
@@ -16,7 +19,7 @@ frames="${NET_BENCH_FRAMES:-200}"
 if [ ! -f "$build/build.ninja" ]; then
   cmake --preset windows64 -B "$build" -Wno-dev >/dev/null 2>&1 || log "net bench: configure of $build failed"
 fi
-cmake --build "$build" --target net_relay_bench net_parse_bench -j2 >/dev/null 2>&1 || log "net bench: build failed, using the programs already built"
+cmake --build "$build" --target net_relay_bench net_parse_bench net_cache_bench -j2 >/dev/null 2>&1 || log "net bench: build failed, using the programs already built"
 bin="$build/bin"
 [ -x "$bin/net_relay_bench.exe" ] || die "net bench: $bin/net_relay_bench.exe missing"
 
@@ -36,6 +39,8 @@ start lossy --drop 5 --seed 3
 
 echo "== net: chat parsing ($bin/net_parse_bench.exe 1)"
 scripts/lib/wine-run "$bin/net_parse_bench.exe" 1
+echo "== net: packet reassembly ($bin/net_cache_bench.exe)"
+scripts/lib/wine-run "$bin/net_cache_bench.exe"
 echo "== net: share -> relay -> viewer over loopback, $frames share frames (video + audio packet each)"
 for scale in 1 10; do
   scripts/lib/wine-run "$bin/net_relay_bench.exe" "$(vsport clean)" "0% loss" "$frames" "$scale"
