@@ -17,9 +17,31 @@ if(WIN32)
   orvalo_import(orvalo_png libpng16.a)
   orvalo_import(orvalo_jpeg libjpeg.a)
   set_property(TARGET orvalo_png PROPERTY INTERFACE_LINK_LIBRARIES orvalo_zlib)
+  # The FFmpeg DLLs are delay-loaded: a game whose folder lacks them still
+  # starts, and they are loaded when a recorder, encoder or decoder first
+  # needs them (InitCodecLibrary checks that they can be). The delay-load
+  # import libraries are made from the DLLs' export lists.
+  string(REGEX REPLACE "g\\+\\+(-posix)?$" "dlltool" ORVALO_DLLTOOL "${CMAKE_CXX_COMPILER}")
+  set(delaydir "${CMAKE_BINARY_DIR}/delayload")
+  file(MAKE_DIRECTORY "${delaydir}")
   add_library(orvalo_ffmpeg INTERFACE)
   foreach(lib avformat avcodec swscale swresample avutil)
-    orvalo_import(orvalo_${lib} lib${lib}.dll.a)
+    file(GLOB def "${ORVALO_DEPS}/lib/${lib}-*.def")
+    if(NOT def)
+      message(FATAL_ERROR "${ORVALO_DEPS}/lib has no export list of ${lib}: run scripts/setup")
+    endif()
+    get_filename_component(dll "${def}" NAME_WE)
+    set(delaylib "${delaydir}/lib${lib}.delay.a")
+    if(NOT EXISTS "${delaylib}" OR "${def}" IS_NEWER_THAN "${delaylib}")
+      execute_process(COMMAND ${ORVALO_DLLTOOL} --input-def "${def}" --dllname "${dll}.dll"
+                              --output-delaylib "${delaylib}" RESULT_VARIABLE rc)
+      if(rc)
+        message(FATAL_ERROR "${ORVALO_DLLTOOL} could not make ${delaylib}")
+      endif()
+    endif()
+    add_library(orvalo_${lib} UNKNOWN IMPORTED GLOBAL)
+    set_target_properties(orvalo_${lib} PROPERTIES IMPORTED_LOCATION "${delaylib}"
+                          INTERFACE_INCLUDE_DIRECTORIES "${ORVALO_DEPS}/include")
     target_link_libraries(orvalo_ffmpeg INTERFACE orvalo_${lib})
   endforeach()
   # The FFmpeg DLLs sit beside every program that may load them.

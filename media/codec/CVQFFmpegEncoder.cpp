@@ -102,6 +102,7 @@ const uint8_t* CVQFFmpegEncoder::GetCodecData(int* size) const {
 
 int CVQFFmpegEncoder::OpenEncoder() {
     CloseEncoder();
+    if (!InitCodecLibrary()) return 0;
     if (avformat_alloc_output_context2(&m_format, nullptr, "asf", nullptr) < 0 || !m_format) {
         LogMessage("Couldn't allocate the container\n");
         return 0;

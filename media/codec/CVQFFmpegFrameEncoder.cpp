@@ -76,6 +76,7 @@ int CVQFFmpegFrameEncoder::GetAudioFrameBytes() const {
 
 int CVQFFmpegFrameEncoder::OpenEncoder() {
     CloseEncoder();
+    if (!InitCodecLibrary()) return 0;
     if (m_videoEnabled) {
         if (m_reducedWidth < 4 || m_reducedHeight < 4) {
             LogMessage("Couldn't open video codec\n");

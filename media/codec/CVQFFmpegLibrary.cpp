@@ -1,5 +1,10 @@
 #include "CVQFFmpegLibrary.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#include <delayimp.h>
+#endif
+
 #include <cstring>
 #include <mutex>
 
@@ -8,6 +13,9 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/log.h>
 #include <libavutil/mem.h>
+#include <libavutil/version.h>
+#include <libswresample/version.h>
+#include <libswscale/version.h>
 }
 
 #include "VKLog.h"
@@ -20,8 +28,52 @@ void CodecLogCallback(void* avcl, int level, const char* format, va_list args) {
 std::once_flag g_codecInit;
 }  // namespace
 
-void InitCodecLibrary() {
-    std::call_once(g_codecInit, [] { av_log_set_callback(CodecLogCallback); });
+#ifdef _WIN32
+namespace {
+// The codec DLLs are delay-loaded. A call into one that cannot be loaded
+// returns 0 (null, nothing done) instead of raising an exception inside the
+// game; InitCodecLibrary keeps the program from relying on such calls.
+intptr_t MissingCodecFunction() { return 0; }
+
+FARPROC WINAPI CodecLoadFailure(unsigned notify, PDelayLoadInfo) {
+    if (notify == dliFailLoadLib) return reinterpret_cast<FARPROC>(GetModuleHandleA(nullptr));
+    if (notify == dliFailGetProc) return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(MissingCodecFunction));
+    return nullptr;
+}
+const bool g_failureHook = (__pfnDliFailureHook2 = CodecLoadFailure, true);
+
+#define VQ_STR2(x) #x
+#define VQ_STR(x) VQ_STR2(x)
+int LoadCodecLibraries() {
+    static const char* const kNames[] = {
+        "avutil-" VQ_STR(LIBAVUTIL_VERSION_MAJOR) ".dll",
+        "swresample-" VQ_STR(LIBSWRESAMPLE_VERSION_MAJOR) ".dll",
+        "swscale-" VQ_STR(LIBSWSCALE_VERSION_MAJOR) ".dll",
+        "avcodec-" VQ_STR(LIBAVCODEC_VERSION_MAJOR) ".dll",
+        "avformat-" VQ_STR(LIBAVFORMAT_VERSION_MAJOR) ".dll",
+    };
+    (void)g_failureHook;
+    for (const char* name : kNames)
+        if (!LoadLibraryA(name)) {
+            LogMessage("InitCodecLibrary(): Can't load %s (%d)\r\n", name, static_cast<int>(GetLastError()));
+            return 0;
+        }
+    return 1;
+}
+}  // namespace
+#else
+namespace {
+int LoadCodecLibraries() { return 1; }
+}  // namespace
+#endif
+
+int InitCodecLibrary() {
+    static int available = 0;
+    std::call_once(g_codecInit, [] {
+        available = LoadCodecLibraries();
+        if (available) av_log_set_callback(CodecLogCallback);
+    });
+    return available;
 }
 
 CVQFFmpegLibrary::CVQFFmpegLibrary() : m_data(nullptr), m_size(0), m_capacity(0) {}

@@ -6,9 +6,12 @@ struct AVIOContext;
 // The codec library's start-up and the in-memory byte stream that containers
 // are written into.
 
-// Once per process: routes the codec library's log to LogMessageNoFile and
-// initialises the library. Safe to call from several threads.
-void InitCodecLibrary();
+// Once per process: loads the codec library (its DLLs are loaded on first
+// use, and a program runs without them), routes its log to
+// LogMessageNoFile and initialises it. 1 when the library is there, 0 when
+// it cannot be loaded (logged once): then nothing may call into it. Safe to
+// call from several threads.
+int InitCodecLibrary();
 
 // Growing in-memory byte stream. Containers write into it through the I/O
 // context it makes; the owner takes the bytes out between writes.

@@ -44,21 +44,21 @@ def delete_setting(name):
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-def game(name, with_proxy):
+def game(name, with_proxy, with_codecs=True):
     folder = os.path.join(WORK, name)
     os.makedirs(folder)
     shutil.copy(os.path.join(BIN, "sample9.exe"), folder)
     if with_proxy:
         shutil.copy(PROXY, os.path.join(folder, "d3d9.dll"))
-        for f in os.listdir(BIN):
+        for f in os.listdir(BIN) if with_codecs else []:
             if re.match(r"(avcodec|avformat|avutil|swscale|swresample)-\d+\.dll$", f):
                 shutil.copy(os.path.join(BIN, f), folder)
     return folder
 
 
-def run(name, args, with_proxy=True, settings=None):
+def run(name, args, with_proxy=True, settings=None, with_codecs=True):
     """Runs the game; returns (stdout, log text)."""
-    folder = game(name, with_proxy)
+    folder = game(name, with_proxy, with_codecs)
     log = os.path.join(folder, "proxy.log")
     set_setting("logFileName", wine_path(log))
     for key, value in (settings or {}).items():
@@ -129,6 +129,15 @@ check("log records the proxy's life in order",
       in_order(log, ["Loaded: proxydx9 ver 4.0.6.0\r\n", "Proxydx9: First Present (device)",
                      "Proxydx9: Final device release!\r\n", "Unloaded: proxydx9\r\n\r\n"]), log)
 check("the game's own release ends the device", "released device refs=0" in hidden)
+
+# 1b. A game folder with our d3d9.dll but without the codec libraries: the game
+# starts and renders the same frame (the libraries are loaded only when needed).
+bare, log = run("proxied-no-codecs", PROBE_ARGS + ["--dump", "39:" + wine_path(os.path.join(WORK, "bare.bmp"))],
+                settings={"loginShowIntro": "0"}, with_codecs=False)
+check("same frame without the codec libraries beside the proxy",
+      os.path.exists(os.path.join(WORK, "bare.bmp")) and
+      open(os.path.join(WORK, "plain.bmp"), "rb").read() == open(os.path.join(WORK, "bare.bmp"), "rb").read())
+check("the proxy ran without the codec libraries", "Proxydx9: First Present (device)" in log, log)
 
 # 2. The HUD is drawn on the first frame: logo and dashboard frame, opaque, elsewhere the game.
 shown, log = run("proxied-shown", PROBE_ARGS + ["--dump", "39:" + wine_path(os.path.join(WORK, "shown.bmp"))])
