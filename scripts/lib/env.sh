@@ -7,7 +7,22 @@ export ORVALO_CACHE
 # The deliverables are 32-bit (i686). Where the kernel cannot run 32-bit
 # programs, the same code is also built for x86_64 and tested under 64-bit
 # Wine. ORVALO_TEST_ARCH says which build the tests run.
+# The kernel is asked itself: a 96-byte static i386 program that only exits
+# with 7 runs where 32-bit programs can run, before any i386 package (and so
+# before the i386 loader) is installed. The loader is the second witness
+# where no temporary file can be run.
 can_run_i386() {
+  local probe rc
+  probe=$(mktemp 2>/dev/null) || probe=""
+  if [ -n "$probe" ]; then
+    local elf='\177ELF\1\1\1\0\0\0\0\0\0\0\0\0\2\0\3\0\1\0\0\0\124\200\4\10\64\0\0\0\0\0\0\0\0\0\0\0'
+    elf+='\64\0\40\0\1\0\0\0\0\0\0\0\1\0\0\0\0\0\0\0\0\200\4\10\0\200\4\10\140\0\0\0\140\0\0\0'
+    elf+='\5\0\0\0\0\20\0\0\270\1\0\0\0\273\7\0\0\0\315\200'  # exit(7) by int 0x80
+    printf "$elf" >"$probe" && chmod +x "$probe"
+    "$probe" 2>/dev/null; rc=$?
+    rm -f "$probe"
+    [ "$rc" = 7 ] && return 0
+  fi
   [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --help >/dev/null 2>&1
 }
 if [ -z "${ORVALO_TEST_ARCH:-}" ]; then
@@ -16,6 +31,7 @@ fi
 export ORVALO_TEST_ARCH
 if [ "$ORVALO_TEST_ARCH" = i686 ]; then
   export WINEARCH=win32 ORVALO_WINE=/usr/lib/wine/wine ORVALO_TEST_PRESET=windows
+  export WINELOADER=/usr/lib/wine/wine
 else
   export WINEARCH=win64 ORVALO_WINE=/usr/lib/wine/wine64 ORVALO_TEST_PRESET=windows64
   export WINELOADER=/usr/lib/wine/wine64
