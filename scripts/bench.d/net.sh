@@ -8,18 +8,20 @@
 #   - sharer -> relay -> viewer through the local test service on loopback,
 #     at 0 % and 5 % datagram loss, at the default share settings and at 10
 #     times them: packets delivered, goodput, CPU time per game-thread pump.
-# Runs the 64-bit Windows build under Wine (build/net-win64, built if needed).
+# Runs the Windows build whose programs run here under Wine (the preset's
+# build folder, or NET_BENCH_BUILD; the programs are built if needed).
+# Exits non-zero when a benchmark program failed.
 set -uo pipefail
 ROOT="$(cd "$(dirname "$0")/../.." && pwd)"
 source "$ROOT/scripts/lib/env.sh"
 cd "$ROOT"
-build="${NET_BENCH_BUILD:-build/net-win64}"
+build="${NET_BENCH_BUILD:-build/$ORVALO_TEST_PRESET}"
 frames="${NET_BENCH_FRAMES:-200}"
 
 if [ ! -f "$build/build.ninja" ]; then
-  cmake --preset windows64 -B "$build" -Wno-dev >/dev/null 2>&1 || log "net bench: configure of $build failed"
+  cmake --preset "$ORVALO_TEST_PRESET" -B "$build" -Wno-dev >/dev/null 2>&1 || die "net bench: configure of $build failed"
 fi
-cmake --build "$build" --target net_relay_bench net_parse_bench net_cache_bench -j2 >/dev/null 2>&1 || log "net bench: build failed, using the programs already built"
+cmake --build "$build" --target net_relay_bench net_parse_bench net_cache_bench >/dev/null 2>&1 || die "net bench: build of the benchmarks in $build failed"
 bin="$build/bin"
 [ -x "$bin/net_relay_bench.exe" ] || die "net bench: $bin/net_relay_bench.exe missing"
 
@@ -37,12 +39,14 @@ vsport() { "$SYS_PYTHON" -c 'import json,sys; print(json.load(open(sys.argv[1]))
 start clean
 start lossy --drop 5 --seed 3
 
+rc=0
 echo "== net: chat parsing ($bin/net_parse_bench.exe 1)"
-scripts/lib/wine-run "$bin/net_parse_bench.exe" 1
+scripts/lib/wine-run "$bin/net_parse_bench.exe" 1 || rc=1
 echo "== net: packet reassembly ($bin/net_cache_bench.exe)"
-scripts/lib/wine-run "$bin/net_cache_bench.exe"
+scripts/lib/wine-run "$bin/net_cache_bench.exe" || rc=1
 echo "== net: share -> relay -> viewer over loopback, $frames share frames (video + audio packet each)"
 for scale in 1 10; do
-  scripts/lib/wine-run "$bin/net_relay_bench.exe" "$(vsport clean)" "0% loss" "$frames" "$scale"
-  scripts/lib/wine-run "$bin/net_relay_bench.exe" "$(vsport lossy)" "5% loss" "$frames" "$scale"
+  scripts/lib/wine-run "$bin/net_relay_bench.exe" "$(vsport clean)" "0% loss" "$frames" "$scale" || rc=1
+  scripts/lib/wine-run "$bin/net_relay_bench.exe" "$(vsport lossy)" "5% loss" "$frames" "$scale" || rc=1
 done
+exit $rc

@@ -12,12 +12,13 @@ cd "$ROOT"
 out="${1:?usage: net.sh <output folder>}"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
-build="${NET_DEMO_BUILD:-build/net-win64}"
+# The Windows build whose programs run here (scripts/demo has configured it).
+build="${NET_DEMO_BUILD:-build/$ORVALO_TEST_PRESET}"
 
 if [ ! -f "$build/build.ninja" ]; then
-  cmake --preset windows64 -B "$build" -Wno-dev >/dev/null 2>&1 || log "net demo: configure of $build failed"
+  cmake --preset "$ORVALO_TEST_PRESET" -B "$build" -Wno-dev >/dev/null 2>&1 || die "net demo: configure of $build failed"
 fi
-cmake --build "$build" --target net_demo -j2 >/dev/null 2>&1 || log "net demo: build failed, using the program already built"
+cmake --build "$build" --target net_demo >/dev/null 2>&1 || die "net demo: build of net_demo in $build failed"
 [ -x "$build/bin/net_demo.exe" ] || die "net demo: $build/bin/net_demo.exe missing"
 
 ports="$(mktemp)"

@@ -18,6 +18,10 @@ trap '"$root/scripts/lib/paced-sound" stop "$pulse"; rm -rf "$pulse"' EXIT
 ORVALO_PULSE_DIR="$pulse" "$root/scripts/lib/with-display" "$root/scripts/lib/wine-run" \
   "$build/bin/record_demo.exe" "Z:${out//\//\\}\\" 2>&1 | tr -d '\r' | tee "$out/record-output.txt"
 for f in "$out"/*.bmp; do
-  [ -f "$f" ] && convert-im6.q16 "$f" "${f%.bmp}.png" && rm -f "$f"
+  if [ -f "$f" ]; then convert-im6.q16 "$f" "${f%.bmp}.png" && rm -f "$f"; fi
+done
+# The demo program's exit status alone does not prove the leftovers.
+for what in "*.rec" "*.di" "frame-*.png" "sound.wav"; do
+  compgen -G "$out/$what" >/dev/null || die "record demo: no $what in $out"
 done
 echo "record demo: the recording, its .di file, frames as PNG and sound.wav are in $out"
