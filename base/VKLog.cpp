@@ -36,6 +36,18 @@ void LogMessage(const char* format, ...) {
     VKLogSinkWrite(g_text, length, true);
 }
 
+int LogMessageIfFree(const char* format, ...) {
+    std::unique_lock<std::mutex> guard(g_lock, std::try_to_lock);
+    if (!guard.owns_lock()) return 0;
+    va_list args;
+    va_start(args, format);
+    int length = Format(g_text, format, args);
+    va_end(args);
+    if (g_hook) g_hook(g_text, length, g_hookContext);
+    VKLogSinkWrite(g_text, length, true);
+    return 1;
+}
+
 void LogMessageNoFile(const char* format, va_list args) {
     std::lock_guard<std::mutex> guard(g_lock);
     int length = Format(g_codecText, format, args);

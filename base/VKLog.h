@@ -12,6 +12,15 @@ void LogMessage(const char* format, ...)
 #endif
     ;
 
+// As LogMessage, but writes nothing when another thread is inside the log
+// right now: for the end of a process, when that thread may be gone and never
+// let go of it. Returns 1 when the line was written.
+int LogMessageIfFree(const char* format, ...)
+#ifdef __GNUC__
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
 // The codec library's log routine: formats like LogMessage but reaches only
 // the trace viewer and the debugger output, never the file.
 void LogMessageNoFile(const char* format, va_list args);

@@ -113,3 +113,28 @@ TEST_F(LogTest, MessagesFromSeveralThreadsDoNotMix) {
         ASSERT_EQ("]\r\n", text.substr(at + 201, 3));
     }
 }
+
+namespace {
+HANDLE g_inside = nullptr, g_letGo = nullptr;
+void HoldingHook(const char*, int, void*) {
+    SetEvent(g_inside);
+    WaitForSingleObject(g_letGo, 10000);
+}
+}  // namespace
+
+TEST_F(LogTest, IfFreeNeverWaitsForAThreadInsideTheLog) {
+    UseFile("C:\\vklog-iffree.log");
+    g_inside = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    g_letGo = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    VKSetLogHook(HoldingHook, nullptr);
+    std::thread holder([] { LogMessage("held\r\n"); });
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(g_inside, 10000));
+    EXPECT_EQ(0, LogMessageIfFree("skipped\r\n"));  // returns at once, writes nothing
+    SetEvent(g_letGo);
+    holder.join();
+    VKSetLogHook(nullptr, nullptr);
+    EXPECT_EQ(1, LogMessageIfFree("written %d\r\n", 2));
+    EXPECT_EQ("held\r\nwritten 2\r\n", TestReadFile("C:\\vklog-iffree.log"));
+    CloseHandle(g_inside);
+    CloseHandle(g_letGo);
+}
