@@ -59,6 +59,7 @@ public:
 
     CVQWindow* FocusWindow() const { return m_focus; }
     CVQWindow* HoverWindow() const { return m_hover; }
+    CVQWindow* CaptureWindow() const { return m_capture; }
     int32_t PointerX() const { return m_pointerX; }
     int32_t PointerY() const { return m_pointerY; }
     uint32_t HotKey() const { return m_hotKey; }

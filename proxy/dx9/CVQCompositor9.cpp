@@ -1,8 +1,10 @@
 #include "CVQCompositor9.h"
 
 #include "CVQHUD.h"
+#include "CVQMouseRelay9.h"
 #include "CVQSurface.h"
 #include "CVQWindow.h"
+#include "ProxyInput.h"
 #include "ProxyState.h"
 #include "VKLog.h"
 #include "VQFrameMath.h"
@@ -16,7 +18,9 @@ void CVQCompositor9::ComposeFrame(IDirect3DDevice9* device, IDirect3DSwapChain9*
         g_proxy.hud->Init();
     }
     CVQHUD* hud = g_proxy.hud;
+    ProxyMouseRelay().Deliver(hud);  // input that came while the HUD was busy
     hud->Update();
+    ProxyMouseRelay().Publish(hud);
 
     IDirect3DSurface9* backBuffer = nullptr;
     HRESULT hr = swapChain ? swapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer)
@@ -60,6 +64,7 @@ void CVQCompositor9::ComposeFrame(IDirect3DDevice9* device, IDirect3DSwapChain9*
 void CVQCompositor9::DestroyHud() {
     std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
     if (!g_proxy.hud) return;
+    ProxyMouseRelay().Clear();
     g_proxy.hud->Shutdown();
     delete g_proxy.hud;
     g_proxy.hud = nullptr;

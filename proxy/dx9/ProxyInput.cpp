@@ -6,57 +6,35 @@
 #include <windows.h>
 
 #include "CVQHUD.h"
+#include "CVQMouseRelay9.h"
 #include "ProxyState.h"
 #include "VKLog.h"
 #include "VQFrameMath.h"
 
-LRESULT CALLBACK ProxyKeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code >= 0 && !g_proxy.directInputKeyboardActive) {
-        std::unique_lock<std::recursive_mutex> lock(ProxyHudLock());
-        if (CVQHUD* hud = g_proxy.hud) {
-            UINT message = WM_KEYDOWN | ((static_cast<DWORD>(lParam) >> 31) & 1);
-            int handled = 0;
-            hud->OnKeyboardInput(message, static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam), &handled);
-            if (handled) return 1;  // the keystroke does not reach the game
+namespace {
+
+CVQMouseRelay9 g_relay;
+
+// The hook's screen point on the game's back buffer. Windowed, the point is
+// moved by the difference between the window's corner in client and in
+// screen coordinates; full screen, the screen is the back buffer.
+POINT BackBufferPoint(POINT pt) {
+    const D3DPRESENT_PARAMETERS& pp = g_proxy.storedPresentParameters;
+    HWND target = pp.hDeviceWindow ? pp.hDeviceWindow : g_proxy.hudFocusWindow;
+    if (pp.Windowed && target) {
+        RECT r;
+        if (GetWindowRect(target, &r)) {
+            POINT corner = {r.left, r.top};
+            ScreenToClient(target, &corner);
+            pt.x += corner.x - r.left;
+            pt.y += corner.y - r.top;
         }
     }
-    return CallNextHookEx(g_proxy.keyboardHook, code, wParam, lParam);
+    return pt;
 }
 
-LRESULT CALLBACK ProxyMouseHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code >= 0 && !g_proxy.directInputMouseActive) {
-        std::unique_lock<std::recursive_mutex> lock(ProxyHudLock());
-        if (CVQHUD* hud = g_proxy.hud) {
-            MSLLHOOKSTRUCT* info = reinterpret_cast<MSLLHOOKSTRUCT*>(lParam);
-            const D3DPRESENT_PARAMETERS& pp = g_proxy.storedPresentParameters;
-            HWND target = pp.hDeviceWindow ? pp.hDeviceWindow : g_proxy.hudFocusWindow;
-            if (pp.Windowed && target) {
-                // Screen to client: move by the difference between the window's
-                // corner in client and in screen coordinates.
-                RECT r;
-                if (GetWindowRect(target, &r)) {
-                    POINT corner = {r.left, r.top};
-                    ScreenToClient(target, &corner);
-                    info->pt.x += corner.x - r.left;
-                    info->pt.y += corner.y - r.top;
-                }
-            }
-            int handled = 0;
-            hud->OnMouseInput(static_cast<uint32_t>(wParam), info->mouseData, VQPackPoint(info->pt.x, info->pt.y),
-                              &handled);
-            if (handled) return 1;  // withheld from the game
-        }
-    }
-    return CallNextHookEx(g_proxy.mouseHook, code, wParam, lParam);
-}
-
-void ProxyInstallHooks() {
-    ProxyRemoveHooks();  // one pair at a time, so no event is seen twice
-    g_proxy.mouseHook = SetWindowsHookExA(WH_MOUSE_LL, ProxyMouseHook, g_proxy.instance, 0);
-    g_proxy.keyboardHook = SetWindowsHookExA(WH_KEYBOARD, ProxyKeyboardHook, g_proxy.instance, 0);
-}
-
-void ProxyRemoveHooks() {
+// With the hook lock held.
+void RemoveHooksLocked() {
     if (g_proxy.keyboardHook) {
         UnhookWindowsHookEx(g_proxy.keyboardHook);
         g_proxy.keyboardHook = nullptr;
@@ -67,9 +45,73 @@ void ProxyRemoveHooks() {
     }
 }
 
+}  // namespace
+
+CVQMouseRelay9& ProxyMouseRelay() { return g_relay; }
+
+LRESULT CALLBACK ProxyKeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code >= 0 && !g_proxy.passive && !g_proxy.directInputKeyboardActive) {
+        std::unique_lock<std::recursive_mutex> lock(ProxyHudLock());
+        if (CVQHUD* hud = g_proxy.hud) {
+            UINT message = WM_KEYDOWN | ((static_cast<DWORD>(lParam) >> 31) & 1);
+            int handled = 0;
+            hud->OnKeyboardInput(message, static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam), &handled);
+            g_relay.Publish(hud);  // keys show, hide and move windows
+            if (handled) return 1;  // the keystroke does not reach the game
+        }
+    }
+    return CallNextHookEx(g_proxy.keyboardHook, code, wParam, lParam);
+}
+
+// The system removes a low-level hook that does not return in time, so this
+// one never waits for the HUD: while another thread is inside it, the event
+// is judged by the HUD's last published layout and queued for that thread.
+LRESULT CALLBACK ProxyMouseHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code >= 0 && !g_proxy.passive && !g_proxy.directInputMouseActive) {
+        // The structure is the whole chain's: later hooks must see it unchanged.
+        const MSLLHOOKSTRUCT* info = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
+        const POINT pt = BackBufferPoint(info->pt);
+        const uint32_t message = static_cast<uint32_t>(wParam);
+        const uint32_t position = VQPackPoint(pt.x, pt.y);
+        int handled = 0;
+        std::unique_lock<std::recursive_mutex> lock(ProxyHudLock(), std::try_to_lock);
+        if (lock.owns_lock()) {
+            if (CVQHUD* hud = g_proxy.hud) {
+                g_relay.Deliver(hud);  // what came while the HUD was busy goes first
+                hud->OnMouseInput(message, info->mouseData, position, &handled);
+                g_relay.Publish(hud);
+            }
+        } else {
+            handled = g_relay.Takes(message, pt.x, pt.y) ? 1 : 0;
+            g_relay.Queue(message, info->mouseData, position);
+        }
+        if (handled) return 1;  // withheld from the game
+    }
+    return CallNextHookEx(g_proxy.mouseHook, code, wParam, lParam);
+}
+
+void ProxyInstallHooks() {
+    std::lock_guard<std::mutex> guard(ProxyHookLock());
+    RemoveHooksLocked();  // one pair at a time, so no event is seen twice
+    if (!g_proxy.directInputMouseActive)
+        g_proxy.mouseHook = SetWindowsHookExA(WH_MOUSE_LL, ProxyMouseHook, g_proxy.instance, 0);
+    g_proxy.keyboardHook = SetWindowsHookExA(WH_KEYBOARD, ProxyKeyboardHook, g_proxy.instance, 0);
+}
+
+void ProxyRemoveHooks() {
+    std::lock_guard<std::mutex> guard(ProxyHookLock());
+    RemoveHooksLocked();
+}
+
+void ProxyRemoveHooksIfFree() {
+    std::unique_lock<std::mutex> guard(ProxyHookLock(), std::try_to_lock);
+    if (guard.owns_lock()) RemoveHooksLocked();
+}
+
 extern "C" {
 
 int WINAPI Proxy_KeyboardProcDI(UINT message, UINT virtualKey, UINT keyData, int* out) {
+    if (g_proxy.passive) return 0;
     std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
     CVQHUD* hud = g_proxy.hud;
     if (message == 78) {  // query: is the HUD taking input now?
@@ -80,11 +122,24 @@ int WINAPI Proxy_KeyboardProcDI(UINT message, UINT virtualKey, UINT keyData, int
     if (!hud) return 0;
     int handled = 0;
     int result = hud->OnKeyboardInput(message, virtualKey, keyData, &handled);
+    g_relay.Publish(hud);
     if (out) *out = handled;
     return result;
 }
 
 int WINAPI Proxy_MouseProcDI(UINT message, UINT flags, UINT data, int* handledOut) {
+    if (g_proxy.passive) return 0;
+    // From now on the hook gives the HUD nothing, so no event is seen twice.
+    InterlockedExchange(&g_proxy.directInputMouseActive, 1);
+    {
+        std::lock_guard<std::mutex> hooks(ProxyHookLock());
+        if (g_proxy.mouseHook) {
+            LogMessage("Proxydx9: MouseProcDI() switching to dinput mouse: ");
+            LogMessage((flags & 0x80) ? "abs-coords\r\n" : "rel-coords\r\n");
+            UnhookWindowsHookEx(g_proxy.mouseHook);
+            g_proxy.mouseHook = nullptr;
+        }
+    }
     std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
     uint32_t position = data;
     if (flags & 0x40) {  // relative motion: move the pointer ourselves
@@ -93,17 +148,11 @@ int WINAPI Proxy_MouseProcDI(UINT message, UINT flags, UINT data, int* handledOu
                                   g_proxy.storedPresentParameters.BackBufferHeight);
         g_proxy.pointerPosition = static_cast<LONG>(position);
     }
-    InterlockedExchange(&g_proxy.directInputMouseActive, 1);
-    if (g_proxy.mouseHook) {
-        LogMessage("Proxydx9: MouseProcDI() switching to dinput mouse: ");
-        LogMessage((flags & 0x80) ? "abs-coords\r\n" : "rel-coords\r\n");
-        UnhookWindowsHookEx(g_proxy.mouseHook);
-        g_proxy.mouseHook = nullptr;
-    }
     CVQHUD* hud = g_proxy.hud;
     if (!hud) return 0;
     int handled = 0;
     int result = hud->OnMouseInput(message, flags, position, &handled);
+    g_relay.Publish(hud);
     if (handledOut) *handledOut = handled;
     return result;
 }

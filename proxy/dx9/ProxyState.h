@@ -44,6 +44,10 @@ struct ProxyState {
     volatile LONG pointerPosition;     // x low 16 bits, y high 16 bits, signed
     HINSTANCE instance;                // this library
     volatile LONG firstCallLogged[kQuietExportCount];
+    // The process did not take this library as its Direct3D runtime (the
+    // system mapped it here for another program's keyboard hook): every
+    // export goes straight to the system runtime; no wrapper, hook, HUD or log.
+    LONG passive;
 };
 
 extern ProxyState g_proxy;
@@ -54,8 +58,31 @@ extern ProxyState g_proxy;
 // window's handler may cause input to be delivered on the same thread.
 std::recursive_mutex& ProxyHudLock();
 
+// Guards the two hook handles: installing, removing, and the switch-over to
+// DirectInput's mouse. Never held while calling into the HUD.
+std::mutex& ProxyHookLock();
+
 // Sets every variable to its value at load.
 void ProxyResetState(HINSTANCE instance);
+
+// Whether a process takes this library as its Direct3D 9 runtime. The
+// loader bound the program's import of the runtime to it (staticImport), or
+// it sits where the process looks first for a library asked for by name: the
+// program's own folder, or the folder the program named with
+// SetDllDirectory. Anything else mapped it by its full path, as the system
+// does for a keyboard hook in every program that receives a key while the
+// game runs; a later request of that program for the runtime by name then
+// finds this library already loaded. dllDirectory may be null.
+bool ProxyIsProcessRuntime(bool staticImport, const wchar_t* modulePath, const wchar_t* exePath,
+                           const wchar_t* dllDirectory);
+// The same for this library in this process (paths from the loader).
+bool ProxyLoadedAsRuntime(HINSTANCE instance, bool staticImport);
+
+// Keeps this library loaded until the process ends. Once the game holds
+// wrapped objects, hooks point here and the HUD's worker threads may run,
+// unloading would leave them in unmapped code, and a shutdown inside the
+// unload would wait for threads under the loader lock.
+void ProxyKeepLoaded();
 
 static const char* const kProxyVersion = "4.0.6.0";
 static const LONG kPointerPositionAtLoad = 0x014000F0;  // x 240, y 320

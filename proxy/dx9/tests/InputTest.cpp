@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CVQHUD.h"
+#include "CVQMouseRelay9.h"
+#include "CVQWindow.h"
 #include "ProxyInput.h"
 #include "ProxyState.h"
 #include "VKLog.h"
@@ -48,9 +51,11 @@ protected:
         ProxyResetState(GetModuleHandleA(nullptr));
         g_log.clear();
         VKSetLogHook(Capture, nullptr);
+        ProxyMouseRelay().Clear();
     }
     void TearDown() override {
         ProxyRemoveHooks();
+        ProxyMouseRelay().Clear();
         g_proxy.hud = nullptr;
         delete m_hud;
         VKSetLogHook(nullptr, nullptr);
@@ -59,6 +64,12 @@ protected:
         m_hud = new RecordingHud();
         g_proxy.hud = m_hud;
         return m_hud;
+    }
+    LRESULT MouseHook(uint32_t message, int x, int y) {
+        MSLLHOOKSTRUCT info = {};
+        info.pt.x = x;
+        info.pt.y = y;
+        return ProxyMouseHook(HC_ACTION, message, reinterpret_cast<LPARAM>(&info));
     }
     int MouseDI(uint32_t message, uint32_t flags, int dx, int dy) {
         int handled = 0;
@@ -164,6 +175,9 @@ TEST_F(InputTest, WindowedClicksAreMappedToTheClientArea) {
     EXPECT_EQ(1, ProxyMouseHook(HC_ACTION, WM_LBUTTONDOWN, reinterpret_cast<LPARAM>(&info)));
     ASSERT_EQ(1u, hud->mice.size());
     EXPECT_EQ(VQPackPoint(92, 70), hud->mice[0].data);
+    // The structure is the whole hook chain's: the next hook sees the screen point.
+    EXPECT_EQ(100, info.pt.x);
+    EXPECT_EQ(100, info.pt.y);
 
     // Full screen: the screen point is the back-buffer point.
     g_proxy.storedPresentParameters.Windowed = FALSE;
@@ -173,4 +187,163 @@ TEST_F(InputTest, WindowedClicksAreMappedToTheClientArea) {
     ProxyMouseHook(HC_ACTION, WM_MOUSEMOVE, reinterpret_cast<LPARAM>(&info));
     EXPECT_EQ(VQPackPoint(100, 100), hud->mice[1].data);
     DestroyWindow(window);
+}
+
+namespace {
+
+// Holds the HUD lock on another thread, as the render thread does in Update,
+// until let go (or 10 s, so a hook that waits for it fails instead of hanging).
+class BusyHud {
+public:
+    BusyHud() : m_inside(CreateEventA(nullptr, TRUE, FALSE, nullptr)), m_letGo(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+        m_thread = std::thread([this] {
+            std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
+            SetEvent(m_inside);
+            WaitForSingleObject(m_letGo, 10000);
+        });
+        WaitForSingleObject(m_inside, 10000);
+    }
+    ~BusyHud() { LetGo(); }
+    void LetGo() {
+        SetEvent(m_letGo);
+        if (m_thread.joinable()) m_thread.join();
+    }
+
+private:
+    HANDLE m_inside, m_letGo;
+    std::thread m_thread;
+};
+
+CVQWindow* AddWindow(CVQHUD* hud, int x, int y, int w, int h) {
+    CVQWindow* window = new CVQWindow();
+    window->Create(x, y, w, h, nullptr);
+    hud->AddWindow(window);  // the HUD deletes it
+    return window;
+}
+
+}  // namespace
+
+TEST_F(InputTest, MouseHookNeverWaitsForABusyHud) {
+    RecordingHud* hud = MakeHud();
+    AddWindow(hud, 0, 0, 50, 50);                         // index 0, the logo: takes no click
+    CVQWindow* panel = AddWindow(hud, 100, 100, 60, 40);  // takes clicks
+    CVQWindow* hidden = AddWindow(hud, 300, 300, 60, 40);
+    hidden->SetVisible(0);
+    ProxyMouseRelay().Publish(hud);
+
+    {
+        BusyHud busy;
+        DWORD start = GetTickCount();
+        EXPECT_EQ(1, MouseHook(WM_LBUTTONDOWN, 120, 110));  // on the panel: withheld from the game
+        EXPECT_EQ(0, MouseHook(WM_MOUSEMOVE, 121, 111));    // moves reach the game even over the HUD
+        EXPECT_EQ(0, MouseHook(WM_MOUSEMOVE, 122, 112));
+        EXPECT_EQ(1, MouseHook(WM_LBUTTONUP, 159, 139));
+        EXPECT_EQ(0, MouseHook(WM_LBUTTONDOWN, 160, 110));  // right edge is outside
+        EXPECT_EQ(0, MouseHook(WM_RBUTTONDOWN, 10, 10));    // the logo
+        EXPECT_EQ(0, MouseHook(WM_RBUTTONDOWN, 310, 310));  // a hidden window
+        EXPECT_LT(GetTickCount() - start, 2000u);
+        EXPECT_TRUE(hud->mice.empty());  // nothing reached the HUD behind the busy thread's back
+    }
+
+    // The next holder of the HUD gets them in order, consecutive moves as the last one.
+    MouseHook(WM_MOUSEMOVE, 1, 2);
+    const uint32_t expected[][2] = {{WM_LBUTTONDOWN, VQPackPoint(120, 110)}, {WM_MOUSEMOVE, VQPackPoint(122, 112)},
+                                    {WM_LBUTTONUP, VQPackPoint(159, 139)},   {WM_LBUTTONDOWN, VQPackPoint(160, 110)},
+                                    {WM_RBUTTONDOWN, VQPackPoint(10, 10)},   {WM_RBUTTONDOWN, VQPackPoint(310, 310)},
+                                    {WM_MOUSEMOVE, VQPackPoint(1, 2)}};
+    ASSERT_EQ(7u, hud->mice.size());
+    for (size_t i = 0; i < 7; ++i) {
+        EXPECT_EQ(expected[i][0], hud->mice[i].message) << i;
+        EXPECT_EQ(expected[i][1], hud->mice[i].data) << i;
+    }
+
+    // A window holding the mouse (a caption dragged) takes every button, wherever.
+    hud->SetCapture(panel);
+    ProxyMouseRelay().Publish(hud);
+    {
+        BusyHud busy;
+        EXPECT_EQ(1, MouseHook(WM_LBUTTONUP, 600, 400));
+    }
+    hud->SetCapture(nullptr);
+
+    // Once the HUD is gone, a busy lock passes everything on.
+    ProxyMouseRelay().Clear();
+    BusyHud busy;
+    EXPECT_EQ(0, MouseHook(WM_LBUTTONDOWN, 120, 110));
+}
+
+TEST_F(InputTest, MouseQueueIsBoundedAndKeepsTheOldest) {
+    RecordingHud* hud = MakeHud();
+    ProxyMouseRelay().Publish(hud);
+    CVQMouseRelay9& relay = ProxyMouseRelay();
+    for (int i = 0; i < CVQMouseRelay9::kMaxEvents; ++i) EXPECT_TRUE(relay.Queue(WM_LBUTTONDOWN, 0, i));
+    EXPECT_FALSE(relay.Queue(WM_LBUTTONUP, 0, 999));
+    relay.Deliver(hud);
+    ASSERT_EQ(static_cast<size_t>(CVQMouseRelay9::kMaxEvents), hud->mice.size());
+    EXPECT_EQ(0u, hud->mice.front().data);
+    EXPECT_EQ(static_cast<uint32_t>(CVQMouseRelay9::kMaxEvents - 1), hud->mice.back().data);
+}
+
+TEST_F(InputTest, HookHandlesChangeUnderOneLock) {
+    MakeHud();
+    ProxyInstallHooks();
+    ASSERT_TRUE(g_proxy.mouseHook != nullptr);
+    ASSERT_TRUE(g_proxy.keyboardHook != nullptr);
+    {
+        // While hooks are being installed or removed, DirectInput's switch-over waits.
+        std::unique_lock<std::mutex> installing(ProxyHookLock());
+        std::thread dinput([this] { MouseDI(WM_MOUSEMOVE, 0x40, 1, 1); });
+        Sleep(200);
+        EXPECT_TRUE(g_proxy.mouseHook != nullptr);
+        installing.unlock();
+        dinput.join();
+    }
+    EXPECT_EQ(nullptr, g_proxy.mouseHook);
+    EXPECT_EQ(1u, m_hud->mice.size());
+
+    // Hooks installed again (a second Direct3DCreate9): the mouse stays with DirectInput.
+    ProxyInstallHooks();
+    EXPECT_EQ(nullptr, g_proxy.mouseHook);
+    EXPECT_TRUE(g_proxy.keyboardHook != nullptr);
+
+    // At the end of the process a hook lock that stays taken leaves the hooks alone.
+    {
+        std::unique_lock<std::mutex> taken(ProxyHookLock());
+        std::thread exiting([] { ProxyRemoveHooksIfFree(); });
+        exiting.join();
+        EXPECT_TRUE(g_proxy.keyboardHook != nullptr);
+    }
+    ProxyRemoveHooksIfFree();
+    EXPECT_EQ(nullptr, g_proxy.keyboardHook);
+}
+
+TEST_F(InputTest, ProcessRuntimeOnlyFromTheProgramsFolder) {
+    const wchar_t* game = L"C:\\Games\\Tank\\d3d9.dll";
+    EXPECT_TRUE(ProxyIsProcessRuntime(true, game, L"C:\\Other\\x.exe", nullptr));  // bound by the loader
+    EXPECT_TRUE(ProxyIsProcessRuntime(false, game, L"C:\\Games\\Tank\\tank.exe", nullptr));
+    EXPECT_TRUE(ProxyIsProcessRuntime(false, game, L"c:/games/TANK/Tank.exe", nullptr));
+    EXPECT_FALSE(ProxyIsProcessRuntime(false, game, L"C:\\Browser\\browser.exe", nullptr));
+    EXPECT_FALSE(ProxyIsProcessRuntime(false, game, L"C:\\Games\\Tank2\\tank.exe", nullptr));
+    EXPECT_FALSE(ProxyIsProcessRuntime(false, game, L"C:\\Games\\tank.exe", nullptr));
+    EXPECT_FALSE(ProxyIsProcessRuntime(false, game, L"C:\\Games\\Tank\\bin\\tank.exe", nullptr));
+    EXPECT_TRUE(ProxyIsProcessRuntime(false, game, L"C:\\Games\\launch.exe", L"C:\\Games\\Tank\\"));
+    EXPECT_TRUE(ProxyIsProcessRuntime(false, game, L"C:\\Games\\launch.exe", L"C:\\Games\\Tank"));
+    EXPECT_FALSE(ProxyIsProcessRuntime(false, game, L"C:\\Games\\launch.exe", L""));
+    EXPECT_FALSE(ProxyIsProcessRuntime(false, L"d3d9.dll", L"tank.exe", nullptr));  // no folder at all
+}
+
+TEST_F(InputTest, PassiveProcessGivesTheHudNothing) {
+    RecordingHud* hud = MakeHud();
+    g_proxy.passive = 1;
+    hud->take = 1;
+    EXPECT_EQ(0, ProxyKeyboardHook(HC_ACTION, 'A', 0x001E0001));
+    EXPECT_EQ(0, MouseHook(WM_LBUTTONDOWN, 5, 5));
+    int out = 7;
+    EXPECT_EQ(0, Proxy_KeyboardProcDI(78, 0, 0, &out));
+    EXPECT_EQ(0, Proxy_MouseProcDI(WM_MOUSEMOVE, 0x40, 0x00050005, &out));
+    EXPECT_EQ(7, out);
+    EXPECT_TRUE(hud->keys.empty());
+    EXPECT_TRUE(hud->mice.empty());
+    EXPECT_EQ(0, g_proxy.directInputMouseActive);
+    EXPECT_EQ(kPointerPositionAtLoad, g_proxy.pointerPosition);
 }
