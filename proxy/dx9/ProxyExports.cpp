@@ -22,6 +22,7 @@ const char* const kQuietNames[kQuietExportCount] = {
 // on every call (not cached). Null when the runtime lacks it (logged).
 extern "C" FARPROC ProxyResolveQuiet(int index) {
     const char* name = kQuietNames[index];
+    if (g_proxy.passive) return ProxyRuntimeProc(name);
     if (InterlockedExchange(&g_proxy.firstCallLogged[index], 1) == 0)
         LogMessage("Proxydx9: %s() call!\r\n", name);
     FARPROC fn = ProxyRuntimeProc(name);
@@ -117,6 +118,7 @@ HRESULT WINAPI Proxy_DebugSetMute(DWORD mute) {
 IDirect3D9* WINAPI Proxy_Direct3DCreate9(UINT sdkVersion) {
     typedef IDirect3D9*(WINAPI * Fn)(UINT);
     Fn create = reinterpret_cast<Fn>(ProxyRuntimeProc("Direct3DCreate9"));
+    if (g_proxy.passive) return create ? create(sdkVersion) : nullptr;  // the system's object, unwrapped
     if (!create) {
         LogMessage("Proxydx9: Pointer to original D3DCreate9 function not received ERROR\r\n");
         ExitProcess(0);
@@ -125,6 +127,7 @@ IDirect3D9* WINAPI Proxy_Direct3DCreate9(UINT sdkVersion) {
     if (!real) return nullptr;  // nothing to wrap, and no hooks for a game without Direct3D
     myIDirect3D9* wrapper = new myIDirect3D9(real);
     g_proxy.d3d = wrapper;
+    ProxyKeepLoaded();  // the game's wrappers, the hooks and the HUD run code of this library
     ProxyInstallHooks();
     return wrapper;
 }
@@ -132,6 +135,7 @@ IDirect3D9* WINAPI Proxy_Direct3DCreate9(UINT sdkVersion) {
 HRESULT WINAPI Proxy_Direct3DCreate9Ex(UINT sdkVersion, IDirect3D9Ex** out) {
     typedef HRESULT(WINAPI * Fn)(UINT, IDirect3D9Ex**);
     Fn create = reinterpret_cast<Fn>(ProxyRuntimeProc("Direct3DCreate9Ex"));
+    if (g_proxy.passive) return create ? create(sdkVersion, out) : D3DERR_NOTAVAILABLE;
     if (!create) {
         LogMessage("Proxydx9: Pointer to original D3DCreate9Ex function not received ERROR\r\n");
         ExitProcess(0);

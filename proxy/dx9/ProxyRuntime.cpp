@@ -10,7 +10,8 @@ void LoadSystemRuntime() {
     lstrcatA(path, "\\d3d9.dll");
     if (g_proxy.runtimeModule) return;
     g_proxy.runtimeModule = LoadLibraryA(path);
-    if (!g_proxy.runtimeModule) {
+    // Another program's process is not ours to end: its calls simply fail.
+    if (!g_proxy.runtimeModule && !g_proxy.passive) {
         LogMessage("Proxydx9: Original proxy9.dll not loaded ERROR\r\n");
         ExitProcess(0);
     }
@@ -18,5 +19,5 @@ void LoadSystemRuntime() {
 
 FARPROC ProxyRuntimeProc(const char* name) {
     if (!g_proxy.runtimeModule) LoadSystemRuntime();
-    return GetProcAddress(g_proxy.runtimeModule, name);
+    return g_proxy.runtimeModule ? GetProcAddress(g_proxy.runtimeModule, name) : nullptr;
 }

@@ -22,6 +22,14 @@ size_t CountOf(const std::string& text, const std::string& what) {
 
 const char kLog[] = "C:\\forwarder-test.log";
 
+// The proxy beside this program, as in a game's folder (see run-with-fake-runtime.sh).
+std::string BesideProgram(const char* name) {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, n < MAX_PATH ? n : 0);
+    return folder.substr(0, folder.find_last_of("\\/") + 1) + name;
+}
+
 template <typename Fn>
 Fn Export(HMODULE module, const char* name) {
     return reinterpret_cast<Fn>(GetProcAddress(module, name));
@@ -34,7 +42,7 @@ TEST(Proxy9Forwarders, AgainstAStandInRuntime) {
     ASSERT_TRUE(registry.Write(VK_SETTINGS_KEY, "logFileName", kLog));
     DeleteFileA(kLog);
 
-    HMODULE proxy = LoadLibraryA(TestWindowsPath(PROXY9_DLL).c_str());
+    HMODULE proxy = LoadLibraryA(BesideProgram("d3d9.dll").c_str());
     ASSERT_TRUE(proxy != nullptr);
 
     // A quiet forwarder called before any Direct3DCreate9 loads the runtime itself.
