@@ -25,6 +25,11 @@ public:
     size_t Capacity() const { return m_text && m_end ? static_cast<size_t>(m_end - m_text) : 0; }
 
     static const size_t kGrowStep = 65536;
+    // The block size AppendBytes grows a block of `size` bytes to, so that
+    // `used` bytes, `n` more and the terminating zero fit: `size` plus whole
+    // steps. False when that size would exceed `limit` (the largest size_t of
+    // the build), so a huge n fails instead of wrapping around.
+    static bool GrowthFor(size_t size, size_t used, size_t n, size_t limit, size_t* grown);
 
 private:
     void ResetCursor() { m_cursor = nullptr; m_end = nullptr; }

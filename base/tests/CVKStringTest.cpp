@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -78,4 +79,51 @@ TEST(CVKString, AppendBytesLeavesRoomForTheTerminator) {
     EXPECT_STREQ("abcd", prefixed.Get());
     prefixed.Set("new");  // other operations reset the appender
     EXPECT_EQ(0u, prefixed.Capacity());
+}
+
+TEST(CVKString, AppendingItsOwnTextSurvivesTheBlockMoving) {
+    // Long enough that realloc moves the block; ASan reports a read of the
+    // freed block if the source is not found again.
+    std::string text(5000, 'a');
+    text += "end";
+    CVKString s(text.c_str());
+    s.Append(s.Get());
+    EXPECT_EQ(text + text, s.Get());
+    s.Append(s.Get() + s.Length() - 3);  // a tail of itself
+    EXPECT_EQ(text + text + "end", s.Get());
+
+    CVKString bulk("xyz");
+    bulk.AppendBytes("-", 1);
+    for (int i = 0; i < 16; ++i) bulk.AppendBytes(bulk.Get(), bulk.Length());  // grows past several steps
+    EXPECT_EQ(4u << 16, bulk.Length());
+    EXPECT_EQ(0, memcmp(bulk.Get() + (4u << 15), "xyz-xyz-", 8));
+}
+
+TEST(CVKString, HugeAppendsFailInsteadOfWrapping) {
+    // Growth arithmetic at the limits of 32-bit and 64-bit builds.
+    const size_t step = CVKString::kGrowStep;
+    size_t grown = 0;
+    EXPECT_TRUE(CVKString::GrowthFor(0, 0, 10, UINT32_MAX, &grown));
+    EXPECT_EQ(step, grown);
+    EXPECT_TRUE(CVKString::GrowthFor(step, 100, step - 101, UINT32_MAX, &grown));
+    EXPECT_EQ(step, grown);  // fits exactly with its terminator
+    EXPECT_TRUE(CVKString::GrowthFor(step, 100, step - 100, UINT32_MAX, &grown));
+    EXPECT_EQ(2 * step, grown);
+    // The largest block of whole steps in 32 bits still fits; one byte more does not.
+    EXPECT_TRUE(CVKString::GrowthFor(0, 0, UINT32_MAX - step, UINT32_MAX, &grown));
+    EXPECT_EQ(static_cast<size_t>(UINT32_MAX) + 1 - step, grown);
+    EXPECT_FALSE(CVKString::GrowthFor(0, 0, UINT32_MAX - step + 1, UINT32_MAX, &grown));
+    EXPECT_FALSE(CVKString::GrowthFor(step, 10, UINT32_MAX - 10, UINT32_MAX, &grown));
+    EXPECT_FALSE(CVKString::GrowthFor(step, 10, UINT32_MAX, UINT32_MAX, &grown));
+    EXPECT_FALSE(CVKString::GrowthFor(0, 0, SIZE_MAX, SIZE_MAX, &grown));
+    EXPECT_FALSE(CVKString::GrowthFor(step, 5, SIZE_MAX - 5, SIZE_MAX, &grown));
+
+    // A huge append leaves the string as it was (and returns at all).
+    CVKString s("keep");
+    s.AppendBytes("x", 1);
+    s.AppendBytes("y", SIZE_MAX - 2);
+    s.AppendBytes("z", SIZE_MAX);
+    EXPECT_STREQ("keepx", s.Get());
+    s.AppendBytes("!", 1);
+    EXPECT_STREQ("keepx!", s.Get());
 }
