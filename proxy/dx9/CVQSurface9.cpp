@@ -90,7 +90,12 @@ int CVQSurface::CopyBackBuffer() {
         return 0;
     }
     D3DSURFACE_DESC desc;
-    backBuffer->GetDesc(&desc);
+    hr = backBuffer->GetDesc(&desc);
+    if (FAILED(hr)) {  // an unfilled description would size the copy at random
+        LogMessage("Proxydx9: Failed to get DX9 surface for copy (GetBackBuffer): %d\r\n", static_cast<int>(hr));
+        backBuffer->Release();
+        return 0;
+    }
     if (!m_surface || m_width != desc.Width || m_height != desc.Height || m_format != static_cast<uint32_t>(desc.Format)) {
         Release();
         IDirect3DSurface9* surface = nullptr;
