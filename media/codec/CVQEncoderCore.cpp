@@ -27,6 +27,13 @@ void CVQEncoderCore::ApplyAudioFormat(int channels, int rate, int bits, int* out
     if (bits == 8 || bits == 16) *outBits = bits;
 }
 
+AVRational CVQEncoderCore::FrameTime(double frameRate) {
+    // Milliframes per second over 1000, reduced: 30 -> 1/30, 29.97 -> 100/2997.
+    int num = 0, den = 0;
+    av_reduce(&num, &den, 1000, static_cast<int64_t>(frameRate * 1000.0 + 0.5), 1000000);
+    return AVRational{num, den};
+}
+
 void CVQEncoderCore::ApplyFrameRate(double fps, double* frameRate) {
     if (fps > 0.0 && fps < 100.0) *frameRate = fps;
 }
@@ -71,7 +78,7 @@ int CVQEncoderCore::OpenVideo(int width, int height, double frameRate) {
     m_videoContext->width = width;
     m_videoContext->height = height;
     m_videoContext->gop_size = 20;
-    m_videoContext->time_base = av_d2q(1.0 / frameRate, 1000000);
+    m_videoContext->time_base = FrameTime(frameRate);
     m_videoContext->max_b_frames = 0;
     m_videoContext->pix_fmt = codec->pix_fmts ? codec->pix_fmts[0] : AV_PIX_FMT_YUV420P;
     if (avcodec_open2(m_videoContext, codec, nullptr) < 0) {

@@ -1,6 +1,10 @@
 #pragma once
 #include <cstdint>
 
+extern "C" {
+#include <libavutil/rational.h>
+}
+
 #include "CVQAudioConverter.h"
 #include "CVQPictureConverter.h"
 
@@ -46,6 +50,9 @@ public:
     // rational nearest to 1 / frameRate. Logs why it cannot. 1 or 0 (the
     // owner closes after a failure).
     int OpenVideo(int width, int height, double frameRate);
+    // The time of one frame as a fraction, worked out here rather than by the
+    // codec library: its 64-bit delay-load stub does not keep a double argument.
+    static AVRational FrameTime(double frameRate);
     // Opens the audio codec for interleaved PCM of the given format.
     int OpenAudio(int channels, int rate, int bits, int timeBaseNum, int timeBaseDen);
     // Frees the codecs and every buffer; the settings stay.

@@ -108,7 +108,7 @@ int CVQFFmpegEncoder::OpenEncoder() {
         return 0;
     }
     m_codecFrameRate = m_frameRate;
-    const AVRational frameTime = av_d2q(1.0 / m_frameRate, 1000000);
+    const AVRational frameTime = CVQEncoderCore::FrameTime(m_frameRate);
     if (m_videoEnabled) {
         if (m_reducedWidth < 2 || m_reducedHeight < 2) {
             LogMessage("Couldn't open video codec\n");
