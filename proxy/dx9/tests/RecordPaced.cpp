@@ -169,11 +169,18 @@ int main(int argc, char** argv) {
     std::string di = recording.substr(0, recording.size() - 4) + ".di";
     DeleteFileA(di.c_str());
     // One picture per sound buffer needs a frame after every buffer. A game that
-    // presents barely faster than 30 frames a second misses some of them through
-    // its own jitter alone, so the count is judged only where the game has room.
+    // presents barely faster than 30 frames a second, or stalls for longer than
+    // a buffer, misses some of them through its own pace alone, so the count is
+    // judged only where every 1/30 s holds a frame with room to spare.
     const double gameRate = audioRecords ? stats.offered * 30.0 / audioRecords : 0.0;
-    if (!(countOk && stampsOrdered && soundOk) && gameRate < 45.0) {
+    const bool roomy = gameRate >= 60.0 && worst < 1000.0 / 30.0;
+    if (!(stampsOrdered && soundOk) && gameRate < 31.0) {
         printf("record_paced: skipped: the game presented only %.1f frames a second while recording\n", gameRate);
+        return 77;
+    }
+    if (stampsOrdered && soundOk && !countOk && !roomy) {
+        printf("record_paced: skipped: picture count not judged, the game presented %.1f frames a second, "
+               "slowest %.1f ms\n", gameRate, worst);
         return 77;
     }
     return countOk && stampsOrdered && soundOk ? 0 : 1;
