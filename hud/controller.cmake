@@ -6,13 +6,10 @@ if(WIN32)
   # HUD for focus and closing): the linker sees them as one group.
   target_link_libraries(vqhud PUBLIC vqui vqrecord vqhud_pixels vkbase)
 
-  # Everything of the engine a frame links, whatever has been built so far.
+  # Everything of the engine a frame links.
   add_library(vqhud_all INTERFACE)
-  foreach(lib vqhud vqui vqui_graphics vqui_png vqrecord vqcodec vqaudio vqhud_pixels vqnet vkbase)
-    if(TARGET ${lib})
-      target_link_libraries(vqhud_all INTERFACE ${lib})
-    endif()
-  endforeach()
+  target_link_libraries(vqhud_all INTERFACE
+    vqhud vqui vqui_graphics vqui_png vqrecord vqcodec vqaudio vqhud_pixels vqnet vkbase)
 endif()
 
 if(WIN32 AND BUILD_TESTING)
