@@ -130,6 +130,10 @@ void CVQHUD::FlushDeleted() {
 }
 
 void CVQHUD::ForgetWindow(CVQWindow* window) {
+    // A window deleted by its owner (a frame deleting its children) may still
+    // be listed: neither the drawing order nor the deletions may keep it.
+    m_windows.Remove(window);
+    m_deleted.Remove(window);
     if (m_focus == window) m_focus = nullptr;
     if (m_hover == window) m_hover = nullptr;
     if (m_capture == window) m_capture = nullptr;

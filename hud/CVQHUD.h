@@ -54,7 +54,8 @@ public:
     void DeleteLater(CVQWindow* window);
     // Mouse events go to this window until it lets go (a caption being dragged).
     void SetCapture(CVQWindow* window) { m_capture = window; }
-    // Called by a window's destructor: no pointer to it may stay behind.
+    // Called by a window's destructor: no pointer to it may stay behind
+    // (focus, hover, capture, the window list, the windows waiting for deletion).
     void ForgetWindow(CVQWindow* window);
 
     CVQWindow* FocusWindow() const { return m_focus; }

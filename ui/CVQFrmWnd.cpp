@@ -16,7 +16,17 @@ CVQFrmWnd::CVQFrmWnd()
     m_background = kFrameBackground;
 }
 
-CVQFrmWnd::~CVQFrmWnd() {}
+CVQFrmWnd::~CVQFrmWnd() {
+    // Each child is out of the list before it is deleted, so a child's
+    // destructor never finds itself among its siblings; the base destructor
+    // of each clears the HUD's focus, hover and capture of it.
+    while (m_children.Count()) {
+        const int last = m_children.Count() - 1;
+        CVQWindow* child = static_cast<CVQWindow*>(m_children.Get(last));
+        m_children.RemoveAt(last);
+        delete child;
+    }
+}
 
 int CVQFrmWnd::CreateFrame(int32_t x, int32_t y, int32_t width, int32_t height) {
     if (!Create(x, y, width, height, nullptr)) return 0;

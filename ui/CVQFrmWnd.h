@@ -29,7 +29,10 @@ public:
     int IsActive() const override { return m_active; }
     virtual void DrawCaption();
 
-    // Children in focus order (the frame does not delete them: owners do).
+    // Children in focus order. The frame owns the children in this list:
+    // each is made with new, and the frame deletes every one still in the
+    // list when it is itself deleted. A child taken out of the list is its
+    // taker's to delete.
     CVKPtrList& Children() { return m_children; }
     void AddChild(CVQWindow* child) { m_children.Insert(child); }
     void SetKind(int kind) { m_kind = kind; }

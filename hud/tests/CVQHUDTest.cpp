@@ -194,9 +194,20 @@ TEST_F(HudTest, CloseBoxAndCaptionDrag) {
 }
 
 namespace {
-// A window that closes its own frame from inside a handler, then still uses itself.
-class SelfClosing : public CVQWindow {
+// A control that counts how often it is deleted.
+class Counted : public CVQWindow {
 public:
+    explicit Counted(int* deletions) : m_deletions(deletions) {}
+    ~Counted() override { ++*m_deletions; }
+
+private:
+    int* m_deletions;
+};
+
+// A control that closes its own frame from inside a handler, then still uses itself.
+class SelfClosing : public Counted {
+public:
+    using Counted::Counted;
     int OnMouse(uint32_t message, uint32_t, uint32_t, int* handled) override {
         if (message == WM_LBUTTONDOWN) {
             static_cast<CVQFrmWnd*>(GetParent())->Close();
@@ -207,19 +218,93 @@ public:
     }
     int touched = -1;
 };
+
+class CountedFrame : public CVQFrmWnd {
+public:
+    explicit CountedFrame(int* deletions) : m_deletions(deletions) {}
+    ~CountedFrame() override { ++*m_deletions; }
+
+private:
+    int* m_deletions;
+};
+
+template <class T>
+T* AddChildTo(CVQFrmWnd* frame, int x, int y, int* deletions) {
+    T* child = new T(deletions);
+    child->Create(x, y, 30, 20, frame);
+    frame->AddChild(child);
+    return child;
+}
 }  // namespace
 
 TEST_F(HudTest, WindowClosedFromItsOwnHandlerLivesUntilTheSafePoint) {
     Start();
+    int deletions = 0;
     CVQFrmWnd* frame = AddFrame(100, 100, 200, 100);
-    SelfClosing* child = new SelfClosing();
-    child->Create(10, 30, 50, 20, frame);
-    frame->AddChild(child);
+    SelfClosing* child = AddChildTo<SelfClosing>(frame, 10, 30, &deletions);
     Mouse(WM_LBUTTONDOWN, 120, 140);
     EXPECT_EQ(10, child->touched);
     EXPECT_FALSE(InList(frame));
+    EXPECT_EQ(0, deletions);
+    m_hud->Update();  // the frame goes, and its child with it: once
+    EXPECT_EQ(1, deletions);
+    delete m_hud;
+    m_hud = nullptr;
+    EXPECT_EQ(1, deletions);
+}
+
+TEST_F(HudTest, FrameDeletesItsChildrenAndTheHudKeepsNoPointerToThem) {
+    Start();
+    int deletions = 0;
+    CVQFrmWnd* frame = AddFrame(100, 100, 200, 100);
+    Counted* focused = AddChildTo<Counted>(frame, 10, 30, &deletions);
+    AddChildTo<Counted>(frame, 50, 30, &deletions);
+    AddChildTo<Counted>(frame, 90, 30, &deletions);
+    Counted* kept = AddChildTo<Counted>(frame, 130, 30, &deletions);
+    frame->Children().Remove(kept);  // taken out: the taker deletes it
+    m_hud->SetFocusWindow(focused, false);
+    Mouse(WM_MOUSEMOVE, 155, 135);  // the pointer over the second child: it is the hover window
+    ASSERT_NE(nullptr, m_hud->HoverWindow());
+
+    frame->Close();
     m_hud->Update();
-    delete child;  // the frame does not own its children
+    EXPECT_EQ(3, deletions);
+    EXPECT_EQ(nullptr, m_hud->HoverWindow());
+    EXPECT_NE(static_cast<CVQWindow*>(focused), m_hud->FocusWindow());
+    delete kept;
+    EXPECT_EQ(4, deletions);
+
+    // The frames left at shutdown and the dashboard (a member) delete theirs too.
+    CVQFrmWnd* open = AddFrame(10, 10, 200, 100);
+    AddChildTo<Counted>(open, 10, 30, &deletions);
+    AddChildTo<Counted>(m_hud->Dashboard(), 10, 60, &deletions);
+    m_hud->Shutdown();
+    EXPECT_EQ(5, deletions);
+    delete m_hud;
+    m_hud = nullptr;
+    EXPECT_EQ(6, deletions);
+}
+
+TEST_F(HudTest, WindowDeletedByItsOwnerLeavesTheHudsLists) {
+    Start();
+    // A frame that is itself the child of another, closed in the same frame
+    // as its parent: the parent deletes it, the safe point must not again.
+    int deletions = 0;
+    CVQFrmWnd* outer = AddFrame(100, 100, 200, 100);
+    CountedFrame* inner = AddChildTo<CountedFrame>(outer, 10, 20, &deletions);
+    AddChildTo<Counted>(inner, 5, 5, &deletions);
+    m_hud->DeleteLater(outer);
+    m_hud->DeleteLater(inner);
+    m_hud->Update();
+    EXPECT_EQ(2, deletions);
+
+    // A listed window deleted directly is no longer drawn or hit.
+    CVQFrmWnd* listed = AddFrame(10, 10, 50, 40);
+    m_hud->SetFocusWindow(listed, false);
+    delete listed;
+    EXPECT_FALSE(InList(listed));
+    EXPECT_EQ(nullptr, m_hud->FocusWindow());
+    EXPECT_FALSE(Mouse(WM_LBUTTONDOWN, 20, 20));
 }
 
 TEST_F(HudTest, HotKeyArrowsMoveAndWAndEscClose) {
@@ -257,28 +342,27 @@ TEST_F(HudTest, HotKeyArrowsMoveAndWAndEscClose) {
 TEST_F(HudTest, TabCyclesTheFocusAmongChildren) {
     Start();
     CVQFrmWnd* frame = AddFrame(100, 50, 200, 100);
-    CVQWindow children[3];
+    CVQWindow* children[3];
     for (int i = 0; i < 3; ++i) {
-        children[i].Create(10 + 40 * i, 20, 30, 20, frame);
-        frame->AddChild(&children[i]);
+        children[i] = new CVQWindow();
+        children[i]->Create(10 + 40 * i, 20, 30, 20, frame);
+        frame->AddChild(children[i]);
     }
     m_hud->SetFocusWindow(frame, false);
     EXPECT_TRUE(Press(VK_TAB));
-    EXPECT_EQ(&children[0], m_hud->FocusWindow());
+    EXPECT_EQ(children[0], m_hud->FocusWindow());
     Press(VK_TAB);
-    EXPECT_EQ(&children[1], m_hud->FocusWindow());
+    EXPECT_EQ(children[1], m_hud->FocusWindow());
     Press(VK_TAB);
     Press(VK_TAB);
-    EXPECT_EQ(&children[0], m_hud->FocusWindow());  // wraps
+    EXPECT_EQ(children[0], m_hud->FocusWindow());  // wraps
     g_down.insert(VK_SHIFT);
     Press(VK_TAB);
-    EXPECT_EQ(&children[2], m_hud->FocusWindow());  // backwards
+    EXPECT_EQ(children[2], m_hud->FocusWindow());  // backwards
     g_down.erase(VK_SHIFT);
     g_down.insert(VK_CONTROL);
     EXPECT_FALSE(Press(VK_TAB));  // Ctrl+Tab belongs to the game
     g_down.erase(VK_CONTROL);
-    frame->Children().Clear();
-    m_hud->SetFocusWindow(nullptr, false);
 }
 
 TEST_F(HudTest, HotKeyTabRotatesTheWindowFocus) {
