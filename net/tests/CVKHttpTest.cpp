@@ -5,6 +5,7 @@
 
 #include "CVKHttp.h"
 #include "FakeSockets.h"
+#include "LogCapture.h"
 #include "VKLog.h"
 
 namespace {
@@ -215,10 +216,7 @@ TEST(CVKHttp, StatusLineVariants) {
 }
 
 TEST(CVKHttp, NonAsciiHeaderBytesAreDroppedAndLoggedOnce) {
-    static int logged = 0;
-    VKSetLogHook([](const char* text, int, void*) {
-        if (strstr(text, "Non-ASCII")) ++logged;
-    }, nullptr);
+    LogCapture log;
     for (int round = 0; round < 2; ++round) {
         Http h;
         h.http.Send();
@@ -227,6 +225,5 @@ TEST(CVKHttp, NonAsciiHeaderBytesAreDroppedAndLoggedOnce) {
         ASSERT_EQ(200, h.http.GetStatusCode());
         EXPECT_EQ("X-Nme: v", h.http.GetResponseHeaders()[1]);
     }
-    VKSetLogHook(nullptr, nullptr);
-    EXPECT_EQ(1, logged);
+    EXPECT_EQ(1, log.Count("Non-ASCII"));
 }

@@ -7,6 +7,7 @@
 #include "CVQGraphics.h"
 #include "CVQPen.h"
 #include "CVQSolidBrush.h"
+#include "LogCapture.h"
 #include "VKLog.h"
 #include "VQResource.h"
 
@@ -34,10 +35,6 @@ protected:
         return n;
     }
 };
-
-void CaptureLog(const char* text, int length, void* context) {
-    static_cast<std::vector<std::string>*>(context)->emplace_back(text, length);
-}
 
 }  // namespace
 
@@ -322,9 +319,8 @@ TEST_F(CanvasTest, EveryPictureLoadsAtItsSize) {
 }
 
 TEST_F(CanvasTest, UnusablePicturesLeaveTheCanvasAlone) {
-    std::vector<std::string> log;
-    VKSetLogHook(CaptureLog, &log);
     CVQGraphics g;
+    LogCapture log;
     ASSERT_EQ(S_OK, g.CreateCanvas(5, 5, 0xFF445566));
     for (int id : {9001, 9002, 9003, 12345}) {  // grey + alpha, cut short, 100000 x 100000, missing
         g.SetDirty(0);
@@ -333,9 +329,7 @@ TEST_F(CanvasTest, UnusablePicturesLeaveTheCanvasAlone) {
         EXPECT_EQ(0, g.IsDirty()) << id;
         EXPECT_EQ(0, Count(g, [](uint32_t c) { return c != 0xFF445566; })) << id;
     }
-    VKSetLogHook(nullptr, nullptr);
-    ASSERT_EQ(1u, log.size());
-    EXPECT_EQ("CVQGraphics::Create(): Illegal number of components!\n", log[0]);
+    EXPECT_EQ("CVQGraphics::Create(): Illegal number of components!\n", log.text);
 
     // A palette picture with transparency keeps its alpha; grey comes out grey and opaque.
     ASSERT_EQ(S_OK, g.LoadResourceImage(9004));

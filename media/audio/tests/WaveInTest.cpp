@@ -4,17 +4,11 @@
 
 #include "CWaveIn.h"
 #include "CWaveInT.h"
+#include "LogCapture.h"
 #include "VKLog.h"
 #include "VQAudioFormat.h"
 
 namespace {
-struct LogCapture {
-    std::string text;
-    LogCapture() { VKSetLogHook(&LogCapture::Hook, this); }
-    ~LogCapture() { VKSetLogHook(nullptr, nullptr); }
-    static void Hook(const char* t, int n, void* self) { static_cast<LogCapture*>(self)->text.append(t, n); }
-};
-
 WAVEFORMATEX Stereo22k() {
     WAVEFORMATEX f = {};
     f.wFormatTag = WAVE_FORMAT_PCM;

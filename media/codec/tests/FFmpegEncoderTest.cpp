@@ -9,17 +9,11 @@ extern "C" {
 }
 
 #include "CVQFFmpegEncoder.h"
+#include "LogCapture.h"
 #include "MediaTestUtil.h"
 #include "VKLog.h"
 
 namespace {
-struct LogCapture {
-    std::string text;
-    LogCapture() { VKSetLogHook(&LogCapture::Hook, this); }
-    ~LogCapture() { VKSetLogHook(nullptr, nullptr); }
-    static void Hook(const char* t, int n, void* self) { static_cast<LogCapture*>(self)->text.append(t, n); }
-};
-
 // A HuffYUV video encoder for w x h 32-bit pictures, as the recorder sets it up.
 void ConfigureHuffYUV(CVQFFmpegEncoder* e, int w, int h, int stride, int factor) {
     e->EnableVideo(1);

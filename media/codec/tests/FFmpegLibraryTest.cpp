@@ -15,6 +15,7 @@ extern "C" {
 #include "CVQFFmpegLibrary.h"
 #include "VQCodecIds.h"
 #include "CVQPictureConverter.h"
+#include "LogCapture.h"
 #include "VKLog.h"
 
 TEST(CVQFFmpegLibrary, WriteReadTakeKeepByteOrder) {
@@ -98,10 +99,8 @@ TEST(CVQPictureConverter, DecimationTakesEveryFactorthPixelOfEveryFactorthRow) {
 TEST(InitCodecLibrary, LibraryLogReachesTheLogWithoutTheFile) {
     InitCodecLibrary();
     InitCodecLibrary();  // once only, however often it is called
-    std::string text;
-    VKSetLogHook([](const char* t, int n, void* self) { static_cast<std::string*>(self)->append(t, n); }, &text);
+    LogCapture log;
     av_log(nullptr, AV_LOG_ERROR, "codec says %d\n", 42);
     av_log(nullptr, AV_LOG_DEBUG, "too chatty\n");  // below the library's level
-    VKSetLogHook(nullptr, nullptr);
-    EXPECT_EQ("codec says 42\n", text);
+    EXPECT_EQ("codec says 42\n", log.text);
 }

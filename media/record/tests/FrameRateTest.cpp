@@ -2,23 +2,12 @@
 
 #include <string>
 
+#include "LogCapture.h"
 #include "MemorySettings.h"
 #include "VKLog.h"
 #include "VQFrameRate.h"
 
 namespace {
-struct LogCapture {
-    std::string text;
-    LogCapture() { VKSetLogHook(&LogCapture::Hook, this); }
-    ~LogCapture() { VKSetLogHook(nullptr, nullptr); }
-    static void Hook(const char* t, int n, void* self) { static_cast<LogCapture*>(self)->text.append(t, n); }
-    int Count(const std::string& what) const {
-        int n = 0;
-        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
-        return n;
-    }
-};
-
 // Runs the recorder's pattern: a frame every frameMs[i % size] milliseconds.
 void RunFrames(VQFrameRateReport* r, uint32_t* clock, int frames, const std::vector<uint32_t>& frameMs) {
     for (int i = 0; i < frames; i++) {

@@ -8,6 +8,7 @@ extern "C" {
 }
 
 #include "CVKRECDecoder.h"
+#include "LogCapture.h"
 #include "MediaTestUtil.h"
 #include "RecFileMaker.h"
 #include "VKLog.h"
@@ -15,13 +16,6 @@ extern "C" {
 namespace {
 const int kW = 160, kH = 32, kVideo = 12;
 const uint32_t kAudio = 5880;
-
-struct LogCapture {
-    std::string text;
-    LogCapture() { VKSetLogHook(&LogCapture::Hook, this); }
-    ~LogCapture() { VKSetLogHook(nullptr, nullptr); }
-    static void Hook(const char* t, int n, void* self) { static_cast<LogCapture*>(self)->text.append(t, n); }
-};
 
 struct ReadResult {
     int audio = 0, video = 0, decoded = 0;

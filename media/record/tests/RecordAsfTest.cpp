@@ -12,18 +12,12 @@ extern "C" {
 #include "CVQRecord.h"
 #include "CVQRecordDI.h"
 #include "FakeSurface.h"
+#include "LogCapture.h"
 #include "MediaTestUtil.h"
 #include "MemorySettings.h"
 #include "VKLog.h"
 
 namespace {
-struct LogCapture {
-    std::string text;
-    LogCapture() { VKSetLogHook(&LogCapture::Hook, this); }
-    ~LogCapture() { VKSetLogHook(nullptr, nullptr); }
-    static void Hook(const char* t, int n, void* self) { static_cast<LogCapture*>(self)->text.append(t, n); }
-};
-
 std::string OutputFolder() {
     char cwd[MAX_PATH];
     GetCurrentDirectoryA(sizeof cwd, cwd);

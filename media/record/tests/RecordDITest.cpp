@@ -4,6 +4,7 @@
 #include <string>
 
 #include "CVQRecordDI.h"
+#include "LogCapture.h"
 #include "VKLog.h"
 
 namespace {
@@ -16,12 +17,6 @@ std::string ReadText(const char* path) {
     fclose(f);
     return text;
 }
-struct LogCapture {
-    std::string text;
-    LogCapture() { VKSetLogHook(&LogCapture::Hook, this); }
-    ~LogCapture() { VKSetLogHook(nullptr, nullptr); }
-    static void Hook(const char* t, int n, void* self) { static_cast<LogCapture*>(self)->text.append(t, n); }
-};
 const unsigned kKeyDown = 0x100, kKeyUp = 0x101;
 }  // namespace
 

@@ -12,6 +12,7 @@ extern "C" {
 #include "CVKRECDecoder.h"
 #include "CVQRecordSE.h"
 #include "FakeSurface.h"
+#include "LogCapture.h"
 #include "MediaTestUtil.h"
 #include "MemorySettings.h"
 #include "SoundSignal.h"
@@ -19,13 +20,6 @@ extern "C" {
 #include "VQRecFormat.h"
 
 namespace {
-struct LogCapture {
-    std::string text;
-    LogCapture() { VKSetLogHook(&LogCapture::Hook, this); }
-    ~LogCapture() { VKSetLogHook(nullptr, nullptr); }
-    static void Hook(const char* t, int n, void* self) { static_cast<LogCapture*>(self)->text.append(t, n); }
-};
-
 std::string OutputFolder() {
     char cwd[MAX_PATH];
     GetCurrentDirectoryA(sizeof cwd, cwd);
