@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "CVKRegistryStore.h"
+#include "LogCapture.h"
 #include "TestFiles.h"
 #include "VKLog.h"
 #include "VKSettings.h"
@@ -54,10 +55,11 @@ TEST_F(LogTest, ReachesTheTraceWindowAndTheFileUnchanged) {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "MfxTraceWindow";
     ASSERT_TRUE(RegisterClassA(&wc));
-    HWND viewer = CreateWindowA("MfxTraceWindow", "trace", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-    if (!viewer)  // message-only windows are not found by FindWindow on every system
-        viewer = CreateWindowA("MfxTraceWindow", "trace", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    // A trace viewer is an ordinary top-level window (here a hidden one):
+    // FindWindow sees those on every system, message-only windows only on some.
+    HWND viewer = CreateWindowA("MfxTraceWindow", "trace", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
     ASSERT_TRUE(viewer != nullptr);
+    ASSERT_FALSE(IsWindowVisible(viewer));
 
     g_received.clear();
     LogMessage("CVQTest::Run(): %d of %s\r\n", 3, "five");
@@ -89,10 +91,20 @@ TEST_F(LogTest, LongMessagesAreCutAt65535) {
     EXPECT_EQ(std::string(65535, 'b'), written);
 }
 
-TEST_F(LogTest, MissingFolderWritesNothingAndFailsQuietly) {
+TEST_F(LogTest, FileThatCannotBeOpenedLosesOnlyThatMessageForTheFile) {
+    // Nothing falls back to the default file, the other destinations still
+    // get the message, and the next message reaches a usable file again.
+    const std::string before = TestReadFile("C:\\vqhud.log");
     UseFile("C:\\no-such-folder-here\\x.log");
-    LogMessage("lost\r\n");
+    LogCapture log;
+    LogMessage("lost %d\r\n", 1);
+    EXPECT_EQ("lost 1\r\n", log.text);
+    EXPECT_EQ(before, TestReadFile("C:\\vqhud.log"));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA("C:\\no-such-folder-here"));
+
+    UseFile("C:\\vklog-after.log");
+    LogMessage("kept\r\n");
+    EXPECT_EQ("kept\r\n", TestReadFile("C:\\vklog-after.log"));
 }
 
 TEST_F(LogTest, MessagesFromSeveralThreadsDoNotMix) {

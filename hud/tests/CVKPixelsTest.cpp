@@ -151,26 +151,6 @@ TEST(CVKPixels, InitAllocateAndReset) {
     EXPECT_EQ(nullptr, px.Data());
 }
 
-TEST(CVKPixels, BitsPerPixelAndFormatTable) {
-    EXPECT_EQ(8u, CVKPixels::BitsPerPixel(16));
-    EXPECT_EQ(8u, CVKPixels::BitsPerPixel(17));
-    for (uint32_t l = 32; l <= 36; ++l)
-        EXPECT_EQ(16u, CVKPixels::BitsPerPixel(l));
-    EXPECT_EQ(24u, CVKPixels::BitsPerPixel(48));
-    EXPECT_EQ(24u, CVKPixels::BitsPerPixel(49));
-    for (uint32_t l = 64; l <= 66; ++l)
-        EXPECT_EQ(32u, CVKPixels::BitsPerPixel(l));
-    for (uint32_t l : {0u, 15u, 18u, 31u, 37u, 47u, 50u, 63u, 67u})
-        EXPECT_EQ(0u, CVKPixels::BitsPerPixel(l)) << l;
-
-    struct {
-        uint32_t format, layout;
-    } formats[] = {{27, 16}, {50, 17}, {23, 32}, {25, 33}, {24, 34}, {26, 35}, {30, 36},
-                   {20, 48}, {21, 64}, {22, 65}, {31, 0},  {0, 0},   {28, 0},  {77, 0}};
-    for (auto f : formats)
-        EXPECT_EQ(f.layout, CVKPixels::LayoutOfFormat(f.format)) << f.format;
-}
-
 TEST(CVKPixels, AccessOutsideTheBlockTouchesNothing) {
     // 3x2 block of layout 64 with 4 padding bytes per row, inside a guarded buffer.
     std::vector<uint8_t> memory(2 * 16 + 16, 0xAB);
