@@ -9,7 +9,7 @@ source "$ROOT/scripts/lib/env.sh"
 cd "$ROOT"
 build="$ROOT/build/$ORVALO_TEST_PRESET"
 cmake --build "$build" --target OrvaloHUDDesktop DllPlacer desktop_bench >/dev/null 2>&1 ||
-  log "desktop bench: build failed, using the programs already built"
+  die "desktop bench: build of the desktop programs in $build failed"
 [ -f "$build/bin/desktop_bench.exe" ] || die "desktop bench: $build/bin/desktop_bench.exe missing"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

@@ -15,7 +15,7 @@ mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 build="$ROOT/build/$ORVALO_TEST_PRESET"
 cmake --build "$build" --target OrvaloHUDDesktop DllPlacer desktop_driver proxy9 sample9 >/dev/null 2>&1 ||
-  log "desktop demo: build failed, using the programs already built"
+  die "desktop demo: build of the desktop programs in $build failed"
 [ -f "$build/bin/OrvaloHUDDesktop.exe" ] || die "desktop demo: $build/bin/OrvaloHUDDesktop.exe missing"
 rm -f "$out"/0*.png "$out/desktop.log"
 ORVALO_BUILD="$build" "$SYS_PYTHON" desktop/tests/desktop-e2e --out "$out" >"$out/run.txt" 2>&1
