@@ -42,7 +42,9 @@ uint32_t Direct3DBitsPerPixel(uint32_t format) {
 TEST(PixelFormats, EveryReadableFormatIsReadWithItsPixelSize) {
     for (uint32_t format = 0; format < 256; ++format) {
         const uint32_t layout = CVKPixels::LayoutOfFormat(format);
-        if (layout) EXPECT_EQ(Direct3DBitsPerPixel(format), CVKPixels::BitsPerPixel(layout)) << "format " << format;
+        if (layout) {
+            EXPECT_EQ(Direct3DBitsPerPixel(format), CVKPixels::BitsPerPixel(layout)) << "format " << format;
+        }
     }
 }
 
