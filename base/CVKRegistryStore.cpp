@@ -8,8 +8,8 @@
 bool CVKRegistryStore::ReadInto(const char* key, const char* name, char* buffer, unsigned size) {
     if (!buffer || size < 2) return false;
     HKEY hkey = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE, KEY_READ,
-                        nullptr, &hkey, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE, KEY_READ, nullptr,
+                        &hkey, nullptr) != ERROR_SUCCESS)
         return false;
     DWORD type = 0;
     DWORD bytes = size - 1;  // keep room for a terminating zero the value may lack
@@ -32,8 +32,8 @@ bool CVKRegistryStore::Read(const char* key, const char* name, CVKString* value)
 
 bool CVKRegistryStore::Write(const char* key, const char* name, const char* value) {
     HKEY hkey = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                        nullptr, &hkey, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                        &hkey, nullptr) != ERROR_SUCCESS)
         return false;
     const char* text = value ? value : "";
     LONG rc = RegSetValueExA(hkey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),

@@ -10,8 +10,7 @@ CVKString::CVKString() : m_text(nullptr), m_cursor(nullptr), m_end(nullptr) {}
 
 CVKString::CVKString(const char* text) : m_text(VKStrDup(text)), m_cursor(nullptr), m_end(nullptr) {}
 
-CVKString::CVKString(const CVKString& other)
-    : m_text(VKStrDup(other.m_text)), m_cursor(nullptr), m_end(nullptr) {}
+CVKString::CVKString(const CVKString& other) : m_text(VKStrDup(other.m_text)), m_cursor(nullptr), m_end(nullptr) {}
 
 CVKString& CVKString::operator=(const CVKString& other) {
     if (this != &other) Set(other.m_text);

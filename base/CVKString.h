@@ -32,7 +32,10 @@ public:
     static bool GrowthFor(size_t size, size_t used, size_t n, size_t limit, size_t* grown);
 
 private:
-    void ResetCursor() { m_cursor = nullptr; m_end = nullptr; }
+    void ResetCursor() {
+        m_cursor = nullptr;
+        m_end = nullptr;
+    }
 
     char* m_text;
     char* m_cursor;  // where AppendBytes writes next

@@ -26,8 +26,7 @@ void VKLogSinkWrite(const char* text, int length, bool toFile) {
     if (!toFile) return;
     // The value is read for every message, so a change takes effect at once.
     const char* name = "C:\\vqhud.log";
-    if (CVKRegistryStore::ReadInto(VK_SETTINGS_KEY, "logFileName", g_fileName, sizeof g_fileName))
-        name = g_fileName;
+    if (CVKRegistryStore::ReadInto(VK_SETTINGS_KEY, "logFileName", g_fileName, sizeof g_fileName)) name = g_fileName;
     FILE* file = fopen(name, "ab");  // binary: the text is written unchanged
     if (!file) return;
     fwrite(text, 1, static_cast<size_t>(length), file);

@@ -21,6 +21,4 @@ std::string VKScramblePassword(const std::string& text) {
     return result;
 }
 
-bool VKScrambledStorable(const std::string& scrambled) {
-    return scrambled.find('\0') == std::string::npos;
-}
+bool VKScrambledStorable(const std::string& scrambled) { return scrambled.find('\0') == std::string::npos; }

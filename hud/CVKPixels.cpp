@@ -15,8 +15,7 @@ namespace {
 // a 24-bit significand is done explicitly.
 uint32_t MulTruncSingle(uint32_t value, float factor) {
     double exact = static_cast<double>(value) * static_cast<double>(factor);
-    if (exact <= 0.0)
-        return 0;
+    if (exact <= 0.0) return 0;
     int exponent = 0;
     std::frexp(exact, &exponent);  // exact = m * 2^exponent, 0.5 <= m < 1
     double ulp = std::ldexp(1.0, exponent - 24);
@@ -33,12 +32,9 @@ struct Tables {
     uint8_t narrow6[256];
 
     Tables() {
-        for (uint32_t v = 0; v < 8; ++v)
-            widen3[v] = Clamp(MulTruncSingle(v, 36.43f));
-        for (uint32_t v = 0; v < 32; ++v)
-            widen5[v] = Clamp(MulTruncSingle(v, 8.2259f));
-        for (uint32_t v = 0; v < 64; ++v)
-            widen6[v] = Clamp(MulTruncSingle(v, 4.0477f));
+        for (uint32_t v = 0; v < 8; ++v) widen3[v] = Clamp(MulTruncSingle(v, 36.43f));
+        for (uint32_t v = 0; v < 32; ++v) widen5[v] = Clamp(MulTruncSingle(v, 8.2259f));
+        for (uint32_t v = 0; v < 64; ++v) widen6[v] = Clamp(MulTruncSingle(v, 4.0477f));
         for (uint32_t v = 0; v < 256; ++v) {
             narrow3[v] = static_cast<uint8_t>(MulTruncSingle(v, 0.027457442f) & 7);
             narrow5[v] = static_cast<uint8_t>(MulTruncSingle(v, 0.12156873f) & 31);
@@ -70,8 +66,7 @@ void ReadRow(uint32_t layout, const uint8_t* src, uint32_t count, uint32_t* out,
         }
         break;
     case CVKPixels::kL8:
-        for (uint32_t i = 0; i < count; ++i)
-            out[i] = Argb(255, src[i], src[i], src[i]);
+        for (uint32_t i = 0; i < count; ++i) out[i] = Argb(255, src[i], src[i], src[i]);
         break;
     case CVKPixels::kR5G6B5:
         for (uint32_t i = 0; i < count; ++i) {
@@ -100,28 +95,22 @@ void ReadRow(uint32_t layout, const uint8_t* src, uint32_t count, uint32_t* out,
         break;
     }
     case CVKPixels::kB8G8R8:
-        for (uint32_t i = 0; i < count; ++i, src += 3)
-            out[i] = Argb(255, src[2], src[1], src[0]);
+        for (uint32_t i = 0; i < count; ++i, src += 3) out[i] = Argb(255, src[2], src[1], src[0]);
         break;
     case CVKPixels::kR8G8B8:
-        for (uint32_t i = 0; i < count; ++i, src += 3)
-            out[i] = Argb(255, src[0], src[1], src[2]);
+        for (uint32_t i = 0; i < count; ++i, src += 3) out[i] = Argb(255, src[0], src[1], src[2]);
         break;
     case CVKPixels::kB8G8R8A8:
-        for (uint32_t i = 0; i < count; ++i, src += 4)
-            out[i] = Argb(src[3], src[2], src[1], src[0]);
+        for (uint32_t i = 0; i < count; ++i, src += 4) out[i] = Argb(src[3], src[2], src[1], src[0]);
         break;
     case CVKPixels::kB8G8R8X8:
-        for (uint32_t i = 0; i < count; ++i, src += 4)
-            out[i] = Argb(255, src[2], src[1], src[0]);
+        for (uint32_t i = 0; i < count; ++i, src += 4) out[i] = Argb(255, src[2], src[1], src[0]);
         break;
     case CVKPixels::kR8G8B8A8:
-        for (uint32_t i = 0; i < count; ++i, src += 4)
-            out[i] = Argb(src[3], src[0], src[1], src[2]);
+        for (uint32_t i = 0; i < count; ++i, src += 4) out[i] = Argb(src[3], src[0], src[1], src[2]);
         break;
     default:
-        for (uint32_t i = 0; i < count; ++i)
-            out[i] = 0;
+        for (uint32_t i = 0; i < count; ++i) out[i] = 0;
         break;
     }
 }
@@ -145,8 +134,8 @@ void WriteRow(uint32_t layout, uint8_t* dst, uint32_t count, const uint32_t* in,
     case CVKPixels::kR5G6B5:
         for (uint32_t i = 0; i < count; ++i) {
             uint32_t c = in[i];
-            Store16(dst + 2 * i, (t.narrow5[(c >> 16) & 255] << 11) | (t.narrow6[(c >> 8) & 255] << 5) |
-                                     t.narrow5[c & 255]);
+            Store16(dst + 2 * i,
+                    (t.narrow5[(c >> 16) & 255] << 11) | (t.narrow6[(c >> 8) & 255] << 5) | t.narrow5[c & 255]);
         }
         break;
     case CVKPixels::kA1R5G5B5:
@@ -202,8 +191,7 @@ void WriteRow(uint32_t layout, uint8_t* dst, uint32_t count, const uint32_t* in,
             dst[3] = static_cast<uint8_t>(c >> 24);
         }
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -226,8 +214,7 @@ CVKPixels::~CVKPixels() { Reset(); }
 void CVKPixels::Init(uint32_t layout, uint32_t width, uint32_t height, void* data, int32_t size, int32_t stride,
                      int owned) {
     // Re-initialising with the same owned buffer must not free it under the caller.
-    if (m_owned && m_data && m_data != data)
-        free(m_data);
+    if (m_owned && m_data && m_data != data) free(m_data);
     m_layout = layout;
     m_width = width;
     m_height = height;
@@ -259,8 +246,7 @@ int CVKPixels::Allocate(uint32_t layout, uint32_t width, uint32_t height) {
 }
 
 void CVKPixels::Reset() {
-    if (m_owned && m_data)
-        free(m_data);
+    if (m_owned && m_data) free(m_data);
     m_layout = 0;
     m_width = 0;
     m_height = 0;
@@ -271,7 +257,9 @@ void CVKPixels::Reset() {
 }
 
 namespace {
-uint64_t RowBytesOf(uint32_t layout, uint32_t width) { return (static_cast<uint64_t>(CVKPixels::BitsPerPixel(layout)) * width) / 8; }
+uint64_t RowBytesOf(uint32_t layout, uint32_t width) {
+    return (static_cast<uint64_t>(CVKPixels::BitsPerPixel(layout)) * width) / 8;
+}
 }  // namespace
 
 uint32_t CVKPixels::RowBytes() const {
@@ -280,16 +268,14 @@ uint32_t CVKPixels::RowBytes() const {
 }
 
 uint32_t CVKPixels::UsableRows() const {
-    if (!m_data || m_height == 0 || BitsPerPixel(m_layout) == 0 || m_size < 0)
-        return 0;
+    if (!m_data || m_height == 0 || BitsPerPixel(m_layout) == 0 || m_size < 0) return 0;
     // A row longer than any stride can describe cannot be addressed safely.
     uint64_t rowBytes = RowBytesOf(m_layout, m_width);
-    if (rowBytes > 0x7FFFFFFF)
-        return 0;
-    if (m_size > 0 && static_cast<uint64_t>(m_size) < rowBytes)
-        return 0;
+    if (rowBytes > 0x7FFFFFFF) return 0;
+    if (m_size > 0 && static_cast<uint64_t>(m_size) < rowBytes) return 0;
     // A negative stride runs the rows upwards in memory (bottom-up bitmaps).
-    uint64_t step = m_stride < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(m_stride)) : static_cast<uint64_t>(m_stride);
+    uint64_t step =
+        m_stride < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(m_stride)) : static_cast<uint64_t>(m_stride);
     if (step < rowBytes)  // rows would overlap: only a single row is meaningful
         return m_height == 1 ? 1 : 0;
     if (m_size == 0)  // a view of memory of unknown size: trust width, height and stride
@@ -299,15 +285,14 @@ uint32_t CVKPixels::UsableRows() const {
 }
 
 uint8_t* CVKPixels::PixelAddress(uint32_t x, uint32_t y) const {
-    if (x >= m_width || y >= UsableRows())
-        return nullptr;
-    return m_data + static_cast<ptrdiff_t>(y) * m_stride + static_cast<ptrdiff_t>((static_cast<uint64_t>(x) * BitsPerPixel(m_layout)) / 8);
+    if (x >= m_width || y >= UsableRows()) return nullptr;
+    return m_data + static_cast<ptrdiff_t>(y) * m_stride +
+           static_cast<ptrdiff_t>((static_cast<uint64_t>(x) * BitsPerPixel(m_layout)) / 8);
 }
 
 uint32_t CVKPixels::GetPixel(uint32_t x, uint32_t y) const {
     const uint8_t* p = PixelAddress(x, y);
-    if (!p)
-        return 0;
+    if (!p) return 0;
     uint32_t colour = 0;
     ReadRow(m_layout, p, 1, &colour, GetTables());
     return colour;
@@ -315,25 +300,21 @@ uint32_t CVKPixels::GetPixel(uint32_t x, uint32_t y) const {
 
 void CVKPixels::SetPixel(uint32_t x, uint32_t y, uint32_t colour) {
     uint8_t* p = PixelAddress(x, y);
-    if (p)
-        WriteRow(m_layout, p, 1, &colour, GetTables());
+    if (p) WriteRow(m_layout, p, 1, &colour, GetTables());
 }
 
 void CVKPixels::Fill(uint32_t colour) {
     uint32_t rows = UsableRows();
-    if (rows == 0 || m_width == 0)
-        return;
+    if (rows == 0 || m_width == 0) return;
     size_t rowBytes = RowBytes();
     if (Is32(m_layout)) {
         uint8_t bytes[4] = {static_cast<uint8_t>(colour), static_cast<uint8_t>(colour >> 8),
                             static_cast<uint8_t>(colour >> 16), static_cast<uint8_t>(colour >> 24)};
-        for (uint32_t x = 0; x < m_width; ++x)
-            memcpy(m_data + 4 * static_cast<size_t>(x), bytes, 4);
+        for (uint32_t x = 0; x < m_width; ++x) memcpy(m_data + 4 * static_cast<size_t>(x), bytes, 4);
     } else {
         const Tables& t = GetTables();
         uint32_t chunk[kChunk];
-        for (uint32_t i = 0; i < kChunk; ++i)
-            chunk[i] = colour;
+        for (uint32_t i = 0; i < kChunk; ++i) chunk[i] = colour;
         uint32_t bits = BitsPerPixel(m_layout);
         for (uint32_t x = 0; x < m_width; x += kChunk) {
             uint32_t n = m_width - x < kChunk ? m_width - x : kChunk;
@@ -342,23 +323,19 @@ void CVKPixels::Fill(uint32_t colour) {
     }
     // Every further row repeats row 0 (the conversion of one colour is the same everywhere).
     for (uint32_t y = 1; y < rows; ++y)
-        memcpy(m_data + static_cast<ptrdiff_t>(y) * m_stride, m_data + static_cast<ptrdiff_t>(y - 1) * m_stride, rowBytes);
+        memcpy(m_data + static_cast<ptrdiff_t>(y) * m_stride, m_data + static_cast<ptrdiff_t>(y - 1) * m_stride,
+               rowBytes);
 }
 
 int CVKPixels::CopyFrom(const CVKPixels& source) {
-    if (!m_data)
-        return 0;
-    if (m_width < source.m_width || m_height < source.m_height)
-        return 0;
-    if (&source == this)
-        return 1;
+    if (!m_data) return 0;
+    if (m_width < source.m_width || m_height < source.m_height) return 0;
+    if (&source == this) return 1;
     uint32_t width = source.m_width;
     uint32_t height = source.m_height;
-    if (width == 0 || height == 0)
-        return 1;
+    if (width == 0 || height == 0) return 1;
     // Neither block may be read or written past what its stride and size cover.
-    if (source.UsableRows() < height || UsableRows() < height)
-        return 0;
+    if (source.UsableRows() < height || UsableRows() < height) return 0;
 
     const uint8_t* src = source.m_data;
     uint8_t* dst = m_data;
@@ -382,8 +359,7 @@ int CVKPixels::CopyFrom(const CVKPixels& source) {
         if (srcStride == dstStride && srcStride == static_cast<ptrdiff_t>(rowBytes)) {
             memcpy(dst, src, rowBytes * height);
         } else {
-            for (uint32_t y = 0; y < height; ++y, src += srcStride, dst += dstStride)
-                memcpy(dst, src, rowBytes);
+            for (uint32_t y = 0; y < height; ++y, src += srcStride, dst += dstStride) memcpy(dst, src, rowBytes);
         }
         return 1;
     }
@@ -408,23 +384,18 @@ int CVKPixels::CopyFrom(const CVKPixels& source) {
 uint32_t CVKPixels::BitsPerPixel(uint32_t layout) {
     switch (layout) {
     case kR3G3B2:
-    case kL8:
-        return 8;
+    case kL8: return 8;
     case kR5G6B5:
     case kA1R5G5B5:
     case kX1R5G5B5:
     case kA4R4G4B4:
-    case kX4R4G4B4:
-        return 16;
+    case kX4R4G4B4: return 16;
     case kB8G8R8:
-    case kR8G8B8:
-        return 24;
+    case kR8G8B8: return 24;
     case kB8G8R8A8:
     case kB8G8R8X8:
-    case kR8G8B8A8:
-        return 32;
-    default:
-        return 0;
+    case kR8G8B8A8: return 32;
+    default: return 0;
     }
 }
 

@@ -14,10 +14,18 @@ class CVKPixels {
 public:
     enum Layout : uint32_t {
         kNone = 0,
-        kR3G3B2 = 16, kL8 = 17,
-        kR5G6B5 = 32, kA1R5G5B5 = 33, kX1R5G5B5 = 34, kA4R4G4B4 = 35, kX4R4G4B4 = 36,
-        kB8G8R8 = 48, kR8G8B8 = 49,
-        kB8G8R8A8 = 64, kB8G8R8X8 = 65, kR8G8B8A8 = 66,
+        kR3G3B2 = 16,
+        kL8 = 17,
+        kR5G6B5 = 32,
+        kA1R5G5B5 = 33,
+        kX1R5G5B5 = 34,
+        kA4R4G4B4 = 35,
+        kX4R4G4B4 = 36,
+        kB8G8R8 = 48,
+        kR8G8B8 = 49,
+        kB8G8R8A8 = 64,
+        kB8G8R8X8 = 65,
+        kR8G8B8A8 = 66,
     };
 
     CVKPixels();

@@ -5,7 +5,13 @@ int g_forceSynchronous = 0;
 }  // namespace
 
 CVQCaptureRing::CVQCaptureRing()
-    : m_frameData(nullptr), m_first(0), m_count(0), m_locked(0), m_synchronous(0), m_format(0), m_width(0),
+    : m_frameData(nullptr),
+      m_first(0),
+      m_count(0),
+      m_locked(0),
+      m_synchronous(0),
+      m_format(0),
+      m_width(0),
       m_height(0) {
     for (int64_t& stamp : m_stamps) stamp = 0;
 }

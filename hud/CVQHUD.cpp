@@ -19,8 +19,14 @@ bool VQIsKeyDown(uint32_t vk) { return g_keyState(vk); }
 void VQSetKeyStateSource(VQKeyStateFn source) { g_keyState = source ? source : SystemKeyState; }
 
 CVQHUD::CVQHUD()
-    : m_focus(nullptr), m_hover(nullptr), m_pointerX(0), m_pointerY(0), m_hotKey(45), m_lonePress(0),
-      m_recorderType(0), m_capture(nullptr) {
+    : m_focus(nullptr),
+      m_hover(nullptr),
+      m_pointerX(0),
+      m_pointerY(0),
+      m_hotKey(45),
+      m_lonePress(0),
+      m_recorderType(0),
+      m_capture(nullptr) {
     g_hud = this;
     m_hotKey = static_cast<uint32_t>(VKGetSettingInt("hotkey", "45"));
     m_recorderType = VKGetSettingInt("recorderType", "0");
@@ -82,12 +88,9 @@ void CVQHUD::Update() {
 
 IVQRecord* CVQHUD::CurrentRecorder() {
     switch (m_recorderType) {
-    case 0:
-        return &m_sessionRecorder;
-    case 2:
-        return &m_pipelinedRecorder;
-    default:
-        return nullptr;
+    case 0: return &m_sessionRecorder;
+    case 2: return &m_pipelinedRecorder;
+    default: return nullptr;
     }
 }
 
@@ -109,8 +112,10 @@ void CVQHUD::RecordInput(bool keyboard, uint32_t message, uint32_t value, uint32
     if (m_recorderType == 0) {
         m_sessionRecorder.OnInputEvent(message, value, data);
     } else if (m_recorderType == 2) {
-        if (keyboard) m_pipelinedRecorder.OnInputEvent(message, value, data);
-        else m_pipelinedRecorder.OnMouseEvent(message, value, data);
+        if (keyboard)
+            m_pipelinedRecorder.OnInputEvent(message, value, data);
+        else
+            m_pipelinedRecorder.OnMouseEvent(message, value, data);
     }
 }
 
@@ -222,8 +227,10 @@ void CVQHUD::RotateFocus() {
     for (int n = 0; n < count - 1; ++n) {
         CVQWindow* top = static_cast<CVQWindow*>(m_windows.Get(m_windows.Count() - 1));
         m_windows.RemoveAt(m_windows.Count() - 1);
-        if (m_windows.Count() < 1) m_windows.Insert(top);
-        else m_windows.Insert(top, 1);
+        if (m_windows.Count() < 1)
+            m_windows.Insert(top);
+        else
+            m_windows.Insert(top, 1);
         examined = static_cast<CVQWindow*>(m_windows.Get(m_windows.Count() - 1));
         if (examined->IsVisible(0)) {
             SetFocusWindow(examined, true);
@@ -250,9 +257,12 @@ int CVQHUD::OnKeyboardInput(uint32_t message, uint32_t key, uint32_t keyData, in
     }
     if (message == kKeyDown && key != m_hotKey && IsHotKeyDown()) {
         if (key == 'C' || key == 'V' || key == VK_TAB) {
-            if (key == 'C') FlipKind(12);
-            else if (key == 'V') FlipKind(13);
-            else RotateFocus();
+            if (key == 'C')
+                FlipKind(12);
+            else if (key == 'V')
+                FlipKind(13);
+            else
+                RotateFocus();
             m_lonePress = 0;
             *handled = 1;
             return 0;

@@ -26,33 +26,27 @@ int CVQSurface::MapBackBufferPixelFormat(uint32_t format, int* codecFormat) {
         mapped = kCodecRGB555;
         break;
     case 31:  // D3DFMT_A2B10G10R10: known, but no encoder takes it
-        if (codecFormat)
-            *codecFormat = -1;
+        if (codecFormat) *codecFormat = -1;
         return 0;
     default:
         LogMessage("CVQSurface::MapBackBufferPixelFormat(): Illegal backbuffer pixelformat: %d\r\n",
                    static_cast<int>(format));
         return 0;
     }
-    if (codecFormat)
-        *codecFormat = mapped;
+    if (codecFormat) *codecFormat = mapped;
     return 1;
 }
 
 int CVQSurface::BytesPerPixelOfCodecFormat(int codecFormat) {
     switch (codecFormat) {
     case kCodecRGB24:
-    case kCodecBGR24:
-        return 3;
+    case kCodecBGR24: return 3;
     case kCodecRGB32:
-    case 22:
-        return 4;
+    case 22: return 4;
     case kCodecRGB565:
     case kCodecRGB555:
     case 23:
-    case 24:
-        return 2;
-    default:
-        return 1;
+    case 24: return 2;
+    default: return 1;
     }
 }

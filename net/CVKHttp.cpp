@@ -245,8 +245,8 @@ void CVKHttp::TakeApart() {
                 }
             }
             // "Content-Length: n" (either case of the L); the last one counts.
-            if (m_line.size() > 16 && m_line.compare(0, 8, "Content-") == 0 &&
-                (m_line[8] == 'L' || m_line[8] == 'l') && m_line.compare(9, 7, "ength: ") == 0) {
+            if (m_line.size() > 16 && m_line.compare(0, 8, "Content-") == 0 && (m_line[8] == 'L' || m_line[8] == 'l') &&
+                m_line.compare(9, 7, "ength: ") == 0) {
                 const char* p = m_line.c_str() + 16;
                 while (*p == ' ' || *p == '\t') ++p;
                 if ((*p >= '0' && *p <= '9') || *p == '-' || *p == '+') {

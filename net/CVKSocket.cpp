@@ -21,11 +21,15 @@ bool StartWinsock() {
 
 bool IsFatal(int error) {
     switch (error) {
-        case WSAENETDOWN: case WSAENETRESET: case WSAECONNABORTED: case WSAECONNRESET:
-        case WSAENOTCONN: case WSAESHUTDOWN: case WSAETIMEDOUT: case WSANOTINITIALISED:
-            return true;
-        default:
-            return false;
+    case WSAENETDOWN:
+    case WSAENETRESET:
+    case WSAECONNABORTED:
+    case WSAECONNRESET:
+    case WSAENOTCONN:
+    case WSAESHUTDOWN:
+    case WSAETIMEDOUT:
+    case WSANOTINITIALISED: return true;
+    default: return false;
     }
 }
 
@@ -146,15 +150,14 @@ bool CVKSocket::StartConnect() {
     int error = WSAGetLastError();
     RecordError(error);
     switch (error) {
-        case WSAEINVAL: case WSAEWOULDBLOCK: case WSAEALREADY:
-            return true;  // finishing in the background
-        case WSAEISCONN:
-            m_state &= ~VKSOCK_CONNECTING;
-            m_state |= VKSOCK_CONNECTED;
-            return true;
-        default:
-            ConnectFailed(error);
-            return false;
+    case WSAEINVAL:
+    case WSAEWOULDBLOCK:
+    case WSAEALREADY: return true;  // finishing in the background
+    case WSAEISCONN:
+        m_state &= ~VKSOCK_CONNECTING;
+        m_state |= VKSOCK_CONNECTED;
+        return true;
+    default: ConnectFailed(error); return false;
     }
 }
 

@@ -73,8 +73,7 @@ uint32_t CVKUdpSocket::Resolve(const char* host) {
     unsigned long address = inet_addr(host);
     if (address != INADDR_NONE) return static_cast<uint32_t>(address);
     hostent* entry = gethostbyname(host);
-    if (!entry || entry->h_addrtype != AF_INET || !entry->h_addr_list || !entry->h_addr_list[0])
-        return kVKAddressNone;
+    if (!entry || entry->h_addrtype != AF_INET || !entry->h_addr_list || !entry->h_addr_list[0]) return kVKAddressNone;
     uint32_t resolved;
     memcpy(&resolved, entry->h_addr_list[0], sizeof resolved);
     return resolved;
@@ -181,7 +180,8 @@ bool CVKUdpSocket::DrainReceive() {
     if (m_handle == kNone) return true;
     // One receive buffer of the maximum message size, reused; each datagram
     // then gets a block of its own size.
-    if (m_buffer.size() != static_cast<size_t>(m_maxMessageSize)) m_buffer.resize(static_cast<size_t>(m_maxMessageSize));
+    if (m_buffer.size() != static_cast<size_t>(m_maxMessageSize))
+        m_buffer.resize(static_cast<size_t>(m_maxMessageSize));
     for (int received = 0; received < kVKUdpMaxPerPump; ++received) {
         sockaddr_in from;
         int fromLen = sizeof from;

@@ -183,8 +183,7 @@ int PortValue(const std::string& line) {
 
 int CVQChat::PeekMessageType() {
     if (m_queue.empty()) {
-        if (m_connectRequested && m_socket &&
-            !(m_socket->GetState() & (VKSOCK_CONNECTED | VKSOCK_CONNECTING))) {
+        if (m_connectRequested && m_socket && !(m_socket->GetState() & (VKSOCK_CONNECTED | VKSOCK_CONNECTING))) {
             m_connectRequested = 0;
             return kChatConnectionLost;
         }

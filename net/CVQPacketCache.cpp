@@ -89,8 +89,7 @@ int CVQPacketCache::AddChunk(char kind, int offset, int total, int64_t timestamp
     packet.have = 0;
     auto inserted = m_packets.insert(at, std::move(packet));
     int kept = InsertChunk(&*inserted, offset, data, length);
-    while (static_cast<int>(m_packets.size()) > m_capacity ||
-           (m_heldBytes > kMaxHeldBytes && m_packets.size() > 1)) {
+    while (static_cast<int>(m_packets.size()) > m_capacity || (m_heldBytes > kMaxHeldBytes && m_packets.size() > 1)) {
         bool dropsNew = &m_packets.front() == &*inserted;
         DropOldest();
         if (dropsNew) return 0;

@@ -369,7 +369,8 @@ int CVQShareVS::SendPacket(const unsigned char* data, int size, int flags, int64
         // The header's text with a piece length of 10 digits: the most it
         // can take, so a datagram never grows past the maximum size.
         int reserve = snprintf(header, sizeof header, "FRAME\n%c\n%d\n%d\n%" PRId64 "\n%010d\n", letter, offset, size,
-                               timestamp, 0) + 2;
+                               timestamp, 0) +
+                      2;
         if (reserve < 48) reserve = 48;
         int64_t room = maxSize - (static_cast<int64_t>(m_outgoing.size()) + reserve);
         int64_t piece = room < size - offset ? room : size - offset;

@@ -3,10 +3,10 @@
 
 // State bits of a stream socket.
 enum {
-    VKSOCK_CONNECTING = 0x01,   // a connect was started and has not finished
-    VKSOCK_SEND_PENDING = 0x02, // the send buffer holds bytes
-    VKSOCK_DATA = 0x04,         // received bytes wait to be taken
-    VKSOCK_ERROR = 0x08,        // the last operation saw an error
+    VKSOCK_CONNECTING = 0x01,    // a connect was started and has not finished
+    VKSOCK_SEND_PENDING = 0x02,  // the send buffer holds bytes
+    VKSOCK_DATA = 0x04,          // received bytes wait to be taken
+    VKSOCK_ERROR = 0x08,         // the last operation saw an error
     VKSOCK_CONNECTED = 0x10,
 };
 

@@ -13,8 +13,8 @@ VKGameFolderList VKReadGameFolders() {
         DWORD nameLength = static_cast<DWORD>(name.size());
         DWORD dataLength = static_cast<DWORD>(data.size() - 1);
         DWORD type = 0;
-        LONG r = RegEnumValueA(key, index, &name[0], &nameLength, nullptr, &type,
-                               reinterpret_cast<BYTE*>(&data[0]), &dataLength);
+        LONG r = RegEnumValueA(key, index, &name[0], &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]),
+                               &dataLength);
         if (r == ERROR_NO_MORE_ITEMS) break;
         if (r != ERROR_SUCCESS || type != REG_SZ) continue;  // too long, or not text
         if (dataLength > data.size() - 1) dataLength = static_cast<DWORD>(data.size() - 1);

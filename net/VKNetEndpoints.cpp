@@ -21,9 +21,7 @@ static CVKString HostSetting(const char* name, const char* def) {
 
 CVKString VKChatServerHost() { return HostSetting("serverAddr", VK_DEFAULT_CHAT_HOST); }
 
-unsigned short VKChatServerPort() {
-    return VKParsePort(VKGetSetting("serverPort", VK_DEFAULT_CHAT_PORT).Str(), 13578);
-}
+unsigned short VKChatServerPort() { return VKParsePort(VKGetSetting("serverPort", VK_DEFAULT_CHAT_PORT).Str(), 13578); }
 
 CVKString VKShareServerHost(const char* fallback) {
     CVKString host = VKGetSetting("serverAddrVS", "");
@@ -37,9 +35,7 @@ unsigned short VKShareServerPort() {
 
 CVKString VKWebServerHost() { return HostSetting("serverAddr", VK_DEFAULT_WEB_HOST); }
 
-unsigned short VKWebServerPort() {
-    return VKParsePort(VKGetSetting("serverPortHTTP", VK_DEFAULT_HTTP_PORT).Str(), 80);
-}
+unsigned short VKWebServerPort() { return VKParsePort(VKGetSetting("serverPortHTTP", VK_DEFAULT_HTTP_PORT).Str(), 80); }
 
 static CVKString ServiceUrl(const char* family, const char* page) {
     CVKString url("http://");

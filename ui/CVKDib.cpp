@@ -10,8 +10,7 @@ CVKDib::~CVKDib() { Release(); }
 
 int CVKDib::Create(int width, int height) {
     Release();
-    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
-        return 0;
+    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return 0;
     BITMAPINFO info;
     memset(&info, 0, sizeof(info));
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -23,13 +22,11 @@ int CVKDib::Create(int width, int height) {
     info.bmiHeader.biSizeImage = static_cast<DWORD>(width) * static_cast<DWORD>(height) * 4;
 
     HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc)
-        return 0;
+    if (!dc) return 0;
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!bitmap || !bits) {
-        if (bitmap)
-            DeleteObject(bitmap);
+        if (bitmap) DeleteObject(bitmap);
         DeleteDC(dc);
         return 0;
     }
@@ -46,12 +43,10 @@ int CVKDib::Create(int width, int height) {
 
 void CVKDib::Release() {
     if (m_dc) {
-        if (m_oldBitmap)
-            SelectObject(m_dc, m_oldBitmap);
+        if (m_oldBitmap) SelectObject(m_dc, m_oldBitmap);
         DeleteDC(m_dc);
     }
-    if (m_bitmap)
-        DeleteObject(m_bitmap);
+    if (m_bitmap) DeleteObject(m_bitmap);
     m_dc = nullptr;
     m_bitmap = nullptr;
     m_oldBitmap = nullptr;

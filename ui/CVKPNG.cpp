@@ -15,8 +15,16 @@ void SilentWarning(png_structp, png_const_charp) {}
 }  // namespace
 
 CVKPNG::CVKPNG()
-    : m_data(nullptr), m_size(0), m_position(0), m_png(nullptr), m_info(nullptr), m_open(0), m_width(0), m_height(0),
-      m_channels(0), m_rowBytes(0) {}
+    : m_data(nullptr),
+      m_size(0),
+      m_position(0),
+      m_png(nullptr),
+      m_info(nullptr),
+      m_open(0),
+      m_width(0),
+      m_height(0),
+      m_channels(0),
+      m_rowBytes(0) {}
 
 CVKPNG::~CVKPNG() { Close(); }
 
@@ -48,15 +56,13 @@ struct CVKPNGReader {
 
 int CVKPNG::Open(const void* data, uint32_t size) {
     Close();
-    if (!data || size < 8 || png_sig_cmp(static_cast<png_const_bytep>(data), 0, 8) != 0)
-        return 0;
+    if (!data || size < 8 || png_sig_cmp(static_cast<png_const_bytep>(data), 0, 8) != 0) return 0;
     m_data = static_cast<const uint8_t*>(data);
     m_size = size;
     m_position = 0;
 
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, SilentError, SilentWarning);
-    if (!png)
-        return 0;
+    if (!png) return 0;
     png_infop info = png_create_info_struct(png);
     m_png = png;
     m_info = info;
@@ -75,14 +81,10 @@ int CVKPNG::Open(const void* data, uint32_t size) {
     png_uint_32 width = 0, height = 0;
     int bitDepth = 0, colourType = 0, interlace = 0;
     png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, &interlace, nullptr, nullptr);
-    if (colourType == PNG_COLOR_TYPE_PALETTE)
-        png_set_palette_to_rgb(png);
-    if (colourType == PNG_COLOR_TYPE_GRAY && bitDepth < 8)
-        png_set_expand_gray_1_2_4_to_8(png);
-    if (png_get_valid(png, info, PNG_INFO_tRNS))
-        png_set_tRNS_to_alpha(png);
-    if (bitDepth == 16)
-        png_set_strip_16(png);
+    if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if (colourType == PNG_COLOR_TYPE_GRAY && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(png);
+    if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
+    if (bitDepth == 16) png_set_strip_16(png);
     // Interlaced images are assembled from their passes by the row reader.
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
@@ -91,8 +93,8 @@ int CVKPNG::Open(const void* data, uint32_t size) {
     m_height = png_get_image_height(png, info);
     m_channels = png_get_channels(png, info);
     size_t rowBytes = png_get_rowbytes(png, info);
-    if (m_width == 0 || m_height == 0 || m_width > kMaxSide || m_height > kMaxSide || png_get_bit_depth(png, info) != 8 ||
-        rowBytes != static_cast<size_t>(m_channels) * m_width ||
+    if (m_width == 0 || m_height == 0 || m_width > kMaxSide || m_height > kMaxSide ||
+        png_get_bit_depth(png, info) != 8 || rowBytes != static_cast<size_t>(m_channels) * m_width ||
         static_cast<uint64_t>(rowBytes) * m_height > kMaxImageBytes) {
         Close();
         return 0;
@@ -113,8 +115,7 @@ int CVKPNG::ReadImage(uint8_t* dest, uint64_t destSize) {
         Close();
         return 0;
     }
-    for (uint32_t y = 0; y < m_height; ++y)
-        rows[y] = dest + static_cast<size_t>(y) * m_rowBytes;
+    for (uint32_t y = 0; y < m_height; ++y) rows[y] = dest + static_cast<size_t>(y) * m_rowBytes;
     volatile int result = 0;
     if (setjmp(png_jmpbuf(png)) == 0) {
         png_read_image(png, rows);

@@ -11,8 +11,7 @@ const uint32_t kMouseMove = 0x200;
 const COLORREF kCaptionText = 0xFFE8CD;
 }  // namespace
 
-CVQFrmWnd::CVQFrmWnd()
-    : m_largeCloseBox(0), m_kind(kPlain), m_dragging(0), m_grabX(0), m_grabY(0), m_active(0) {
+CVQFrmWnd::CVQFrmWnd() : m_largeCloseBox(0), m_kind(kPlain), m_dragging(0), m_grabX(0), m_grabY(0), m_active(0) {
     m_background = kFrameBackground;
 }
 
@@ -122,8 +121,8 @@ int CVQFrmWnd::OnMouse(uint32_t message, uint32_t data, uint32_t position, int* 
         CVQWindow* child = static_cast<CVQWindow*>(m_children.Get(i));
         if (!child->IsVisible(0) || !child->Contains(dx, dy)) continue;
         if (message == kMouseMove && hud) hud->SetHoverWindow(child);
-        child->OnMouse(message, data, (static_cast<uint32_t>(static_cast<uint16_t>(dy)) << 16) | static_cast<uint16_t>(dx),
-                       handled);
+        child->OnMouse(message, data,
+                       (static_cast<uint32_t>(static_cast<uint16_t>(dy)) << 16) | static_cast<uint16_t>(dx), handled);
         return 0;
     }
     if (message == kMouseMove && hud) hud->SetHoverWindow(nullptr);
@@ -141,9 +140,12 @@ int CVQFrmWnd::OnKeyboard(uint32_t message, uint32_t key, uint32_t, int* handled
         if (!count || !hud) return 0;
         int at = m_children.IndexOf(hud->FocusWindow());
         int next;
-        if (at < 0) next = 0;
-        else if (VQIsKeyDown(VK_SHIFT)) next = (at + count - 1) % count;
-        else next = (at + 1) % count;
+        if (at < 0)
+            next = 0;
+        else if (VQIsKeyDown(VK_SHIFT))
+            next = (at + count - 1) % count;
+        else
+            next = (at + 1) % count;
         hud->SetFocusWindow(static_cast<CVQWindow*>(m_children.Get(next)), true);
         *handled = 1;
         return 0;
@@ -162,11 +164,8 @@ int CVQFrmWnd::OnKeyboard(uint32_t message, uint32_t key, uint32_t, int* handled
         if (!hotKeyHeld) return 0;
         Close();
         break;
-    case VK_ESCAPE:
-        Close();
-        break;
-    default:
-        return 0;
+    case VK_ESCAPE: Close(); break;
+    default: return 0;
     }
     *handled = 1;
     if (hud) hud->ClearLonePress();

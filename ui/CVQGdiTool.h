@@ -9,8 +9,7 @@ class CVQGdiTool {
 public:
     CVQGdiTool() : m_handle(nullptr), m_spare(0) {}
     virtual ~CVQGdiTool() {
-        if (m_handle)
-            DeleteObject(m_handle);
+        if (m_handle) DeleteObject(m_handle);
     }
     CVQGdiTool(const CVQGdiTool&) = delete;
     CVQGdiTool& operator=(const CVQGdiTool&) = delete;

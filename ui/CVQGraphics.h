@@ -84,7 +84,7 @@ private:
     int m_dirty;
     HPEN m_nullPen;
     HFONT m_font;
-    HGDIOBJ m_originalPen;    // objects of the fresh context, put back before it goes
+    HGDIOBJ m_originalPen;  // objects of the fresh context, put back before it goes
     HGDIOBJ m_originalBrush;
     HGDIOBJ m_originalFont;
 };

@@ -11,8 +11,7 @@ const uint32_t kIntroMs = 10000;
 bool Before(uint32_t now, uint32_t deadline) { return static_cast<int32_t>(deadline - now) > 0; }
 }  // namespace
 
-CVQLogo::CVQLogo()
-    : m_created(0), m_shown(0), m_introOver(0), m_flashUntil(0), m_recording(0), m_showingSign(0) {}
+CVQLogo::CVQLogo() : m_created(0), m_shown(0), m_introOver(0), m_flashUntil(0), m_recording(0), m_showingSign(0) {}
 
 int CVQLogo::Create(int32_t x, int32_t y, int32_t width, int32_t height, CVQWindow* parent) {
     CVQWindow::Create(x, y, width, height, parent);

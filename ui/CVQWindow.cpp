@@ -2,8 +2,7 @@
 
 #include "CVQHUD.h"
 
-CVQWindow::CVQWindow()
-    : m_x(0), m_y(0), m_background(0xFFFFFFFF), m_parent(nullptr), m_visible(1), m_needsRedraw(1) {}
+CVQWindow::CVQWindow() : m_x(0), m_y(0), m_background(0xFFFFFFFF), m_parent(nullptr), m_visible(1), m_needsRedraw(1) {}
 
 CVQWindow::~CVQWindow() {
     // The HUD must not keep pointers to a window that is gone.

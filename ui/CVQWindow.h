@@ -41,7 +41,10 @@ public:
 
     int32_t GetX() const { return m_x; }
     int32_t GetY() const { return m_y; }
-    void SetPosition(int32_t x, int32_t y) { m_x = x; m_y = y; }
+    void SetPosition(int32_t x, int32_t y) {
+        m_x = x;
+        m_y = y;
+    }
     int32_t Width() { return m_canvas.DibWidth(); }
     int32_t Height() { return m_canvas.DibHeight(); }
     CVQWindow* GetParent() const { return m_parent; }

@@ -17,19 +17,15 @@ void VQSetResourceModule(HMODULE module) { g_resourceModule = module; }
 HMODULE VQResourceModule() { return g_resourceModule ? g_resourceModule : ModuleOfThisCode(); }
 
 int VQFindImageResource(int id, const void** data, DWORD* size) {
-    if (!data || !size)
-        return 0;
+    if (!data || !size) return 0;
     HMODULE module = VQResourceModule();
     HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(id), "BINDATA");
-    if (!resource)
-        return 0;
+    if (!resource) return 0;
     HGLOBAL loaded = LoadResource(module, resource);
-    if (!loaded)
-        return 0;
+    if (!loaded) return 0;
     DWORD bytes = SizeofResource(module, resource);
     const void* locked = LockResource(loaded);
-    if (!locked || bytes == 0)
-        return 0;
+    if (!locked || bytes == 0) return 0;
     *data = locked;
     *size = bytes;
     return 1;

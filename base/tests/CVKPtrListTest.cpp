@@ -10,9 +10,9 @@ TEST(CVKPtrList, InsertAtEveryValidAndInvalidIndex) {
     CVKPtrList list;
     EXPECT_EQ(-1, list.Insert(&a, 1));
     EXPECT_EQ(0, list.Insert(&a, 0));
-    EXPECT_EQ(1, list.Insert(&c));       // append
-    EXPECT_EQ(1, list.Insert(&b, 1));    // middle
-    EXPECT_EQ(3, list.Insert(&d, 3));    // index == count appends
+    EXPECT_EQ(1, list.Insert(&c));     // append
+    EXPECT_EQ(1, list.Insert(&b, 1));  // middle
+    EXPECT_EQ(3, list.Insert(&d, 3));  // index == count appends
     EXPECT_EQ(-1, list.Insert(&d, -2));
     EXPECT_EQ(-1, list.Insert(&d, 5));
     ASSERT_EQ(4, list.Count());

@@ -30,13 +30,14 @@ LRESULT CALLBACK TraceProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
-
 class LogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_hadName = CVKRegistryStore::ReadInto(VK_SETTINGS_KEY, "logFileName", m_oldName, sizeof m_oldName);
     }
-    void TearDown() override { m_registry.Write(VK_SETTINGS_KEY, "logFileName", m_hadName ? m_oldName : "C:\\vqhud.log"); }
+    void TearDown() override {
+        m_registry.Write(VK_SETTINGS_KEY, "logFileName", m_hadName ? m_oldName : "C:\\vqhud.log");
+    }
     void UseFile(const char* path) {
         ASSERT_TRUE(m_registry.Write(VK_SETTINGS_KEY, "logFileName", path));
         DeleteFileA(path);
@@ -57,7 +58,8 @@ TEST_F(LogTest, ReachesTheTraceWindowAndTheFileUnchanged) {
     ASSERT_TRUE(RegisterClassA(&wc));
     // A trace viewer is an ordinary top-level window (here a hidden one):
     // FindWindow sees those on every system, message-only windows only on some.
-    HWND viewer = CreateWindowA("MfxTraceWindow", "trace", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND viewer =
+        CreateWindowA("MfxTraceWindow", "trace", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
     ASSERT_TRUE(viewer != nullptr);
     ASSERT_FALSE(IsWindowVisible(viewer));
 

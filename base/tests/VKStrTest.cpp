@@ -29,13 +29,13 @@ TEST(VKStr, Utf8DecodeOneCharacter) {
         int length;
     } cases[] = {
         {"A", 'A', 1},
-        {"\xC3\xA9", 0xE9, 2},                 // two bytes
-        {"\xE2\x82\xAC", 0x20AC, 3},           // three bytes
-        {"\x80", 0x80, 1},                     // lone continuation byte
-        {"\xF0\x9F\x98\x80", 0x80, 1},         // four-byte lead is not decoded
-        {"\xC3", 0x80, 1},                     // truncated at the terminator
+        {"\xC3\xA9", 0xE9, 2},          // two bytes
+        {"\xE2\x82\xAC", 0x20AC, 3},    // three bytes
+        {"\x80", 0x80, 1},              // lone continuation byte
+        {"\xF0\x9F\x98\x80", 0x80, 1},  // four-byte lead is not decoded
+        {"\xC3", 0x80, 1},              // truncated at the terminator
         {"\xE2\x82", 0x80, 1},
-        {"\xC3\x41", 0x80, 1},                 // lead without continuation
+        {"\xC3\x41", 0x80, 1},  // lead without continuation
     };
     for (const Case& c : cases) {
         int length = 0;

@@ -10,14 +10,16 @@
 namespace {
 const char* const kPlatformText[] = {"PC", "XBOX 360", "XBOX", "PS3", "PS2", "PS"};
 const char* const kPlatformWord[] = {"pc", "xbox360", "xbox", "ps3", "ps2", "ps", "gc"};
-const char* const kGenreText[] = {"(Any)", "Action", "Adventure", "Driving", "Puzzle", "RPG", "SIM", "Sports", "Strategy"};
+const char* const kGenreText[] = {"(Any)", "Action", "Adventure", "Driving", "Puzzle",
+                                  "RPG",   "SIM",    "Sports",    "Strategy"};
 const char* const kGenreWord[] = {"", "action", "adventure", "driving", "puzzle", "rpg", "sim", "sports", "strategy"};
 }  // namespace
 
 AddGameDialog::AddGameDialog(GamesPage* games) : CVKDialog(IDD_ADDGAME), m_games(games) {}
 
 BOOL AddGameDialog::OnInitDialog() {
-    for (const char* t : kPlatformText) SendMessageA(Item(IDC_AG_PLATFORM), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t));
+    for (const char* t : kPlatformText)
+        SendMessageA(Item(IDC_AG_PLATFORM), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t));
     for (const char* t : kGenreText) SendMessageA(Item(IDC_AG_GENRE), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(t));
     SendMessageA(Item(IDC_AG_PLATFORM), CB_SETCURSEL, 0, 0);
     SendMessageA(Item(IDC_AG_GENRE), CB_SETCURSEL, 0, 0);
@@ -82,16 +84,9 @@ void AddGameDialog::Add() {
 bool AddGameDialog::OnCommand(int id, int code, HWND control) {
     switch (id) {
     case IDC_AG_SEARCH:
-    case IDOK:
-        Search();
-        return true;
-    case IDC_AG_ADD:
-        Add();
-        return true;
-    case IDC_AG_HELP:
-        OpenWebPage(m_hwnd, "/faq.php", true);
-        return true;
-    default:
-        return false;
+    case IDOK: Search(); return true;
+    case IDC_AG_ADD: Add(); return true;
+    case IDC_AG_HELP: OpenWebPage(m_hwnd, "/faq.php", true); return true;
+    default: return false;
     }
 }

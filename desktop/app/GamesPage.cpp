@@ -52,8 +52,8 @@ BOOL GamesPage::OnInitDialog() {
         column.cx = 80;
         SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
     }
-    m_defaultBox = static_cast<HBITMAP>(
-        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_DEFAULTBOX), IMAGE_BITMAP, kBoxWidth, kBoxHeight, 0));
+    m_defaultBox = static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_DEFAULTBOX),
+                                                   IMAGE_BITMAP, kBoxWidth, kBoxHeight, 0));
     LoadList();
     return TRUE;
 }
@@ -135,9 +135,10 @@ void GamesPage::LoadList() {
         std::string messages;
         hud.HudStatus(g.binFolder, &inserted, &messages);
         if (!messages.empty()) MessageBoxText(messages, MB_ICONEXCLAMATION);
-        const std::string fields[13] = {std::to_string(id), g.shortName, g.platform, g.genre, g.releaseDate,
-                                        g.rating, g.title, g.publisher, g.developer, g.launcher,
-                                        g.binFolder, g.renderer, inserted ? "1" : "0"};
+        const std::string fields[13] = {std::to_string(id),  g.shortName, g.platform,  g.genre,
+                                        g.releaseDate,       g.rating,    g.title,     g.publisher,
+                                        g.developer,         g.launcher,  g.binFolder, g.renderer,
+                                        inserted ? "1" : "0"};
         for (int s = 0; s < 13; ++s) {
             LVITEMA sub = {};
             sub.iSubItem = s + 1;
@@ -280,8 +281,9 @@ void GamesPage::Launch(int id) {
     std::string messages;
     hud.HudStatus(g.binFolder, &inserted, &messages);
     if (!inserted) {
-        int answer = MessageBoxText("No HUD is configured for the game!\n\nDo you wish to configure the HUD for the game?",
-                                    MB_YESNOCANCEL | MB_ICONQUESTION);
+        int answer =
+            MessageBoxText("No HUD is configured for the game!\n\nDo you wish to configure the HUD for the game?",
+                           MB_YESNOCANCEL | MB_ICONQUESTION);
         if (answer == IDYES) {
             OpenHudConfig(id);
             return;
@@ -351,22 +353,15 @@ bool GamesPage::HandleCommand(int id) {
         add.DoModal(GetParent(m_hwnd));
         return true;
     }
-    case ID_GAMES_HUD:
-        OpenHudConfig(SelectedId(true));
-        return true;
-    case ID_GAMES_PLAY:
-        Launch(SelectedId(true));
-        return true;
+    case ID_GAMES_HUD: OpenHudConfig(SelectedId(true)); return true;
+    case ID_GAMES_PLAY: Launch(SelectedId(true)); return true;
     case ID_GAMES_VIDEOS: {
         VKGame g;
         if (m_store.Get(SelectedId(true), &g)) OpenWebPage(m_hwnd, "/games.php?search=" + PercentEncode(g.title), true);
         return true;
     }
-    case ID_GAMES_REMOVE:
-        Delete(SelectedId(false));
-        return true;
-    default:
-        return false;
+    case ID_GAMES_REMOVE: Delete(SelectedId(false)); return true;
+    default: return false;
     }
 }
 
@@ -422,9 +417,7 @@ void GamesPage::DrawDetails(DRAWITEMSTRUCT* item) {
 
 INT_PTR GamesPage::OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
     switch (msg) {
-    case WM_SIZE:
-        Layout();
-        break;
+    case WM_SIZE: Layout(); break;
     case WM_DRAWITEM:
         if (wp == IDC_GAMEDETAILS) {
             DrawDetails(reinterpret_cast<DRAWITEMSTRUCT*>(lp));
@@ -446,10 +439,8 @@ INT_PTR GamesPage::OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
         }
         break;
     }
-    case WM_COMMAND:
-        break;
-    default:
-        break;
+    case WM_COMMAND: break;
+    default: break;
     }
     return 0;
 }

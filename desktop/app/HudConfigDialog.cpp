@@ -20,7 +20,11 @@ const int kStatusIds[3] = {IDC_HC_DX9_STATUS, IDC_HC_DX8_STATUS, IDC_HC_DI_STATU
 }  // namespace
 
 HudConfigDialog::HudConfigDialog(GamesPage* games, int gameId)
-    : CVKDialog(IDD_HUDCONFIG), m_games(games), m_id(gameId), m_tips(nullptr), m_background(nullptr),
+    : CVKDialog(IDD_HUDCONFIG),
+      m_games(games),
+      m_id(gameId),
+      m_tips(nullptr),
+      m_background(nullptr),
       m_colours{kDarkRed, kDarkRed, kDarkRed} {}
 
 HudConfigDialog::~HudConfigDialog() { Destroy(); }
@@ -41,9 +45,9 @@ BOOL HudConfigDialog::OnInitDialog() {
     SetWindowTextA(m_hwnd, (g.title + " - HUD Config").c_str());
     SetText(IDC_HC_LAUNCHER, g.launcher);
     SetText(IDC_HC_BINFOLDER, g.binFolder);
-    m_tips = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hwnd, nullptr, GetModuleHandleA(nullptr),
-                             nullptr);
+    m_tips =
+        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, m_hwnd, nullptr, GetModuleHandleA(nullptr), nullptr);
     AddTip(IDC_HC_LAUNCHER, "The launcher app is the program that starts/launches the game");
     AddTip(IDC_HC_BINFOLDER, "The binaries folder specifies where the HUD DLLs will be stored");
     AddTip(IDC_HC_CHECK, "Check if folders appear to be ok");
@@ -170,9 +174,10 @@ void HudConfigDialog::CheckFolders() {
         fs.List(folder + "\\*.exe", &exes);
         fs.List(folder + "\\*.dll", &dlls);
         if (exes.empty() && dlls.empty())
-            MessageBoxText("The specified Binaries Folder doesn't contain any EXE or DLL files.\nPlease specify the "
-                           "folder where the executable files of\nthe game can be found.",
-                           MB_ICONEXCLAMATION);
+            MessageBoxText(
+                "The specified Binaries Folder doesn't contain any EXE or DLL files.\nPlease specify the "
+                "folder where the executable files of\nthe game can be found.",
+                MB_ICONEXCLAMATION);
         else
             MessageBoxText("The folders appear to be ok!", MB_ICONINFORMATION);
     }

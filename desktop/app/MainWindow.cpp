@@ -17,11 +17,20 @@ const char* const kTabs[] = {"My Games", "My Friends", "My Recordings", "My Uplo
 }  // namespace
 
 MainWindow::MainWindow(bool startedWithStartup)
-    : CVKDialog(IDD_MAIN), m_signIn(this, &m_chat), m_games(this),
+    : CVKDialog(IDD_MAIN),
+      m_signIn(this, &m_chat),
+      m_games(this),
       m_friends(this, "Your friends and chats are listed here once signed in."),
-      m_recordings(this, "Your HUD recordings are listed here."), m_uploads(this, "Your uploads are listed here."),
-      m_status(nullptr), m_trayMenu(nullptr), m_tray(), m_trayAdded(false), m_shownPage(0),
-      m_startup(startedWithStartup), m_hidePending(false), m_firstShowDone(false) {}
+      m_recordings(this, "Your HUD recordings are listed here."),
+      m_uploads(this, "Your uploads are listed here."),
+      m_status(nullptr),
+      m_trayMenu(nullptr),
+      m_tray(),
+      m_trayAdded(false),
+      m_shownPage(0),
+      m_startup(startedWithStartup),
+      m_hidePending(false),
+      m_firstShowDone(false) {}
 
 MainWindow::~MainWindow() {
     if (m_trayMenu) DestroyMenu(m_trayMenu);
@@ -126,9 +135,8 @@ void MainWindow::ShowPage(int page) {
 
 void MainWindow::SetTrayIcon(bool signedIn) {
     if (!m_trayAdded) return;
-    m_tray.hIcon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
-                                                 MAKEINTRESOURCEA(signedIn ? IDI_APP : IDI_SIGNEDOUT), IMAGE_ICON, 16,
-                                                 16, 0));
+    m_tray.hIcon = static_cast<HICON>(LoadImageA(
+        GetModuleHandleA(nullptr), MAKEINTRESOURCEA(signedIn ? IDI_APP : IDI_SIGNEDOUT), IMAGE_ICON, 16, 16, 0));
     m_tray.uFlags = NIF_ICON;
     Shell_NotifyIconA(NIM_MODIFY, &m_tray);
     m_tray.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
@@ -259,55 +267,34 @@ bool MainWindow::OnCommand(int id, int code, HWND control) {
     for (int i = 0; i < 5; ++i)
         if (Page(i)->HandleCommand(id)) return true;
     switch (id) {
-    case ID_FILE_SIGNOUT:
-        m_signIn.SignOut();
-        return true;
-    case ID_FILE_CLOSE:
-        ShowWindow(m_hwnd, SW_HIDE);
-        return true;
+    case ID_FILE_SIGNOUT: m_signIn.SignOut(); return true;
+    case ID_FILE_CLOSE: ShowWindow(m_hwnd, SW_HIDE); return true;
     case ID_VIEW_GAMES:
     case ID_VIEW_FRIENDS:
     case ID_VIEW_RECORDINGS:
-    case ID_VIEW_UPLOADS:
-        SelectTab(id - ID_VIEW_GAMES);
-        return true;
-    case ID_VIEW_ACCOUNT:
-        OpenWebPage(m_hwnd, "/user.php", true);
-        return true;
+    case ID_VIEW_UPLOADS: SelectTab(id - ID_VIEW_GAMES); return true;
+    case ID_VIEW_ACCOUNT: OpenWebPage(m_hwnd, "/user.php", true); return true;
     case ID_TOOLS_OPTIONS:
         if (!m_options) m_options.reset(new OptionsDialog());
         m_options->Open(m_hwnd);
         return true;
-    case ID_HELP_HELP:
-        OpenWebPage(m_hwnd, "/faq.php", true);
-        return true;
-    case ID_HELP_REPORT:
-        OpenWebPage(m_hwnd, "/discuss.php", true);
-        return true;
-    case ID_HELP_UPDATE:
-        WriteRegistryString(VK_INSTANCE_KEY, "orvalo_desktop_update", "1");
-        return true;
+    case ID_HELP_HELP: OpenWebPage(m_hwnd, "/faq.php", true); return true;
+    case ID_HELP_REPORT: OpenWebPage(m_hwnd, "/discuss.php", true); return true;
+    case ID_HELP_UPDATE: WriteRegistryString(VK_INSTANCE_KEY, "orvalo_desktop_update", "1"); return true;
     case ID_HELP_ABOUT: {
         AboutDialog about;
         about.DoModal(m_hwnd);
         return true;
     }
-    case ID_TRAY_OPEN:
-        RestoreAndShow();
-        return true;
-    case ID_TRAY_QUIT:
-        Quit();
-        return true;
-    default:
-        return false;
+    case ID_TRAY_OPEN: RestoreAndShow(); return true;
+    case ID_TRAY_QUIT: Quit(); return true;
+    default: return false;
     }
 }
 
 INT_PTR MainWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
     switch (msg) {
-    case WM_SIZE:
-        Layout();
-        break;
+    case WM_SIZE: Layout(); break;
     case WM_SYSCOMMAND:
         if ((wp & 0xFFF0) == IDM_ABOUTBOX) {
             AboutDialog about;
@@ -335,15 +322,14 @@ INT_PTR MainWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool* handled) {
             POINT pt;
             GetCursorPos(&pt);
             SetForegroundWindow(m_hwnd);
-            TrackPopupMenu(GetSubMenu(m_trayMenu, 0), TPM_RIGHTALIGN | TPM_BOTTOMALIGN | TPM_RIGHTBUTTON, pt.x, pt.y,
-                           0, m_hwnd, nullptr);
+            TrackPopupMenu(GetSubMenu(m_trayMenu, 0), TPM_RIGHTALIGN | TPM_BOTTOMALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, 0,
+                           m_hwnd, nullptr);
         } else if (lp == WM_LBUTTONDBLCLK) {
             RestoreAndShow();
         }
         *handled = true;
         return 0;
-    default:
-        break;
+    default: break;
     }
     return 0;
 }

@@ -52,19 +52,24 @@ bool StartupValuePresent() {
 OptionsDialog::OptionsDialog() : CVKDialog(IDD_OPTIONS), m_startup(false) {}
 
 void OptionsDialog::Open(HWND owner) {
-    if (!m_hwnd) Create(owner);
-    else Load();
+    if (!m_hwnd)
+        Create(owner);
+    else
+        Load();
     ShowWindow(m_hwnd, SW_SHOW);
     SetForegroundWindow(m_hwnd);
 }
 
 BOOL OptionsDialog::OnInitDialog() {
-    AddLines(Item(IDC_OP_HOTKEY), {"45 = Insert *", "112 = F1", "113 = F2", "114 = F3", "115 = F4", "116 = F5",
-                                   "117 = F6", "118 = F7", "119 = F8", "120 = F9", "121 = F10", "122 = F11", "123 = F12"});
+    AddLines(Item(IDC_OP_HOTKEY),
+             {"45 = Insert *", "112 = F1", "113 = F2", "114 = F3", "115 = F4", "116 = F5", "117 = F6", "118 = F7",
+              "119 = F8", "120 = F9", "121 = F10", "122 = F11", "123 = F12"});
     AddLines(Item(IDC_OP_SH_METHOD), {"0 = Auto (<1280x960) *", "1 = Manual"});
     AddLines(Item(IDC_OP_RC_METHOD), {"0 = Auto (<1280x960)", "1 = Manual *"});
-    for (int id : {IDC_OP_SH_THREADS, IDC_OP_RC_THREADS}) AddLines(Item(id), {"0 = Singlethreaded", "1 = Multithreaded *"});
-    for (int id : {IDC_OP_SH_FACTOR, IDC_OP_RC_FACTOR}) AddLines(Item(id), {"1 = None *", "2 = Half Size", "4 = Quarter Size"});
+    for (int id : {IDC_OP_SH_THREADS, IDC_OP_RC_THREADS})
+        AddLines(Item(id), {"0 = Singlethreaded", "1 = Multithreaded *"});
+    for (int id : {IDC_OP_SH_FACTOR, IDC_OP_RC_FACTOR})
+        AddLines(Item(id), {"1 = None *", "2 = Half Size", "4 = Quarter Size"});
     for (int id : {IDC_OP_SH_VOICE, IDC_OP_RC_AUDIO}) {
         AddLines(Item(id), {"0 = Default *"});
         UINT devices = waveInGetNumDevs();

@@ -55,9 +55,9 @@ static void SetIcon(HWND button, int icon) {
 }
 
 BOOL PageToolbar::OnInitDialog() {
-    m_tips = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hwnd, nullptr, GetModuleHandleA(nullptr),
-                             nullptr);
+    m_tips =
+        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, m_hwnd, nullptr, GetModuleHandleA(nullptr), nullptr);
     SetIcon(Item(IDC_TB_REFRESH), IDI_TB_REFRESH);
     SetIcon(Item(IDC_TB_ACCOUNT), IDI_TB_ACCOUNT);
     SetTip(IDC_TB_REFRESH, "Refresh list");

@@ -11,8 +11,15 @@
 #include "resource.h"
 
 SignInPage::SignInPage(MainWindow* main, CVQChat* chat)
-    : DesktopPage(IDD_SIGNIN, main), m_chat(chat), m_signedIn(false), m_signingIn(false), m_splash(false), m_port(13578), m_auto(true),
-      m_linkFont(nullptr), m_white(CreateSolidBrush(RGB(255, 255, 255))) {
+    : DesktopPage(IDD_SIGNIN, main),
+      m_chat(chat),
+      m_signedIn(false),
+      m_signingIn(false),
+      m_splash(false),
+      m_port(13578),
+      m_auto(true),
+      m_linkFont(nullptr),
+      m_white(CreateSolidBrush(RGB(255, 255, 255))) {
     m_host = VKChatServerHost().Str();
     m_port = VKChatServerPort();
     m_auto = VKGetSettingInt("loginAuto", "1") != 0;
@@ -92,9 +99,10 @@ void SignInPage::OnLoginResult(bool success, const std::string& reason) {
         }
     } else {
         m_chat->Disconnect();
-        std::string text = "Login failed: " +
-                           (reason.empty() ? std::string("Please check your username and password,\nand make sure Caps Lock is off")
-                                           : reason);
+        std::string text =
+            "Login failed: " +
+            (reason.empty() ? std::string("Please check your username and password,\nand make sure Caps Lock is off")
+                            : reason);
         MessageBoxText(text, MB_ICONEXCLAMATION);
     }
     Enable(IDC_SI_SIGNIN, true);
@@ -112,16 +120,10 @@ bool SignInPage::OnCommand(int id, int code, HWND control) {
     case IDC_SI_CREATE:
         if (code == STN_CLICKED) OpenWebPage(m_hwnd, VKWebSiteUrl("/login.php").Str(), false);
         return true;
-    case IDC_SI_TOUR:
-        OpenWebPage(m_hwnd, VKWebSiteUrl("/screenshots.php").Str(), false);
-        return true;
-    case IDC_SI_SPLASH:
-        HideSplash();
-        return true;
-    case IDCANCEL:
-        return true;  // Escape does not close the page
-    default:
-        return false;
+    case IDC_SI_TOUR: OpenWebPage(m_hwnd, VKWebSiteUrl("/screenshots.php").Str(), false); return true;
+    case IDC_SI_SPLASH: HideSplash(); return true;
+    case IDCANCEL: return true;  // Escape does not close the page
+    default: return false;
     }
 }
 

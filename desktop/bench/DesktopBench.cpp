@@ -43,14 +43,18 @@ std::string MakeCatalogue(int n, const std::string& folder) {
     std::string ini;
     for (int i = 0; i < n; ++i) {
         std::string k = std::to_string(i);
-        ini += "[" + k + "]\r\nName=Game " + k + "\r\nShortName=game" + k + "\r\nGenre=action\r\nReleaseDate=2007\r\n"
+        ini += "[" + k + "]\r\nName=Game " + k + "\r\nShortName=game" + k +
+               "\r\nGenre=action\r\nReleaseDate=2007\r\n"
                "Rating=T\r\nPublisher=P\r\nDeveloper=D\r\nInGameRenderer=Direct3D 9\r\n";
         if (i % 10 == 0) {
-            ini += "DetectDirKey=HKEY_CURRENT_USER\\Software\\BRINMOOR\\DesktopBench\\Game" + k + "\r\nDetectExe=bin\\g" + k + ".exe\r\n"
-                   "LaunchDirKey=HKEY_CURRENT_USER\\Software\\BRINMOOR\\DesktopBench\\Game" + k + "\r\nLaunchExe=bin\\g" + k +
-                   ".exe\r\n";
+            ini += "DetectDirKey=HKEY_CURRENT_USER\\Software\\BRINMOOR\\DesktopBench\\Game" + k +
+                   "\r\nDetectExe=bin\\g" + k +
+                   ".exe\r\n"
+                   "LaunchDirKey=HKEY_CURRENT_USER\\Software\\BRINMOOR\\DesktopBench\\Game" +
+                   k + "\r\nLaunchExe=bin\\g" + k + ".exe\r\n";
         } else {
-            ini += "LaunchDirKey=HKEY_LOCAL_MACHINE\\SOFTWARE\\Nobody\\Game" + k + "\\Path\r\nLaunchDirTruncAt=\\bin\r\n"
+            ini += "LaunchDirKey=HKEY_LOCAL_MACHINE\\SOFTWARE\\Nobody\\Game" + k +
+                   "\\Path\r\nLaunchDirTruncAt=\\bin\r\n"
                    "LaunchDirAppend=v*\r\nLaunchExe=game.exe\r\n";
         }
     }
@@ -68,8 +72,10 @@ double StartUp(const std::string& program) {
     HWND main = nullptr;
     for (int i = 0; i < 6000 && !main; ++i) {
         HWND w = FindWindowA(nullptr, "Orvalo HUD Desktop 4.0 BETA");
-        if (w && IsWindowVisible(w)) main = w;
-        else Sleep(1);
+        if (w && IsWindowVisible(w))
+            main = w;
+        else
+            Sleep(1);
     }
     double ms = main ? Ms(t0, Now()) : -1;
     if (main) PostMessageA(main, WM_COMMAND, 32785, 0);  // Quit

@@ -115,7 +115,8 @@ int CVKHudInstaller::Insert(const std::string& binFolder, unsigned mask, std::st
         for (const char* name : names) {
             std::string placed = JoinPath(binFolder, name, m_fs);
             if (m_fs->Exists(placed) && !m_fs->SameFile(source + "\\" + name, placed)) {
-                *messages += "Failed to insert DLLs:\nThe DLLs already exist in the bin folder!\nTry to 'Remove All' first.";
+                *messages +=
+                    "Failed to insert DLLs:\nThe DLLs already exist in the bin folder!\nTry to 'Remove All' first.";
                 return 0;
             }
         }

@@ -48,8 +48,8 @@ private:
     struct Library;
     static const Library kLibraries[];
     bool Ours(const std::string& source, const std::string& placed, bool notePresent);
-    bool DeleteOurs(const std::string& binFolder, const std::string& source, const std::string& name,
-                    bool notePresent, std::string* messages);
+    bool DeleteOurs(const std::string& binFolder, const std::string& source, const std::string& name, bool notePresent,
+                    std::string* messages);
 
     IVKFileSystem* m_fs;
     std::string m_programFolder;

@@ -69,8 +69,7 @@ bool IsSafeRelativePath(const std::string& path) {
         std::string part = p.substr(start, end - start);
         // ".." and its variants with trailing dots or spaces, which Windows
         // treats as "..".
-        if (part.size() >= 2 && part.find_first_not_of(". ") == std::string::npos)
-            return false;
+        if (part.size() >= 2 && part.find_first_not_of(". ") == std::string::npos) return false;
         start = end + 1;
     }
     return true;

@@ -18,8 +18,8 @@ std::string PercentEncode(const std::string& text) {
 }
 
 std::string RegisterGameQuery(const std::string& shortName, const std::string& platform, const std::string& genre,
-                              const std::string& user, const std::string& password, int op,
-                              const std::string& launcher, const std::string& binFolder) {
+                              const std::string& user, const std::string& password, int op, const std::string& launcher,
+                              const std::string& binFolder) {
     return "gameshortname=" + PercentEncode(shortName) + "&gameplatform=" + PercentEncode(platform) +
            "&gamegenre=" + PercentEncode(genre) + "&un=" + PercentEncode(user) + "&pw=" + PercentEncode(password) +
            "&op=" + std::to_string(op) + "&launcherapp1=" + PercentEncode(launcher) +

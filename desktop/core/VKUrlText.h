@@ -10,8 +10,8 @@ std::string PercentEncode(const std::string& text);
 
 // "registergame.php?" query (op 0 registers, 1 unregisters).
 std::string RegisterGameQuery(const std::string& shortName, const std::string& platform, const std::string& genre,
-                              const std::string& user, const std::string& password, int op,
-                              const std::string& launcher, const std::string& binFolder);
+                              const std::string& user, const std::string& password, int op, const std::string& launcher,
+                              const std::string& binFolder);
 // "gamesearch.php?" query.
 std::string GameSearchQuery(const std::string& title, const std::string& platform, const std::string& genre);
 // Path of a game's box picture on the web server.

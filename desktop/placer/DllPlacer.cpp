@@ -87,7 +87,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     CVKHudInstaller hud(&fs, ModuleFolder());
     std::string messages;
     int ok = args.command == DllPlacerArgs::kInsert ? hud.Insert(folder, args.mask, &messages)
-                                                     : hud.Remove(folder, args.mask, &messages);
+                                                    : hud.Remove(folder, args.mask, &messages);
     if (!messages.empty()) LogMessage("DllPlacer: %s\r\n", messages.c_str());
     return ok ? 0 : 1;
 }

@@ -76,8 +76,9 @@ TEST(Catalogue, ChecksDeclaredLengthAgainstRealOutput) {
 
 TEST(IniStore, ReadsSectionsAndKeysInOrderIgnoringCase) {
     CVKIniStore ini;
-    ini.Parse("; comment\r\n[Game A]\r\n Name = First \r\nshortname=a\r\n\r\n[B]\nName=\"Quoted\"\nName=Second\n"
-              "junk line\n[game a]\nGenre=action\n");
+    ini.Parse(
+        "; comment\r\n[Game A]\r\n Name = First \r\nshortname=a\r\n\r\n[B]\nName=\"Quoted\"\nName=Second\n"
+        "junk line\n[game a]\nGenre=action\n");
     ASSERT_EQ(ini.Sections().size(), 2u);
     EXPECT_EQ(ini.Sections()[0].name, "Game A");
     EXPECT_EQ(ini.Get("GAME A", "NAME"), "First");

@@ -210,7 +210,8 @@ int main(int argc, char** argv) {
             ok = WaitFor(atof(arg(3)), [&] { return (box = MessageBoxWindow(arg(1))) != nullptr; });
             if (ok) {
                 HWND button = GetDlgItem(box, atoi(arg(2)));
-                ok = PostMessageA(box, WM_COMMAND, MAKEWPARAM(atoi(arg(2)), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+                ok = PostMessageA(box, WM_COMMAND, MAKEWPARAM(atoi(arg(2)), BN_CLICKED),
+                                  reinterpret_cast<LPARAM>(button));
             }
             used = 4;
         } else if (step == "no-box") {

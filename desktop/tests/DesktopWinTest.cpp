@@ -18,8 +18,8 @@
 
 namespace {
 
-const char* const kHudFiles[] = {"d3d9.dll", "avcodec-59.dll", "swscale-6.dll", "swresample-4.dll", "avformat-59.dll",
-                                 "avutil-57.dll"};
+const char* const kHudFiles[] = {"d3d9.dll",         "avcodec-59.dll",  "swscale-6.dll",
+                                 "swresample-4.dll", "avformat-59.dll", "avutil-57.dll"};
 
 std::string TempFolder(const char* name) {
     char temp[MAX_PATH];

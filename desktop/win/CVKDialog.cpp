@@ -90,9 +90,7 @@ INT_PTR CALLBACK CVKDialog::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         }
         return FALSE;
     }
-    case WM_TIMER:
-        self->OnTimer(wp);
-        return TRUE;
+    case WM_TIMER: self->OnTimer(wp); return TRUE;
     case WM_DESTROY: {
         auto& list = Modeless();
         list.erase(std::remove(list.begin(), list.end(), hwnd), list.end());
@@ -103,8 +101,7 @@ INT_PTR CALLBACK CVKDialog::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         SetWindowLongPtrA(hwnd, DWLP_USER, 0);
         self->m_hwnd = nullptr;
         return FALSE;
-    default:
-        break;
+    default: break;
     }
     bool handled = false;
     INT_PTR result = self->OnMessage(msg, wp, lp, &handled);

@@ -11,8 +11,16 @@ const DWORD kTimeoutMs = 15000;
 }  // namespace
 
 CVKInternet::CVKInternet()
-    : m_refs(1), m_state(kDone), m_error(0), m_contentLength(-1), m_limit(64u * 1024u * 1024u), m_status(0),
-      m_generation(0), m_session(nullptr), m_request(nullptr), m_file(INVALID_HANDLE_VALUE) {
+    : m_refs(1),
+      m_state(kDone),
+      m_error(0),
+      m_contentLength(-1),
+      m_limit(64u * 1024u * 1024u),
+      m_status(0),
+      m_generation(0),
+      m_session(nullptr),
+      m_request(nullptr),
+      m_file(INVALID_HANDLE_VALUE) {
     InitializeCriticalSection(&m_lock);
     m_done = CreateEventA(nullptr, TRUE, TRUE, nullptr);
     m_ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -167,9 +175,9 @@ void CVKInternet::Start(unsigned generation) {
         InternetSetOptionA(m_session, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
         InternetSetOptionA(m_session, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
         InternetSetOptionA(m_session, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof timeout);
-        m_request = InternetOpenUrlA(m_session, address.c_str(), nullptr, 0,
-                                     INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE,
-                                     0);
+        m_request =
+            InternetOpenUrlA(m_session, address.c_str(), nullptr, 0,
+                             INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE, 0);
         if (!m_request) {
             long e = static_cast<long>(GetLastError());
             LogMessage("CVKInternet::Start(): Failed to open %s (%ld)\r\n", address.c_str(), e);

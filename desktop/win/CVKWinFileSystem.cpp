@@ -123,9 +123,8 @@ bool CVKWinFileSystem::WriteFile(const std::string& path, const std::string& byt
     HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    bool ok = bytes.empty() ||
-              (::WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-               written == bytes.size());
+    bool ok = bytes.empty() || (::WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                                written == bytes.size());
     CloseHandle(out);
     if (!ok) DeleteFileA(path.c_str());
     return ok;

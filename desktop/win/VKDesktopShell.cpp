@@ -109,18 +109,17 @@ static std::string FirstToken(const std::string& command) {
 }
 
 void OpenWebPage(HWND owner, const std::string& target, bool withCredentials) {
-    std::string browser =
-        FirstToken(ReadRegistryString("HKEY_CLASSES_ROOT\\CLSID\\{0002DF01-0000-0000-C000-000000000046}\\LocalServer32",
-                                      "", ""));
+    std::string browser = FirstToken(
+        ReadRegistryString("HKEY_CLASSES_ROOT\\CLSID\\{0002DF01-0000-0000-C000-000000000046}\\LocalServer32", "", ""));
     std::string address = WebServerAddress() + "/services/desktop." VK_VERSION "/browserlogin.php?" +
                           BrowserLoginQuery(target, withCredentials, g_user, g_password);
     // The address is one argument (quoted, and holding no quote after the
     // encoding), and the browser runs as the user, never elevated.
     std::string parameter = "\"" + address + "\"";
     CVKWaitCursor wait;
-    HINSTANCE rc = browser.empty() ? nullptr
-                                   : ShellExecuteA(owner, "open", browser.c_str(), parameter.c_str(), nullptr,
-                                                   SW_SHOWNORMAL);
+    HINSTANCE rc = browser.empty()
+                       ? nullptr
+                       : ShellExecuteA(owner, "open", browser.c_str(), parameter.c_str(), nullptr, SW_SHOWNORMAL);
     if (reinterpret_cast<INT_PTR>(rc) <= 32) {
         std::string text = "Failed to start Internet Explorer. Please navigate to: " + address;
         MessageBoxA(owner, text.c_str(), "Orvalo HUD Desktop", MB_ICONEXCLAMATION);

@@ -33,22 +33,22 @@ TEST(CVKPixels, ReadsEveryLayout) {
         std::vector<uint8_t> bytes;
         uint32_t colour;
     } cases[] = {
-        {16, {0xFF}, 0xFFFFFFFF},             // 7 x 36.43 truncates to 255
-        {16, {0x25}, 0xFF242455},             // R 1 -> 36, G 1 -> 36, B 1 -> 85
+        {16, {0xFF}, 0xFFFFFFFF},  // 7 x 36.43 truncates to 255
+        {16, {0x25}, 0xFF242455},  // R 1 -> 36, G 1 -> 36, B 1 -> 85
         {16, {0x00}, 0xFF000000},
         {17, {0x7B}, 0xFF7B7B7B},
         {32, Word(0xFFFF), 0xFFFFFFFF},
-        {32, Word(0x8410), 0xFF838183},       // 16 x 8.2259 -> 131, 32 x 4.0477 -> 129
-        {32, Word(0x0821), 0xFF080408},       // 1 x 8.2259 -> 8, 1 x 4.0477 -> 4
+        {32, Word(0x8410), 0xFF838183},  // 16 x 8.2259 -> 131, 32 x 4.0477 -> 129
+        {32, Word(0x0821), 0xFF080408},  // 1 x 8.2259 -> 8, 1 x 4.0477 -> 4
         {33, Word(0xFFFF), 0xFFFFFFFF},
-        {33, Word(0x7FFF), 0x00FFFFFF},       // alpha bit clear
+        {33, Word(0x7FFF), 0x00FFFFFF},  // alpha bit clear
         {33, Word(0x4210), 0x00838383},
-        {34, Word(0x0000), 0xFF000000},       // X bit ignored, opaque
+        {34, Word(0x0000), 0xFF000000},  // X bit ignored, opaque
         {34, Word(0x7C00), 0xFFFF0000},
         {35, Word(0x1234), 0x11223344},
         {35, Word(0xF0A5), 0xFF00AA55},
         {36, Word(0x0234), 0xFF223344},
-        {36, Word(0xF234), 0xFF223344},       // X nibble ignored
+        {36, Word(0xF234), 0xFF223344},  // X nibble ignored
         {48, {0x01, 0x02, 0x03}, 0xFF030201},
         {49, {0x01, 0x02, 0x03}, 0xFF010203},
         {64, {0x01, 0x02, 0x03, 0x04}, 0x04030201},
@@ -68,18 +68,18 @@ TEST(CVKPixels, WritesEveryLayout) {
         std::vector<uint8_t> bytes;
     } cases[] = {
         {16, 0xFFFFFFFF, {0xFF}},
-        {16, 0xFF2455AA, {0x0A}},              // 36 -> 0 (x 0.0274 = 0.99), 85 -> 2, 170 / 85 -> 2
-        {16, 0x00FF0054, {0xE0}},              // 84 / 85 = 0
-        {17, 0xFF0A0B0C, {0x0B}},              // (12 + 11 + 10) / 3
-        {17, 0xFFFFFFFE, {0xFE}},              // 764 / 3 = 254
+        {16, 0xFF2455AA, {0x0A}},  // 36 -> 0 (x 0.0274 = 0.99), 85 -> 2, 170 / 85 -> 2
+        {16, 0x00FF0054, {0xE0}},  // 84 / 85 = 0
+        {17, 0xFF0A0B0C, {0x0B}},  // (12 + 11 + 10) / 3
+        {17, 0xFFFFFFFE, {0xFE}},  // 764 / 3 = 254
         {32, 0xFFFFFFFF, Word(0xFFFF)},
-        {32, 0xFF838183, Word(0x7BEF)},        // 131 -> 15, 129 -> 31: truncation loses a step
+        {32, 0xFF838183, Word(0x7BEF)},  // 131 -> 15, 129 -> 31: truncation loses a step
         {32, 0x00000000, Word(0x0000)},
-        {33, 0x80FFFFFF, Word(0x7FFF)},        // alpha bit only for A = 255
+        {33, 0x80FFFFFF, Word(0x7FFF)},  // alpha bit only for A = 255
         {33, 0xFFFFFFFF, Word(0xFFFF)},
         {34, 0xFEFF0000, Word(0x7C00)},
         {35, 0x11223344, Word(0x1234)},
-        {35, 0xFF10FF21, Word(0xF0F1)},        // 16 / 17 = 0, (255*256+33)/4352 = 15, 33 / 17 = 1
+        {35, 0xFF10FF21, Word(0xF0F1)},  // 16 / 17 = 0, (255*256+33)/4352 = 15, 33 / 17 = 1
         {36, 0x00223344, Word(0x0234)},
         {48, 0x04030201, {0x01, 0x02, 0x03}},
         {49, 0x04030201, {0x03, 0x02, 0x01}},
@@ -158,8 +158,7 @@ TEST(CVKPixels, AccessOutsideTheBlockTouchesNothing) {
     px.SetPixel(3, 0, 0);
     px.SetPixel(0, 2, 0);
     px.SetPixel(0xFFFFFFFF, 0xFFFFFFFF, 0);
-    for (uint8_t b : memory)
-        EXPECT_EQ(0xAB, b);
+    for (uint8_t b : memory) EXPECT_EQ(0xAB, b);
     EXPECT_EQ(0u, px.GetPixel(3, 0));
     EXPECT_EQ(0u, px.GetPixel(0, 2));
     EXPECT_EQ(0xABABABABu, px.GetPixel(2, 1));
@@ -215,8 +214,7 @@ TEST(CVKPixels, StrideOrSizeThatDoesNotCoverTheBlockIsNotOverrun) {
     uint8_t bytes[8] = {};
     CVKPixels negative(64, 2, 1, bytes, -1, 0, 0);
     negative.SetPixel(0, 0, 0xFFFFFFFF);
-    for (uint8_t b : bytes)
-        EXPECT_EQ(0, b);
+    for (uint8_t b : bytes) EXPECT_EQ(0, b);
 }
 
 TEST(CVKPixels, NegativeStrideRunsRowsUpwards) {
@@ -230,18 +228,15 @@ TEST(CVKPixels, NegativeStrideRunsRowsUpwards) {
     view.SetPixel(0, 2, 0x0A0B0C0D);
     EXPECT_EQ(0x0D, memory[0]);
     view.Fill(0xFFFFFFFF);
-    for (uint8_t b : memory)
-        EXPECT_EQ(0xFF, b);
+    for (uint8_t b : memory) EXPECT_EQ(0xFF, b);
 
     CVKPixels source;
     ASSERT_EQ(1, source.Allocate(48, 2, 3));
     for (uint32_t y = 0; y < 3; ++y)
-        for (uint32_t x = 0; x < 2; ++x)
-            source.SetPixel(x, y, 0x102030 * (y * 2 + x + 1));
+        for (uint32_t x = 0; x < 2; ++x) source.SetPixel(x, y, 0x102030 * (y * 2 + x + 1));
     ASSERT_EQ(1, view.CopyFrom(source));
     for (uint32_t y = 0; y < 3; ++y)
-        for (uint32_t x = 0; x < 2; ++x)
-            EXPECT_EQ(source.GetPixel(x, y), view.GetPixel(x, y));
+        for (uint32_t x = 0; x < 2; ++x) EXPECT_EQ(source.GetPixel(x, y), view.GetPixel(x, y));
     EXPECT_EQ(0x30, memory[2 * 8]);  // top row, first pixel, blue byte
 
     CVKPixels top;
@@ -258,8 +253,7 @@ TEST(CVKPixels, FillEveryLayoutMatchesSetPixel) {
         memset(reference.Data(), 0, reference.Size());
         filled.Fill(0x80C0A060);
         for (uint32_t y = 0; y < 3; ++y)
-            for (uint32_t x = 0; x < 300; ++x)
-                reference.SetPixel(x, y, 0x80C0A060);
+            for (uint32_t x = 0; x < 300; ++x) reference.SetPixel(x, y, 0x80C0A060);
         EXPECT_EQ(0, memcmp(filled.Data(), reference.Data(), filled.Size())) << "layout " << layout;
     }
 }
@@ -272,7 +266,7 @@ TEST(CVKPixels, CopyFromFastPaths) {
         std::vector<uint8_t> dst(3 * 12, 0x55);
         CVKPixels target(layout, 3, 3, dst.data(), static_cast<int32_t>(dst.size()), 12, 0);
         ASSERT_EQ(1, target.CopyFrom(source));
-        std::vector<uint8_t> expect = {1, 2, 3, 255, 4, 5, 6, 255, 0x55, 0x55, 0x55, 0x55,
+        std::vector<uint8_t> expect = {1, 2, 3, 255, 4,  5,  6,  255, 0x55, 0x55, 0x55, 0x55,
                                        7, 8, 9, 255, 10, 11, 12, 255, 0x55, 0x55, 0x55, 0x55};
         expect.resize(36, 0x55);
         EXPECT_EQ(expect, dst) << layout;
@@ -301,8 +295,7 @@ TEST(CVKPixels, CopyFromConvertsOtherPairs) {
     CVKPixels canvas;
     ASSERT_EQ(1, canvas.Allocate(64, 300, 2));
     for (uint32_t y = 0; y < 2; ++y)
-        for (uint32_t x = 0; x < 300; ++x)
-            canvas.SetPixel(x, y, 0xFF000000 | (x * 0x010305) | (y << 23));
+        for (uint32_t x = 0; x < 300; ++x) canvas.SetPixel(x, y, 0xFF000000 | (x * 0x010305) | (y << 23));
     for (uint32_t layout : {16u, 17u, 32u, 33u, 34u, 35u, 36u, 49u, 66u}) {
         CVKPixels target;
         ASSERT_EQ(1, target.Allocate(layout, 301, 3));

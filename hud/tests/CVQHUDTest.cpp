@@ -24,7 +24,9 @@ bool KeyState(uint32_t vk) { return g_down.count(vk) != 0; }
 uint32_t g_now = 1000;
 uint32_t Clock() { return g_now; }
 
-uint32_t Pack(int x, int y) { return (static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16) | static_cast<uint16_t>(x); }
+uint32_t Pack(int x, int y) {
+    return (static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16) | static_cast<uint16_t>(x);
+}
 
 const uint32_t kInsert = 45;
 
@@ -51,8 +53,10 @@ protected:
         int handled = 0;
         uint32_t data = (message == WM_KEYUP ? 0xC0000001u : 0x00000001u) | (repeat ? 1u << 30 : 0);
         m_hud->OnKeyboardInput(message, vk, data, &handled);
-        if (message == WM_KEYDOWN) g_down.insert(vk);
-        else g_down.erase(vk);
+        if (message == WM_KEYDOWN)
+            g_down.insert(vk);
+        else
+            g_down.erase(vk);
         return handled;
     }
     int Press(uint32_t vk) {
@@ -151,13 +155,13 @@ TEST_F(HudTest, ConfiguredHotKey) {
 TEST_F(HudTest, ClicksOnWindowsAreTakenElsewhereTheyReachTheGame) {
     Start();
     m_hud->SetFocusWindow(m_hud->Dashboard(), false);
-    EXPECT_TRUE(Mouse(WM_LBUTTONDOWN, 300, 200));   // on the dashboard
+    EXPECT_TRUE(Mouse(WM_LBUTTONDOWN, 300, 200));  // on the dashboard
     EXPECT_TRUE(Mouse(WM_LBUTTONUP, 300, 200));
-    EXPECT_FALSE(Mouse(WM_MOUSEMOVE, 300, 200));    // moves pass to the game
-    EXPECT_FALSE(Mouse(WM_LBUTTONDOWN, 20, 22));    // the logo is never hit
+    EXPECT_FALSE(Mouse(WM_MOUSEMOVE, 300, 200));  // moves pass to the game
+    EXPECT_FALSE(Mouse(WM_LBUTTONDOWN, 20, 22));  // the logo is never hit
     EXPECT_EQ(20, m_hud->PointerX());
     EXPECT_EQ(22, m_hud->PointerY());
-    EXPECT_EQ(nullptr, m_hud->FocusWindow());       // and a click beside the windows drops the focus
+    EXPECT_EQ(nullptr, m_hud->FocusWindow());  // and a click beside the windows drops the focus
     EXPECT_FALSE(Mouse(WM_LBUTTONDOWN, 600, 400));
     EXPECT_FALSE(Mouse(WM_RBUTTONDOWN, 516, 200));  // the right edge is outside
     EXPECT_TRUE(Mouse(WM_RBUTTONDOWN, 515, 200));

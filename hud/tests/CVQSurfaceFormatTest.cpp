@@ -33,8 +33,7 @@ uint32_t Direct3DBitsPerPixel(uint32_t format) {
     case 28:  // A8
     case 50:  // L8
         return 8;
-    default:
-        return 0;
+    default: return 0;
     }
 }
 }  // namespace
@@ -65,7 +64,8 @@ TEST(PixelFormats, EveryRecordedFormatIsReadableAndSizedAlike) {
             << "format " << format;
     }
     // The back buffers games present in are all recorded.
-    for (uint32_t format : {21u, 22u, 23u, 24u, 25u}) EXPECT_EQ(1, CVQSurface::MapBackBufferPixelFormat(format, nullptr));
+    for (uint32_t format : {21u, 22u, 23u, 24u, 25u})
+        EXPECT_EQ(1, CVQSurface::MapBackBufferPixelFormat(format, nullptr));
     // Each refusal but the known one is logged with its number; no codec format is needed to ask.
     EXPECT_EQ(refused, log.Count("CVQSurface::MapBackBufferPixelFormat(): Illegal backbuffer pixelformat: "));
     EXPECT_EQ(1, log.Count("Illegal backbuffer pixelformat: 27\r\n"));

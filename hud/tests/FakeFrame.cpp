@@ -88,7 +88,8 @@ int CVQCaptureRing::CopyIntoSlot(int slot) {
     m_width = g_width;
     m_height = g_height;
     CVKPixels* slots = static_cast<CVKPixels*>(m_frameData);
-    if (!slots || slots[0].Width() != g_width || slots[0].Height() != g_height || slots[0].Layout() != CVKPixels::LayoutOfFormat(g_format)) {
+    if (!slots || slots[0].Width() != g_width || slots[0].Height() != g_height ||
+        slots[0].Layout() != CVKPixels::LayoutOfFormat(g_format)) {
         ReleaseSlots();
         slots = new CVKPixels[kSlots];
         for (int i = 0; i < kSlots; i++) slots[i].Allocate(CVKPixels::LayoutOfFormat(g_format), g_width, g_height);

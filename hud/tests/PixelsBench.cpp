@@ -27,8 +27,7 @@ double SecondsPerRun(const std::function<void()>& work) {
             ++runs;
             elapsed = std::chrono::duration<double>(Clock::now() - start).count();
         } while (elapsed < 0.05);
-        if (elapsed / runs < best)
-            best = elapsed / runs;
+        if (elapsed / runs < best) best = elapsed / runs;
     }
     return best;
 }
@@ -41,8 +40,7 @@ struct Block {
     Block(uint32_t layout, uint32_t width, uint32_t height, uint32_t padding) {
         int32_t stride = static_cast<int32_t>(CVKPixels::BitsPerPixel(layout) * width / 8 + padding);
         memory.resize(static_cast<size_t>(stride) * height);
-        for (size_t i = 0; i < memory.size(); ++i)
-            memory[i] = static_cast<uint8_t>(i * 2654435761u >> 24);
+        for (size_t i = 0; i < memory.size(); ++i) memory[i] = static_cast<uint8_t>(i * 2654435761u >> 24);
         pixels.Init(layout, width, height, memory.data(), static_cast<int32_t>(memory.size()), stride, 0);
     }
 };

@@ -7,8 +7,7 @@
 #include "VQAudioFormat.h"
 
 CWaveIn::CWaveIn()
-    : m_device(nullptr), m_started(0), m_readPosition(0), m_startTime(0), m_count(0), m_bufferSize(0),
-      m_prepared(0) {
+    : m_device(nullptr), m_started(0), m_readPosition(0), m_startTime(0), m_count(0), m_bufferSize(0), m_prepared(0) {
     memset(m_headers, 0, sizeof m_headers);
 }
 

@@ -74,8 +74,7 @@ void CWaveInT::StopThread() {
     if (m_thread) {
         // WM_QUIT may only be refused when the queue is full; the wait then
         // still ends because the thread keeps draining it.
-        while (!PostThreadMessageA(m_threadId, WM_QUIT, 0, 0) &&
-               WaitForSingleObject(m_thread, 10) == WAIT_TIMEOUT) {
+        while (!PostThreadMessageA(m_threadId, WM_QUIT, 0, 0) && WaitForSingleObject(m_thread, 10) == WAIT_TIMEOUT) {
         }
         WaitForSingleObject(m_thread, INFINITE);
         CloseHandle(m_thread);

@@ -10,7 +10,7 @@
 class CWaveInT {
 public:
     enum {
-        kMsgOpen = WM_USER + 10,     // lParam: the caller's OpenRequest
+        kMsgOpen = WM_USER + 10,  // lParam: the caller's OpenRequest
         kMsgStart = WM_USER + 12,
         kMsgStop = WM_USER + 13,
         kMsgRequeue = WM_USER + 14,

@@ -39,8 +39,7 @@ AVFrame* CVQAudioConverter::Convert(const AVCodecContext* codec, const uint8_t* 
         m_frame->format = codec->sample_fmt;
         m_frame->nb_samples = samples;
         m_frame->sample_rate = codec->sample_rate;
-        if (av_channel_layout_copy(&m_frame->ch_layout, &codec->ch_layout) < 0 ||
-            av_frame_get_buffer(m_frame, 0) < 0) {
+        if (av_channel_layout_copy(&m_frame->ch_layout, &codec->ch_layout) < 0 || av_frame_get_buffer(m_frame, 0) < 0) {
             av_frame_free(&m_frame);
             return nullptr;
         }

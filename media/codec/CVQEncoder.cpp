@@ -3,8 +3,16 @@
 #include "CVQEncoderCore.h"
 
 CVQEncoder::CVQEncoder()
-    : m_videoEnabled(0), m_audioEnabled(0), m_channels(2), m_sampleRate(44100), m_bits(16), m_pixelFormat(-1),
-      m_width(800), m_height(600), m_stride(600), m_frameRate(20.0) {}
+    : m_videoEnabled(0),
+      m_audioEnabled(0),
+      m_channels(2),
+      m_sampleRate(44100),
+      m_bits(16),
+      m_pixelFormat(-1),
+      m_width(800),
+      m_height(600),
+      m_stride(600),
+      m_frameRate(20.0) {}
 
 void CVQEncoder::SetVideoFormat(int width, int height, int stride, int pixelFormat) {
     m_pixelFormat = pixelFormat;

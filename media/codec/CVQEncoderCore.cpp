@@ -15,9 +15,18 @@ extern "C" {
 #include "VQCodecPacket.h"
 
 CVQEncoderCore::CVQEncoderCore()
-    : m_videoCodec(0), m_videoBitRate(400000), m_audioCodec(0), m_audioBitRate(96000), m_rawPCM(1),
-      m_videoContext(nullptr), m_audioContext(nullptr), m_codedFrame(nullptr), m_videoPacket(nullptr),
-      m_audioPacket(nullptr), m_pcmBuffer(nullptr), m_pcmBufferSize(0) {}
+    : m_videoCodec(0),
+      m_videoBitRate(400000),
+      m_audioCodec(0),
+      m_audioBitRate(96000),
+      m_rawPCM(1),
+      m_videoContext(nullptr),
+      m_audioContext(nullptr),
+      m_codedFrame(nullptr),
+      m_videoPacket(nullptr),
+      m_audioPacket(nullptr),
+      m_pcmBuffer(nullptr),
+      m_pcmBufferSize(0) {}
 
 CVQEncoderCore::~CVQEncoderCore() { Close(); }
 
@@ -40,8 +49,9 @@ void CVQEncoderCore::ApplyFrameRate(double fps, double* frameRate) {
 
 int CVQEncoderCore::InputPixelFormat(int pixelFormat) {
     if (pixelFormat != kVQPixBGR32) return pixelFormat;
-    LogMessage("FIXME: FFmpeg crashes whenever we use BGR32. We should make our own conversion!\n"
-               "We force RGB32 for now.\n");
+    LogMessage(
+        "FIXME: FFmpeg crashes whenever we use BGR32. We should make our own conversion!\n"
+        "We force RGB32 for now.\n");
     return kVQPixRGB32;
 }
 
@@ -149,8 +159,8 @@ int CVQEncoderCore::EncodeVideo(const uint8_t* pixels, int stride, int pixelForm
     return 1;
 }
 
-int CVQEncoderCore::EncodeAudio(const uint8_t* pcm, int bits, int rawBytes, int64_t pts, int64_t time,
-                                int streamIndex, AVPacket* packet) {
+int CVQEncoderCore::EncodeAudio(const uint8_t* pcm, int bits, int rawBytes, int64_t pts, int64_t time, int streamIndex,
+                                AVPacket* packet) {
     if (!m_audioContext || !pcm) return 0;
     if (m_rawPCM) {
         if (rawBytes <= 0) return 0;

@@ -13,11 +13,30 @@ extern "C" {
 #include "VQCodecPacket.h"
 
 CVQFFmpegEncoder::CVQFFmpegEncoder()
-    : m_open(0), m_headerWritten(0), m_trailerWritten(0), m_useMemoryStream(1), m_inputWidth(800),
-      m_inputHeight(600), m_format(nullptr), m_videoStream(nullptr), m_audioStream(nullptr), m_inputPicture(nullptr),
-      m_inputAudio(nullptr), m_videoFrames(0), m_audioFrames(0), m_videoWritten(0), m_audioWritten(0),
-      m_taken(nullptr), m_takenSize(0), m_reduceFactor(1), m_reducedWidth(800), m_reducedHeight(600),
-      m_bytesPerPixel(1), m_reducible(0), m_onePacketPerInput(0), m_codecFrameRate(20.0) {
+    : m_open(0),
+      m_headerWritten(0),
+      m_trailerWritten(0),
+      m_useMemoryStream(1),
+      m_inputWidth(800),
+      m_inputHeight(600),
+      m_format(nullptr),
+      m_videoStream(nullptr),
+      m_audioStream(nullptr),
+      m_inputPicture(nullptr),
+      m_inputAudio(nullptr),
+      m_videoFrames(0),
+      m_audioFrames(0),
+      m_videoWritten(0),
+      m_audioWritten(0),
+      m_taken(nullptr),
+      m_takenSize(0),
+      m_reduceFactor(1),
+      m_reducedWidth(800),
+      m_reducedHeight(600),
+      m_bytesPerPixel(1),
+      m_reducible(0),
+      m_onePacketPerInput(0),
+      m_codecFrameRate(20.0) {
     InitCodecLibrary();
 }
 

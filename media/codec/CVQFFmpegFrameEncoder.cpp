@@ -8,10 +8,26 @@ extern "C" {
 #include "VKLog.h"
 
 CVQFFmpegFrameEncoder::CVQFFmpegFrameEncoder()
-    : m_open(0), m_width(800), m_height(600), m_inputPicture(nullptr), m_inputAudio(nullptr), m_reduceFactor(1),
-      m_bytesPerPixel(1), m_reducible(0), m_videoEnabled(0), m_audioEnabled(0), m_channels(2), m_sampleRate(44100),
-      m_bits(16), m_pixelFormat(-1), m_reducedWidth(800), m_reducedHeight(600), m_stride(0), m_frameRate(20.0),
-      m_videoFrames(0), m_audioSamples(0) {
+    : m_open(0),
+      m_width(800),
+      m_height(600),
+      m_inputPicture(nullptr),
+      m_inputAudio(nullptr),
+      m_reduceFactor(1),
+      m_bytesPerPixel(1),
+      m_reducible(0),
+      m_videoEnabled(0),
+      m_audioEnabled(0),
+      m_channels(2),
+      m_sampleRate(44100),
+      m_bits(16),
+      m_pixelFormat(-1),
+      m_reducedWidth(800),
+      m_reducedHeight(600),
+      m_stride(0),
+      m_frameRate(20.0),
+      m_videoFrames(0),
+      m_audioSamples(0) {
     InitCodecLibrary();
 }
 
@@ -107,8 +123,8 @@ void CVQFFmpegFrameEncoder::CloseEncoder() {
 int CVQFFmpegFrameEncoder::EncodeVideoPacket(AVPacket* packet) {
     if (!m_open || !m_inputPicture) return 0;
     const int stride = m_stride ? m_stride : m_width * m_bytesPerPixel;
-    return m_core.EncodeVideo(m_inputPicture, stride, m_pixelFormat, m_reducible ? m_reduceFactor : 1,
-                              m_videoFrames++, AV_NOPTS_VALUE, 0, packet);
+    return m_core.EncodeVideo(m_inputPicture, stride, m_pixelFormat, m_reducible ? m_reduceFactor : 1, m_videoFrames++,
+                              AV_NOPTS_VALUE, 0, packet);
 }
 
 int CVQFFmpegFrameEncoder::EncodeAudioPacket(AVPacket* packet) {
@@ -116,8 +132,9 @@ int CVQFFmpegFrameEncoder::EncodeAudioPacket(AVPacket* packet) {
     if (!m_open || !audio || !m_inputAudio) return 0;
     const int64_t pts = m_audioSamples;
     if (!m_core.IsRawPCM()) m_audioSamples += CVQAudioConverter::FrameSamples(audio);
-    return m_core.EncodeAudio(m_inputAudio, m_bits, CVQEncoderCore::RawChunkBytes(m_sampleRate, m_channels, m_bits, m_frameRate),
-                              pts, AV_NOPTS_VALUE, 1, packet);
+    return m_core.EncodeAudio(m_inputAudio, m_bits,
+                              CVQEncoderCore::RawChunkBytes(m_sampleRate, m_channels, m_bits, m_frameRate), pts,
+                              AV_NOPTS_VALUE, 1, packet);
 }
 
 int CVQFFmpegFrameEncoder::EncodePending(AVPacket* videoPacket, AVPacket* audioPacket) {

@@ -46,10 +46,8 @@ const bool g_failureHook = (__pfnDliFailureHook2 = CodecLoadFailure, true);
 #define VQ_STR(x) VQ_STR2(x)
 int LoadCodecLibraries() {
     static const char* const kNames[] = {
-        "avutil-" VQ_STR(LIBAVUTIL_VERSION_MAJOR) ".dll",
-        "swresample-" VQ_STR(LIBSWRESAMPLE_VERSION_MAJOR) ".dll",
-        "swscale-" VQ_STR(LIBSWSCALE_VERSION_MAJOR) ".dll",
-        "avcodec-" VQ_STR(LIBAVCODEC_VERSION_MAJOR) ".dll",
+        "avutil-" VQ_STR(LIBAVUTIL_VERSION_MAJOR) ".dll",     "swresample-" VQ_STR(LIBSWRESAMPLE_VERSION_MAJOR) ".dll",
+        "swscale-" VQ_STR(LIBSWSCALE_VERSION_MAJOR) ".dll",   "avcodec-" VQ_STR(LIBAVCODEC_VERSION_MAJOR) ".dll",
         "avformat-" VQ_STR(LIBAVFORMAT_VERSION_MAJOR) ".dll",
     };
     (void)g_failureHook;

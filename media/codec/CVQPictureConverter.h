@@ -25,8 +25,8 @@ public:
     void Free();
 
     // Nearest-neighbour decimation of packed pixels; platform-free and exact.
-    static void Decimate(const uint8_t* src, int srcStride, int bytesPerPixel, int factor, uint8_t* dst,
-                         int dstStride, int outWidth, int outHeight);
+    static void Decimate(const uint8_t* src, int srcStride, int bytesPerPixel, int factor, uint8_t* dst, int dstStride,
+                         int outWidth, int outHeight);
 
 private:
     SwsContext* m_sws;

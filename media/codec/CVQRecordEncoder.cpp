@@ -11,9 +11,22 @@
 #include "VQRecordingName.h"
 
 CVQRecordEncoder::CVQRecordEncoder()
-    : m_queue(nullptr), m_chunkSize(0), m_chunkCount(0), m_wallClock(1), m_picture(nullptr), m_pictureSize(0),
-      m_gotPicture(0), m_chunksMuxed(0), m_file(INVALID_HANDLE_VALUE), m_fileOffset(0), m_writePending(0),
-      m_writeSize(0), m_failed(0), m_hotKey(45), m_openTime(0), m_pendingPicture(0) {
+    : m_queue(nullptr),
+      m_chunkSize(0),
+      m_chunkCount(0),
+      m_wallClock(1),
+      m_picture(nullptr),
+      m_pictureSize(0),
+      m_gotPicture(0),
+      m_chunksMuxed(0),
+      m_file(INVALID_HANDLE_VALUE),
+      m_fileOffset(0),
+      m_writePending(0),
+      m_writeSize(0),
+      m_failed(0),
+      m_hotKey(45),
+      m_openTime(0),
+      m_pendingPicture(0) {
     m_path[0] = 0;
     SetOnePacketPerInput(1);
     memset(&m_overlapped, 0, sizeof m_overlapped);
@@ -35,7 +48,8 @@ int CVQRecordEncoder::OpenEncoder() {
     m_chunkSize = static_cast<int>(m_bits / 8 * m_sampleRate * m_channels / m_frameRate);
     if (m_chunkSize > 0) m_queue = static_cast<uint8_t*>(malloc(static_cast<size_t>(m_chunkSize) * kQueueChunks));
     const int bytesPerPixel = VQBytesPerPixel(m_pixelFormat);
-    const size_t rowBytes = m_stride ? static_cast<size_t>(m_stride) : static_cast<size_t>(m_inputWidth) * bytesPerPixel;
+    const size_t rowBytes =
+        m_stride ? static_cast<size_t>(m_stride) : static_cast<size_t>(m_inputWidth) * bytesPerPixel;
     m_pictureSize = rowBytes * static_cast<size_t>(m_inputHeight);
     m_picture = static_cast<uint8_t*>(malloc(m_pictureSize ? m_pictureSize : 1));
     if ((m_audioEnabled && !m_queue) || !m_picture) {
@@ -49,8 +63,8 @@ int CVQRecordEncoder::OpenEncoder() {
     if (n > 0 && n < sizeof module) strcpy(exe, module);
     time_t now = time(nullptr);
     struct tm local = *localtime(&now);
-    VQLocalTime when = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                        local.tm_sec};
+    VQLocalTime when = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                        local.tm_hour,        local.tm_min,     local.tm_sec};
     CVKString folder = VKGetSetting("recorderFolder", "C:\\");
     if (VQBuildRecordingPath(m_path, sizeof m_path, folder.Str(), exe, when, ".asf") >= sizeof m_path) {
         LogMessage("CVQRecordEncoder::OpenEncoder(): File name too long: %s\r\n", m_path);
@@ -73,7 +87,8 @@ int CVQRecordEncoder::OpenEncoder() {
     char log[MAX_PATH];
     strcpy(log, m_path);
     strcpy(log + strlen(log) - 3, "txt");
-    if (!m_inputLog.Open(log)) LogMessage("Could not open file (error %d). %s\n", static_cast<int>(GetLastError()), log);
+    if (!m_inputLog.Open(log))
+        LogMessage("Could not open file (error %d). %s\n", static_cast<int>(GetLastError()), log);
     return 1;
 }
 

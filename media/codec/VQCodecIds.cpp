@@ -24,9 +24,9 @@ struct PixelPair {
     AVPixelFormat library;
 };
 const PixelPair kPixelFormats[] = {
-    {kVQPixYUV420P, AV_PIX_FMT_YUV420P}, {kVQPixRGB24, AV_PIX_FMT_RGB24},   {kVQPixBGR24, AV_PIX_FMT_BGR24},
-    {kVQPixYUV422P, AV_PIX_FMT_YUV422P}, {kVQPixRGB32, AV_PIX_FMT_RGB32},   {kVQPixRGB565, AV_PIX_FMT_RGB565},
-    {kVQPixRGB555, AV_PIX_FMT_RGB555},   {kVQPixBGR32, AV_PIX_FMT_BGR32},   {kVQPixBGR565, AV_PIX_FMT_BGR565},
+    {kVQPixYUV420P, AV_PIX_FMT_YUV420P}, {kVQPixRGB24, AV_PIX_FMT_RGB24}, {kVQPixBGR24, AV_PIX_FMT_BGR24},
+    {kVQPixYUV422P, AV_PIX_FMT_YUV422P}, {kVQPixRGB32, AV_PIX_FMT_RGB32}, {kVQPixRGB565, AV_PIX_FMT_RGB565},
+    {kVQPixRGB555, AV_PIX_FMT_RGB555},   {kVQPixBGR32, AV_PIX_FMT_BGR32}, {kVQPixBGR565, AV_PIX_FMT_BGR565},
     {kVQPixBGR555, AV_PIX_FMT_BGR555},
 };
 }  // namespace
@@ -45,9 +45,14 @@ int VQPixelFormatFromLibrary(int libraryFormat) {
 
 int VQBytesPerPixel(int pixelFormat) {
     switch (pixelFormat) {
-    case kVQPixRGB24: case kVQPixBGR24: return 3;
-    case kVQPixRGB32: case kVQPixBGR32: return 4;
-    case kVQPixRGB565: case kVQPixRGB555: case kVQPixBGR565: case kVQPixBGR555: return 2;
+    case kVQPixRGB24:
+    case kVQPixBGR24: return 3;
+    case kVQPixRGB32:
+    case kVQPixBGR32: return 4;
+    case kVQPixRGB565:
+    case kVQPixRGB555:
+    case kVQPixBGR565:
+    case kVQPixBGR555: return 2;
     default: return 1;
     }
 }

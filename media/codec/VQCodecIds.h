@@ -7,7 +7,7 @@
 // Codec ids of the program.
 enum {
     kVQCodecNone = 0,
-    kVQCodecWMV2 = 19,        // Windows Media Video 8
+    kVQCodecWMV2 = 19,  // Windows Media Video 8
     kVQCodecHuffYUV = 26,
     kVQCodecPCMS16LE = 65536,  // 65536..65539: the 16-bit PCM variants, copied not encoded
     kVQCodecPCMS16BE = 65537,
@@ -42,4 +42,3 @@ int VQBytesPerPixel(int pixelFormat);
 bool VQIsReducible(int pixelFormat);
 // 65536..65539.
 bool VQIsRawPCM(int codecId);
-

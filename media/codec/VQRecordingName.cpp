@@ -12,8 +12,8 @@ const char* BaseName(const char* path) {
 }
 }  // namespace
 
-size_t VQBuildRecordingPath(char* out, size_t size, const char* folder, const char* exePath,
-                            const VQLocalTime& time, const char* extension) {
+size_t VQBuildRecordingPath(char* out, size_t size, const char* folder, const char* exePath, const VQLocalTime& time,
+                            const char* extension) {
     const char* base = BaseName(exePath ? exePath : "");
     const char* dot = strrchr(base, '.');
     const int nameLength = static_cast<int>(dot ? dot - base : static_cast<ptrdiff_t>(strlen(base)));

@@ -10,8 +10,8 @@ struct VQLocalTime {
 
 // Writes the path into out (always terminated, cut to size). Returns the
 // length it needed, so a result >= size means the path did not fit.
-size_t VQBuildRecordingPath(char* out, size_t size, const char* folder, const char* exePath,
-                            const VQLocalTime& time, const char* extension);
+size_t VQBuildRecordingPath(char* out, size_t size, const char* folder, const char* exePath, const VQLocalTime& time,
+                            const char* extension);
 
 // Replaces the extension (everything from the last '.' after the last
 // backslash or slash) with extension; appends it when there is none. 1, or 0

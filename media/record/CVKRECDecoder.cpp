@@ -32,10 +32,28 @@ int64_t Tell64(FILE* file) {
 }  // namespace
 
 CVKRECDecoder::CVKRECDecoder()
-    : backBufferFormat(0), width(0), height(0), channels(0), sampleRate(0), bitsPerSample(0), audioBufferBytes(0),
-      m_fileSize(0), m_position(0), m_file(nullptr), m_video(nullptr), m_videoCapacity(0), m_audio(nullptr),
-      m_audioCapacity(0), m_codec(nullptr), m_outputFormat(kVQPixRGB32), m_decoded(nullptr), m_output(nullptr),
-      m_outputSize(0), m_outputStride(0), m_sws(nullptr), m_packet(nullptr) {}
+    : backBufferFormat(0),
+      width(0),
+      height(0),
+      channels(0),
+      sampleRate(0),
+      bitsPerSample(0),
+      audioBufferBytes(0),
+      m_fileSize(0),
+      m_position(0),
+      m_file(nullptr),
+      m_video(nullptr),
+      m_videoCapacity(0),
+      m_audio(nullptr),
+      m_audioCapacity(0),
+      m_codec(nullptr),
+      m_outputFormat(kVQPixRGB32),
+      m_decoded(nullptr),
+      m_output(nullptr),
+      m_outputSize(0),
+      m_outputStride(0),
+      m_sws(nullptr),
+      m_packet(nullptr) {}
 
 CVKRECDecoder::~CVKRECDecoder() { Close(); }
 
@@ -234,7 +252,8 @@ int CVKRECDecoder::ReadSampleVideo(AVPacket* packet, int64_t* timestamp) {
     uint8_t raw[16];
     if (!ReadExact(raw, 16)) return 0;
     const uint32_t size = VQGetLE32(raw + 12);
-    const VQRecHeader limits = {backBufferFormat, width, height, channels, sampleRate, bitsPerSample, audioBufferBytes, 0};
+    const VQRecHeader limits = {backBufferFormat, width,         height,           channels,
+                                sampleRate,       bitsPerSample, audioBufferBytes, 0};
     if (size > VQRecMaxVideoRecord(limits) || size > static_cast<uint64_t>(Left()) ||
         !Grow(&m_video, &m_videoCapacity, static_cast<uint64_t>(size) + AV_INPUT_BUFFER_PADDING_SIZE) ||
         !ReadExact(m_video, size)) {
@@ -267,9 +286,9 @@ const uint8_t* CVKRECDecoder::DecodeVideoSample(const AVPacket* packet) {
         return nullptr;
     }
     const AVPixelFormat out = static_cast<AVPixelFormat>(VQPixelFormatToLibrary(m_outputFormat));
-    m_sws = sws_getCachedContext(m_sws, m_decoded->width, m_decoded->height,
-                                 static_cast<AVPixelFormat>(m_decoded->format), m_decoded->width, m_decoded->height,
-                                 out, SWS_POINT, nullptr, nullptr, nullptr);
+    m_sws =
+        sws_getCachedContext(m_sws, m_decoded->width, m_decoded->height, static_cast<AVPixelFormat>(m_decoded->format),
+                             m_decoded->width, m_decoded->height, out, SWS_POINT, nullptr, nullptr, nullptr);
     uint8_t* planes[4] = {m_output, nullptr, nullptr, nullptr};
     int strides[4] = {m_outputStride, 0, 0, 0};
     if (!m_sws || sws_scale(m_sws, m_decoded->data, m_decoded->linesize, 0, m_decoded->height, planes, strides) !=

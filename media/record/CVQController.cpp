@@ -5,8 +5,7 @@
 #include "CVQRecordEncoder.h"
 #include "VKLog.h"
 
-CVQController::CVQController()
-    : m_record(nullptr), m_threaded(1), m_idle(1), m_run(1), m_left(0), m_thread(nullptr) {
+CVQController::CVQController() : m_record(nullptr), m_threaded(1), m_idle(1), m_run(1), m_left(0), m_thread(nullptr) {
     m_event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     if (!m_event) {
         LogMessage("CreateEvent error: %d\n", static_cast<int>(GetLastError()));
@@ -22,8 +21,7 @@ CVQController::~CVQController() {
         SetEvent(m_event);
         const DWORD start = GetTickCount();
         while (!m_left && !WorkerGone() && GetTickCount() - start < kStopWaitMs) Sleep(20);
-        if (!m_left && !WorkerGone())
-            LogMessage("CVQController::~CVQController(): The worker did not stop\r\n");
+        if (!m_left && !WorkerGone()) LogMessage("CVQController::~CVQController(): The worker did not stop\r\n");
         CloseHandle(m_thread);
         m_thread = nullptr;
     }
@@ -48,7 +46,8 @@ void CVQController::AddEncoder(CVQEncoder* encoder) {
     if (m_encoders.Count() == 1 && m_threaded && !m_thread) {
         m_thread = CreateThread(nullptr, 0, WorkerMain, this, 0, nullptr);
         if (!m_thread) {
-            LogMessage("CVQController::AddEncoder(): Can't start the worker (%d)\r\n", static_cast<int>(GetLastError()));
+            LogMessage("CVQController::AddEncoder(): Can't start the worker (%d)\r\n",
+                       static_cast<int>(GetLastError()));
             m_threaded = 0;  // the passes run inline from now on
         }
     }

@@ -48,7 +48,7 @@ private:
     volatile LONG m_idle;
     volatile LONG m_run;
     volatile LONG m_left;  // the worker has left its loop and touches nothing more
-    HANDLE m_event;   // auto-reset wake-up of the worker
+    HANDLE m_event;        // auto-reset wake-up of the worker
     HANDLE m_thread;
 };
 #endif

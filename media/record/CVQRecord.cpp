@@ -12,11 +12,31 @@ const uint32_t kLockFlags = 0x8810;  // D3DLOCK_READONLY | D3DLOCK_NOSYSLOCK | D
 }
 
 CVQRecord::CVQRecord()
-    : m_encoders(nullptr), m_timerStart(0), m_frameInterval(33), m_startTime(0), m_chunks(nullptr),
-      m_maxChunks(kMaxChunks), m_chunkSize(0), m_chunkCount(0), m_audioEnabled(1), m_frameSize(0), m_armed(0),
-      m_toggle(0), m_frameRate(30), m_controller(nullptr), m_pendingFrame(nullptr), m_recording(0),
-      m_startRequested(0), m_stopRequested(0), m_width(-1), m_height(-1), m_pitch(-1), m_pixelFormat(-1),
-      m_d3dFormat(0), m_failureHandler(nullptr), m_failureContext(nullptr) {
+    : m_encoders(nullptr),
+      m_timerStart(0),
+      m_frameInterval(33),
+      m_startTime(0),
+      m_chunks(nullptr),
+      m_maxChunks(kMaxChunks),
+      m_chunkSize(0),
+      m_chunkCount(0),
+      m_audioEnabled(1),
+      m_frameSize(0),
+      m_armed(0),
+      m_toggle(0),
+      m_frameRate(30),
+      m_controller(nullptr),
+      m_pendingFrame(nullptr),
+      m_recording(0),
+      m_startRequested(0),
+      m_stopRequested(0),
+      m_width(-1),
+      m_height(-1),
+      m_pitch(-1),
+      m_pixelFormat(-1),
+      m_d3dFormat(0),
+      m_failureHandler(nullptr),
+      m_failureContext(nullptr) {
     memset(&m_format, 0, sizeof m_format);
     m_frames[0] = m_frames[1] = nullptr;
 }

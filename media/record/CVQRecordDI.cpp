@@ -74,9 +74,21 @@ void CVQRecordDI::DeviceInput(unsigned message, uintptr_t code, uintptr_t flags,
         release = message == kKeyUp;
         break;
     }
-    case kLButtonDown: case kLButtonUp: strcpy(name, "ml"); release = message == kLButtonUp; break;
-    case kRButtonDown: case kRButtonUp: strcpy(name, "mr"); release = message == kRButtonUp; break;
-    case kMButtonDown: case kMButtonUp: strcpy(name, "mm"); release = message == kMButtonUp; break;
+    case kLButtonDown:
+    case kLButtonUp:
+        strcpy(name, "ml");
+        release = message == kLButtonUp;
+        break;
+    case kRButtonDown:
+    case kRButtonUp:
+        strcpy(name, "mr");
+        release = message == kRButtonUp;
+        break;
+    case kMButtonDown:
+    case kMButtonUp:
+        strcpy(name, "mm");
+        release = message == kMButtonUp;
+        break;
     default: return;
     }
     std::lock_guard<std::mutex> guard(m_lock);

@@ -29,9 +29,24 @@ uint64_t Micros() {
 }  // namespace
 
 CVQRecordSE::CVQRecordSE()
-    : m_recording(0), m_thread(nullptr), m_file(INVALID_HANDLE_VALUE), m_backBufferFormat(0), m_width(0),
-      m_height(0), m_threads(1), m_reduceMethod(1), m_reduceFactor(1), m_bbWidth(0), m_bbHeight(0),
-      m_frame(nullptr), m_frameStride(0), m_savedBuffers(0), m_framePending(0), m_captureStamp(0), m_lastStamp(0), m_frameStamp(0) {
+    : m_recording(0),
+      m_thread(nullptr),
+      m_file(INVALID_HANDLE_VALUE),
+      m_backBufferFormat(0),
+      m_width(0),
+      m_height(0),
+      m_threads(1),
+      m_reduceMethod(1),
+      m_reduceFactor(1),
+      m_bbWidth(0),
+      m_bbHeight(0),
+      m_frame(nullptr),
+      m_frameStride(0),
+      m_savedBuffers(0),
+      m_framePending(0),
+      m_captureStamp(0),
+      m_lastStamp(0),
+      m_frameStamp(0) {
     m_path[0] = 0;
     memset(&m_format, 0, sizeof m_format);
     memset(&m_report, 0, sizeof m_report);
@@ -105,8 +120,8 @@ int CVQRecordSE::BeginRecording() {
         Cleanup();
         return 0;
     }
-    const uint32_t audioBufferBytes = VQRecAudioBufferBytes(m_format.wBitsPerSample, m_format.nChannels,
-                                                            static_cast<int>(m_format.nSamplesPerSec));
+    const uint32_t audioBufferBytes =
+        VQRecAudioBufferBytes(m_format.wBitsPerSample, m_format.nChannels, static_cast<int>(m_format.nSamplesPerSec));
     if (!m_waveIn.Open(device, &m_format, audioBufferBytes) || !m_waveIn.Start()) {
         LogMessage("CVQRecordSE::BeginRecording(): Failed to start audio capture\r\n");
         Cleanup();
@@ -136,11 +151,18 @@ int CVQRecordSE::BeginRecording() {
     memset(&m_stats, 0, sizeof m_stats);
     int codecDataSize = 0;
     const uint8_t* codecData = m_encoder.GetCodecData(&codecDataSize);
-    VQRecHeader header = {format, m_width, m_height, m_format.nChannels, m_format.nSamplesPerSec,
-                          m_format.wBitsPerSample, audioBufferBytes, static_cast<uint32_t>(codecDataSize)};
+    VQRecHeader header = {format,
+                          m_width,
+                          m_height,
+                          m_format.nChannels,
+                          m_format.nSamplesPerSec,
+                          m_format.wBitsPerSample,
+                          audioBufferBytes,
+                          static_cast<uint32_t>(codecDataSize)};
     uint8_t raw[kVQRecHeaderSize];
     VQRecPutHeader(raw, header);
-    if (!WriteAll(raw, sizeof raw) || (codecDataSize > 0 && !WriteAll(codecData, static_cast<uint32_t>(codecDataSize)))) {
+    if (!WriteAll(raw, sizeof raw) ||
+        (codecDataSize > 0 && !WriteAll(codecData, static_cast<uint32_t>(codecDataSize)))) {
         LogMessage("CVQRecordSE::BeginRecording(): File error: %d\r\n", static_cast<int>(GetLastError()));
         Cleanup();
         DeleteFileA(m_path);  // a file without its header is no recording
@@ -153,7 +175,7 @@ int CVQRecordSE::BeginRecording() {
 
     m_savedBuffers = 0;
     m_framePending = 0;
-    m_lastStamp = 0;  // the first picture needs sound before it
+    m_lastStamp = 0;   // the first picture needs sound before it
     m_ring.Release();  // made on the first capture, synchronous or not as the device allows
     InterlockedExchange(&m_recording, 1);
     ResetEvent(m_frameEvent);
@@ -225,8 +247,10 @@ void CVQRecordSE::ProcessFrame() {
     const int done = m_waveIn.CountDone();
     const int64_t stamp = m_savedBuffers + done;
     if (stamp <= m_lastStamp) {
-        if (done < CWaveIn::kBuffers) m_stats.noSound++;
-        else m_stats.skippedBusy++;
+        if (done < CWaveIn::kBuffers)
+            m_stats.noSound++;
+        else
+            m_stats.skippedBusy++;
         return;
     }
     if (m_ring.InFlight() == CVQCaptureRing::kSlots) {
@@ -339,12 +363,12 @@ int CVQRecordSE::EncodeBackBuffer(AVPacket* packet) {
 
 int CVQRecordSE::SaveBackBuffer(AVPacket* packet) {
     uint8_t prefix[kVQRecVideoPrefixSize];
-    const uint32_t bufferBytes = VQRecAudioBufferBytes(m_format.wBitsPerSample, m_format.nChannels,
-                                                       static_cast<int>(m_format.nSamplesPerSec));
+    const uint32_t bufferBytes =
+        VQRecAudioBufferBytes(m_format.wBitsPerSample, m_format.nChannels, static_cast<int>(m_format.nSamplesPerSec));
     VQRecPutVideoPrefix(prefix, VQRecTimestamp(m_frameStamp, bufferBytes, m_format.nAvgBytesPerSec),
-                        (packet->flags & AV_PKT_FLAG_KEY) ? 1 : 0,
-                        static_cast<uint32_t>(packet->size));
-    if (!WriteAll(prefix, sizeof prefix) || (packet->size > 0 && !WriteAll(packet->data, static_cast<uint32_t>(packet->size)))) {
+                        (packet->flags & AV_PKT_FLAG_KEY) ? 1 : 0, static_cast<uint32_t>(packet->size));
+    if (!WriteAll(prefix, sizeof prefix) ||
+        (packet->size > 0 && !WriteAll(packet->data, static_cast<uint32_t>(packet->size)))) {
         LogMessage("CVQRecordSE::SaveBackBuffer(): File error: %d\r\n", static_cast<int>(GetLastError()));
         return 0;
     }

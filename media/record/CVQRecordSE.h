@@ -62,13 +62,13 @@ public:
 
     // Counters of the running (or last) recording, for measurements.
     struct Stats {
-        uint32_t offered;      // frames ProcessFrame saw while recording
-        uint32_t recorded;     // video records written
-        uint32_t skippedBusy;  // frames skipped because every capture slot was in flight
-        uint32_t noSound;      // frames skipped because no new sound was complete
-        int64_t audioBuffers;  // audio records written
-        int64_t bytes;         // bytes written to the .rec file
-        uint64_t encodeMicros; // time spent coding pictures (encoder thread)
+        uint32_t offered;        // frames ProcessFrame saw while recording
+        uint32_t recorded;       // video records written
+        uint32_t skippedBusy;    // frames skipped because every capture slot was in flight
+        uint32_t noSound;        // frames skipped because no new sound was complete
+        int64_t audioBuffers;    // audio records written
+        int64_t bytes;           // bytes written to the .rec file
+        uint64_t encodeMicros;   // time spent coding pictures (encoder thread)
         uint64_t captureMicros;  // time spent copying the locked copy for the encoder (render thread)
         uint64_t soundMicros;    // time spent writing sound records (render thread)
     };
@@ -96,7 +96,7 @@ private:
     CVQRecordDI m_di;
     HANDLE m_file;
     uint32_t m_backBufferFormat;
-    uint32_t m_width;   // coded size written into the header
+    uint32_t m_width;  // coded size written into the header
     uint32_t m_height;
     VQFrameRateReport m_report;
     int m_threads;
@@ -104,13 +104,13 @@ private:
     int m_reduceFactor;
     uint32_t m_bbWidth;  // back buffer at the start
     uint32_t m_bbHeight;
-    uint8_t* m_frame;    // the encoder's copy of the back buffer, tightly packed rows
+    uint8_t* m_frame;  // the encoder's copy of the back buffer, tightly packed rows
     uint32_t m_frameStride;
     std::atomic<int64_t> m_savedBuffers;  // also read by the encoder thread and the input path
-    volatile LONG m_framePending;  // the frame buffer holds a picture the encoder thread has not written
-    int64_t m_captureStamp;  // stamp of the copy being taken
-    int64_t m_lastStamp;     // stamp of the last copy taken
-    int64_t m_frameStamp;    // stamp of the picture in the frame buffer
+    volatile LONG m_framePending;         // the frame buffer holds a picture the encoder thread has not written
+    int64_t m_captureStamp;               // stamp of the copy being taken
+    int64_t m_lastStamp;                  // stamp of the last copy taken
+    int64_t m_frameStamp;                 // stamp of the picture in the frame buffer
     Stats m_stats;
 };
 #endif

@@ -30,7 +30,7 @@ int ReadPacket(void* opaque, uint8_t* buf, int size) {
 int64_t Seek(void* opaque, int64_t offset, int whence) {
     MemoryReader* reader = static_cast<MemoryReader*>(opaque);
     if (whence == AVSEEK_SIZE) return static_cast<int64_t>(reader->bytes->size());
-    int64_t base = whence == SEEK_CUR ? static_cast<int64_t>(reader->position)
+    int64_t base = whence == SEEK_CUR   ? static_cast<int64_t>(reader->position)
                    : whence == SEEK_END ? static_cast<int64_t>(reader->bytes->size())
                                         : 0;
     int64_t to = base + offset;

@@ -19,8 +19,8 @@ std::vector<ContainerStream> ReadContainer(const std::vector<uint8_t>& bytes);
 std::vector<ContainerStream> ReadContainerFile(const std::string& path);
 
 // Decodes one HuffYUV packet to 32-bit pixels (0xAARRGGBB values). Empty on failure.
-std::vector<uint32_t> DecodeHuffYUV(const std::vector<uint8_t>& extradata, const uint8_t* packet, int size,
-                                    int width, int height);
+std::vector<uint32_t> DecodeHuffYUV(const std::vector<uint8_t>& extradata, const uint8_t* packet, int size, int width,
+                                    int height);
 
 // The test picture: a frame counter drawn as 16 black/white 8x8 cells at
 // y = 8, x = 8 + 8 * i (white when bit i of the counter is set) over a

@@ -20,8 +20,13 @@ std::vector<uint8_t> MakeRecFile(int width, int height, int videoRecords, uint32
     if (!encoder.OpenEncoder()) return file;
     int extraSize = 0;
     const uint8_t* extra = encoder.GetCodecData(&extraSize);
-    VQRecHeader header = {22, static_cast<uint32_t>(encoder.GetReducedWidth()),
-                          static_cast<uint32_t>(encoder.GetReducedHeight()), 2, 44100, 16, audioBytes,
+    VQRecHeader header = {22,
+                          static_cast<uint32_t>(encoder.GetReducedWidth()),
+                          static_cast<uint32_t>(encoder.GetReducedHeight()),
+                          2,
+                          44100,
+                          16,
+                          audioBytes,
                           static_cast<uint32_t>(extraSize)};
     file.resize(kVQRecHeaderSize);
     VQRecPutHeader(file.data(), header);

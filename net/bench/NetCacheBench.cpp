@@ -63,8 +63,7 @@ void FloodedViewer() {
     viewer.Update();
     std::string datagram = "SESSION\n7\n\n";
     int pieces = 0;
-    for (; pieces < 2000; ++pieces)
-        datagram += "FRAME\nv\n" + std::to_string(pieces * 3) + "\n8000000\n5\n1\nx\n\n";
+    for (; pieces < 2000; ++pieces) datagram += "FRAME\nv\n" + std::to_string(pieces * 3) + "\n8000000\n5\n1\nx\n\n";
     for (int i = 0; i < 256; ++i) socket->inbound.push_back({0x0100007Fu, 13580, datagram});
     double worst = 0, total = 0;
     int updates = 0;

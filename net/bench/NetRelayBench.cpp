@@ -131,10 +131,11 @@ int main(int argc, char** argv) {
     // Goodput over the time from the first send to the last delivery (the
     // wait for pieces that were lost is not counted).
     double elapsed = (lastDelivery > start ? lastDelivery : Now()) - start;
-    printf("%-10s scale %2dx  %4d frames  packets sent %5d delivered %5d (%5.1f %%) corrupt %d  "
-           "goodput %7.1f KiB/s  pump cpu %6.1f us  pump wall %6.1f us\n",
-           label, scale, frames, sentPackets, delivered, 100.0 * delivered / sentPackets, corrupt,
-           deliveredBytes / 1024.0 / elapsed, cpu * 1e6 / pumps, wall * 1e6 / pumps);
+    printf(
+        "%-10s scale %2dx  %4d frames  packets sent %5d delivered %5d (%5.1f %%) corrupt %d  "
+        "goodput %7.1f KiB/s  pump cpu %6.1f us  pump wall %6.1f us\n",
+        label, scale, frames, sentPackets, delivered, 100.0 * delivered / sentPackets, corrupt,
+        deliveredBytes / 1024.0 / elapsed, cpu * 1e6 / pumps, wall * 1e6 / pumps);
     sharer.Logout();
     viewer.Logout();
     sharer.Update();

@@ -62,63 +62,62 @@ struct Person {
             int x = 0, y = 0;
             CVKPtrList list;
             switch (type) {
-                case kChatLoginOk:
-                    chat.GetLoginResult(&x, &a, &vsHost, &vsPort);
-                    signedIn = true;
-                    Say("%s: signed in; video-sharing server %s:%d", name, vsHost.Str(), vsPort);
-                    break;
-                case kChatLoginFailed:
-                    chat.GetLoginResult(&x, &a, &b, &y);
-                    Say("%s: sign-in refused: %s", name, a.Str());
-                    break;
-                case kChatFriendsList:
-                    if (chat.GetFriendsList(&list)) {
-                        for (int g = 0; g < list.Count(); ++g) {
-                            FriendGroup* group = static_cast<FriendGroup*>(list.Get(g));
-                            std::string on, off;
-                            for (int i = 0; i < group->online.Count(); ++i)
-                                on += std::string(" ") + static_cast<CVKString*>(group->online.Get(i))->Str();
-                            for (int i = 0; i < group->offline.Count(); ++i)
-                                off += std::string(" ") + static_cast<CVKString*>(group->offline.Get(i))->Str();
-                            Say("%s: friends in \"%s\": online [%s ] offline [%s ]", name, group->name.Str(), on.c_str(),
-                                off.c_str());
-                        }
-                        FreeFriendGroups(&list);
+            case kChatLoginOk:
+                chat.GetLoginResult(&x, &a, &vsHost, &vsPort);
+                signedIn = true;
+                Say("%s: signed in; video-sharing server %s:%d", name, vsHost.Str(), vsPort);
+                break;
+            case kChatLoginFailed:
+                chat.GetLoginResult(&x, &a, &b, &y);
+                Say("%s: sign-in refused: %s", name, a.Str());
+                break;
+            case kChatFriendsList:
+                if (chat.GetFriendsList(&list)) {
+                    for (int g = 0; g < list.Count(); ++g) {
+                        FriendGroup* group = static_cast<FriendGroup*>(list.Get(g));
+                        std::string on, off;
+                        for (int i = 0; i < group->online.Count(); ++i)
+                            on += std::string(" ") + static_cast<CVKString*>(group->online.Get(i))->Str();
+                        for (int i = 0; i < group->offline.Count(); ++i)
+                            off += std::string(" ") + static_cast<CVKString*>(group->offline.Get(i))->Str();
+                        Say("%s: friends in \"%s\": online [%s ] offline [%s ]", name, group->name.Str(), on.c_str(),
+                            off.c_str());
                     }
-                    break;
-                case kChatFriendStatus:
-                    chat.GetFriendStatus(&a, &x);
-                    Say("%s: %s is now %s", name, a.Str(), x ? "online" : "offline");
-                    break;
-                case kChatSession:
-                    if (chat.GetChatSession(&chatSession, &list)) {
-                        std::string members;
-                        for (int i = 0; i < list.Count(); ++i)
-                            members += std::string(i ? ", " : "") + static_cast<CVKString*>(list.Get(i))->Str();
-                        Say("%s: chat %d with %s", name, chatSession, members.c_str());
-                        FreeStringList(&list);
-                    }
-                    break;
-                case kChatSessionMessage:
-                    chat.GetChatMessage(&x, &a, &b);
-                    Say("%s: chat %d  <%s> %s", name, x, a.Str(), b.Str());
-                    break;
-                case kChatSessionTerminated:
-                    chat.GetTerminatedSession(&x);
-                    Say("%s: chat %d ended", name, x);
-                    break;
-                case kChatShareDesktop:
-                    if (chat.GetShareDesktopRequest(&a, &x) && (watchRequested = x != 0, true)) Say("%s: %s asks to watch (%s)", name, a.Str(), x ? "Start" : "Stop");
-                    break;
-                case kChatDesktopId:
-                    if (chat.GetDesktopId(&a, &lastShareSession, &shareHost, &sharePort))
-                        Say("%s: %s shares as session %d on %s:%d", name, a.Str(), lastShareSession, shareHost.Str(), sharePort);
-                    break;
-                case kChatConnectionLost:
-                    Say("%s: connection lost", name);
-                    break;
-                default:
-                    break;
+                    FreeFriendGroups(&list);
+                }
+                break;
+            case kChatFriendStatus:
+                chat.GetFriendStatus(&a, &x);
+                Say("%s: %s is now %s", name, a.Str(), x ? "online" : "offline");
+                break;
+            case kChatSession:
+                if (chat.GetChatSession(&chatSession, &list)) {
+                    std::string members;
+                    for (int i = 0; i < list.Count(); ++i)
+                        members += std::string(i ? ", " : "") + static_cast<CVKString*>(list.Get(i))->Str();
+                    Say("%s: chat %d with %s", name, chatSession, members.c_str());
+                    FreeStringList(&list);
+                }
+                break;
+            case kChatSessionMessage:
+                chat.GetChatMessage(&x, &a, &b);
+                Say("%s: chat %d  <%s> %s", name, x, a.Str(), b.Str());
+                break;
+            case kChatSessionTerminated:
+                chat.GetTerminatedSession(&x);
+                Say("%s: chat %d ended", name, x);
+                break;
+            case kChatShareDesktop:
+                if (chat.GetShareDesktopRequest(&a, &x) && (watchRequested = x != 0, true))
+                    Say("%s: %s asks to watch (%s)", name, a.Str(), x ? "Start" : "Stop");
+                break;
+            case kChatDesktopId:
+                if (chat.GetDesktopId(&a, &lastShareSession, &shareHost, &sharePort))
+                    Say("%s: %s shares as session %d on %s:%d", name, a.Str(), lastShareSession, shareHost.Str(),
+                        sharePort);
+                break;
+            case kChatConnectionLost: Say("%s: connection lost", name); break;
+            default: break;
             }
             chat.PopMessage();
         }
@@ -185,19 +184,34 @@ int main(int argc, char** argv) {
     PumpUntil([&] { sharer.Update(); }, [&] { return sharer.IsLoggedIn() != 0; });
     Say("anna: share logged in, session %d", sharer.GetSession());
     anna.chat.SendMyDesktopId("bo", sharer.GetSession(), anna.vsHost.Str(), anna.vsPort);
-    PumpUntil([&] { both(); sharer.Update(); }, [&] { return bo.lastShareSession != 0; });
+    PumpUntil(
+        [&] {
+            both();
+            sharer.Update();
+        },
+        [&] { return bo.lastShareSession != 0; });
 
     CVQViewVS viewer;
     viewer.Open();
     viewer.SetServer(bo.shareHost.Str(), bo.sharePort);
     viewer.SetViewSession(bo.lastShareSession);
     viewer.Login("bo", "bo-pw");
-    PumpUntil([&] { viewer.Update(); sharer.Update(); }, [&] { return viewer.IsLoggedIn() != 0; });
+    PumpUntil(
+        [&] {
+            viewer.Update();
+            sharer.Update();
+        },
+        [&] { return viewer.IsLoggedIn() != 0; });
     Say("bo: viewing session %d: %dx%d at %d fps, sound %d Hz %d channels %d bits", bo.lastShareSession,
         viewer.GetWidth(), viewer.GetHeight(), viewer.GetFrameRate(), viewer.GetSamplesPerSec(), viewer.GetChannels(),
         viewer.GetBitsPerSample());
-    PumpUntil([&] { sharer.RequestViewers(); sharer.Update(); viewer.Update(); },
-              [&] { return sharer.GetViewers()->Count() > 0; });
+    PumpUntil(
+        [&] {
+            sharer.RequestViewers();
+            sharer.Update();
+            viewer.Update();
+        },
+        [&] { return sharer.GetViewers()->Count() > 0; });
     for (int i = 0; i < sharer.GetViewers()->Count(); ++i)
         Say("anna: viewer %s", static_cast<CVKString*>(sharer.GetViewers()->Get(i))->Str());
 
@@ -232,7 +246,12 @@ int main(int argc, char** argv) {
                 size, size > 65000 ? " (split over two datagrams)" : "");
         }
         sharer.Update();
-        PumpUntil([&] { viewer.Update(); take(); }, [&] { return received >= 2 * (frame + 1); }, 1000);
+        PumpUntil(
+            [&] {
+                viewer.Update();
+                take();
+            },
+            [&] { return received >= 2 * (frame + 1); }, 1000);
     }
     Say("== %d packets sent, %d received, %d byte-identical", static_cast<int>(sent.size()), received, identical);
 

@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     chat.Connect(CVKString("127.0.0.1"), 1);
     size_t step = size ? 1 + data[0] % 64 : 1;
     for (size_t at = 0; at < size; at += step) {
-        socket->inbound.push_back(std::string(reinterpret_cast<const char*>(data) + at, at + step > size ? size - at : step));
+        socket->inbound.push_back(
+            std::string(reinterpret_cast<const char*>(data) + at, at + step > size ? size - at : step));
         chat.Pump();
     }
     socket->closeAfterInbound = true;

@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     http.Send();
     size_t step = size ? 1 + data[0] % 32 : 1;
     for (size_t at = 0; at < size; at += step)
-        socket->inbound.push_back(std::string(reinterpret_cast<const char*>(data) + at, at + step > size ? size - at : step));
+        socket->inbound.push_back(
+            std::string(reinterpret_cast<const char*>(data) + at, at + step > size ? size - at : step));
     socket->closeAfterInbound = size > 0 && (data[size - 1] & 1);
     for (int turn = 0; turn < 4096 && !(socket->inbound.empty() && http.IsIdle()); ++turn) {
         http.Pump();

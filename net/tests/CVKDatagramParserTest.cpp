@@ -34,8 +34,8 @@ TEST(CVKDatagramParser, MessagesLinesAndLineEnds) {
 }
 
 TEST(CVKDatagramParser, UnfinishedAndNonTextStopTheParse) {
-    EXPECT_EQ(1, Parsed("ECHO\n\nECHO\n").parser->GetMessageCount());   // message without its end
-    EXPECT_EQ(1, Parsed("ECHO\n\nECHO").parser->GetMessageCount());     // line without its end
+    EXPECT_EQ(1, Parsed("ECHO\n\nECHO\n").parser->GetMessageCount());  // message without its end
+    EXPECT_EQ(1, Parsed("ECHO\n\nECHO").parser->GetMessageCount());    // line without its end
     EXPECT_EQ(1, Parsed("ECHO\n\nEC\x80HO\n\nECHO\n\n").parser->GetMessageCount());
     EXPECT_EQ(0, Parsed("\xff\n\n").parser->GetMessageCount());
 }
@@ -54,12 +54,12 @@ TEST(CVKDatagramParser, FramePayloadIsBinaryAndExact) {
 TEST(CVKDatagramParser, HostileFramesAreDropped) {
     const std::string payload = "abcdef";
     const std::string hostile[] = {
-        Frame(payload, "7"),                      // longer than what is left
+        Frame(payload, "7"),  // longer than what is left
         Frame(payload, "-1"),
         Frame(payload, "99999999999999999999"),
         Frame(payload, "6").substr(0, Frame(payload, "6").size() - 2),  // nothing after the payload
         Frame(payload, "6").substr(0, Frame(payload, "6").size() - 1),  // only its line end
-        "FRAME\nV\n0\n6\n5\n6\nabc",             // truncated payload
+        "FRAME\nV\n0\n6\n5\n6\nabc",                                    // truncated payload
     };
     for (const std::string& bytes : hostile) {
         Parsed p("ECHO\n\n" + bytes);

@@ -112,18 +112,25 @@ TEST(CVQChat, ReadersAtTheirMinimumLineCounts) {
             CVKPtrList list;
             int r = 0;
             switch (k.type) {
-                case kChatLoginOk: case kChatLoginFailed: r = c.chat.GetLoginResult(&x, &a, &b, &y); break;
-                case kChatFriendsList: r = c.chat.GetFriendsList(&list); FreeFriendGroups(&list); break;
-                case kChatFriendStatus: r = c.chat.GetFriendStatus(&a, &x); break;
-                case kChatStartChatFailed: r = c.chat.GetStartChatFailure(&a); break;
-                case kChatSession: r = c.chat.GetChatSession(&x, &list); FreeStringList(&list); break;
-                case kChatSendFailed: r = c.chat.GetSendFailure(&x, &a); break;
-                case kChatSessionMessage: r = c.chat.GetChatMessage(&x, &a, &b); break;
-                case kChatSessionTerminated: r = c.chat.GetTerminatedSession(&x); break;
-                case kChatShareDesktop: r = c.chat.GetShareDesktopRequest(&a, &x); break;
-                case kChatDesktopId: r = c.chat.GetDesktopId(&a, &x, &b, &y); break;
-                case kChatRequestVoiceFailed: r = c.chat.GetVoiceRequestFailure(&a, &b); break;
-                case kChatVoice: r = c.chat.GetVoiceRequest(&a, &x, &y, &b, &z); break;
+            case kChatLoginOk:
+            case kChatLoginFailed: r = c.chat.GetLoginResult(&x, &a, &b, &y); break;
+            case kChatFriendsList:
+                r = c.chat.GetFriendsList(&list);
+                FreeFriendGroups(&list);
+                break;
+            case kChatFriendStatus: r = c.chat.GetFriendStatus(&a, &x); break;
+            case kChatStartChatFailed: r = c.chat.GetStartChatFailure(&a); break;
+            case kChatSession:
+                r = c.chat.GetChatSession(&x, &list);
+                FreeStringList(&list);
+                break;
+            case kChatSendFailed: r = c.chat.GetSendFailure(&x, &a); break;
+            case kChatSessionMessage: r = c.chat.GetChatMessage(&x, &a, &b); break;
+            case kChatSessionTerminated: r = c.chat.GetTerminatedSession(&x); break;
+            case kChatShareDesktop: r = c.chat.GetShareDesktopRequest(&a, &x); break;
+            case kChatDesktopId: r = c.chat.GetDesktopId(&a, &x, &b, &y); break;
+            case kChatRequestVoiceFailed: r = c.chat.GetVoiceRequestFailure(&a, &b); break;
+            case kChatVoice: r = c.chat.GetVoiceRequest(&a, &x, &y, &b, &z); break;
             }
             EXPECT_EQ(shorter ? 0 : 1, r) << bytes;
         }
@@ -142,7 +149,8 @@ TEST(CVQChat, ReadersRefuseOtherMessagesAndReadFields) {
     EXPECT_EQ(0, port);
     c.chat.PopMessage();
 
-    c.Say("FRIEND CONNECTION STATUS\nbo\nlogon\n\nSHARE DESKTOP\nbo\nBegin\n\nVOICE\nbo\nStart\n77\nvs.host\n99999\n\n");
+    c.Say(
+        "FRIEND CONNECTION STATUS\nbo\nlogon\n\nSHARE DESKTOP\nbo\nBegin\n\nVOICE\nbo\nStart\n77\nvs.host\n99999\n\n");
     CVKString name;
     int online = 9;
     ASSERT_EQ(1, c.chat.GetFriendStatus(&name, &online));
@@ -174,14 +182,14 @@ TEST(CVQChat, FriendsListGroupsAndHostileCounts) {
         FreeFriendGroups(&groups);
     }
     const char* hostile[] = {
-        "FRIENDS LIST\n1\nMates\n2\nanna\n\n",           // ends after the first name
-        "FRIENDS LIST\n1\nMates\n\n",                   // no online count
-        "FRIENDS LIST\n1\n\n",                          // no group name
-        "FRIENDS LIST\n-1\n\n",                         // negative group count
-        "FRIENDS LIST\n2147483647\nA\n0\n0\n\n",        // huge group count
+        "FRIENDS LIST\n1\nMates\n2\nanna\n\n",    // ends after the first name
+        "FRIENDS LIST\n1\nMates\n\n",             // no online count
+        "FRIENDS LIST\n1\n\n",                    // no group name
+        "FRIENDS LIST\n-1\n\n",                   // negative group count
+        "FRIENDS LIST\n2147483647\nA\n0\n0\n\n",  // huge group count
         "FRIENDS LIST\n99999999999999999999\nA\n0\n0\n\n",
-        "FRIENDS LIST\n1\nA\n-5\n0\n\n",                // negative name count
-        "FRIENDS LIST\n1\nA\n0\n2147483647\nx\n\n",     // huge name count
+        "FRIENDS LIST\n1\nA\n-5\n0\n\n",             // negative name count
+        "FRIENDS LIST\n1\nA\n0\n2147483647\nx\n\n",  // huge name count
     };
     for (const char* bytes : hostile) {
         Chat c;
@@ -198,7 +206,8 @@ TEST(CVQChat, FriendsListGroupsAndHostileCounts) {
 }
 
 TEST(CVQChat, ChatSessionCountsAreBounded) {
-    for (const char* bytes : {"CHAT SESSION\n5\n3\na\nb\n\n", "CHAT SESSION\n5\n-1\n\n", "CHAT SESSION\n5\n2147483647\na\n\n"}) {
+    for (const char* bytes :
+         {"CHAT SESSION\n5\n3\na\nb\n\n", "CHAT SESSION\n5\n-1\n\n", "CHAT SESSION\n5\n2147483647\na\n\n"}) {
         Chat c;
         c.Say(bytes);
         CVKPtrList members;

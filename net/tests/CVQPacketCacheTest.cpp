@@ -43,10 +43,10 @@ TEST(CVQPacketCache, DuplicatesAndOverlapsAreDropped) {
     c.SetCapacity(10);
     Add(c, 1, 0, "abc", 9);
     Add(c, 1, 3, "def", 9);
-    Add(c, 1, 3, "def", 9);   // duplicate of a middle piece
-    Add(c, 1, 0, "abc", 9);   // duplicate of the first
-    Add(c, 1, 2, "XY", 9);    // starts inside a held piece
-    Add(c, 1, 5, "ZZ", 9);    // overlaps the end of "def"
+    Add(c, 1, 3, "def", 9);  // duplicate of a middle piece
+    Add(c, 1, 0, "abc", 9);  // duplicate of the first
+    Add(c, 1, 2, "XY", 9);   // starts inside a held piece
+    Add(c, 1, 5, "ZZ", 9);   // overlaps the end of "def"
     Add(c, 1, 6, "ghi", 9);
     Add(c, 1, 6, "ghi", 9);
     EXPECT_EQ("abcdefghi", Take(c));
@@ -60,12 +60,12 @@ TEST(CVQPacketCache, PiecesThatDoNotFitAreRefused) {
     CVQPacketCache c;
     c.SetCapacity(10);
     const char* d = "abcdefgh";
-    EXPECT_EQ(0, c.AddChunk('v', 6, 8, 1, d, 4));            // beyond the total
+    EXPECT_EQ(0, c.AddChunk('v', 6, 8, 1, d, 4));  // beyond the total
     EXPECT_EQ(0, c.AddChunk('v', 2147483600, 2147483647, 1, d, 100));
     EXPECT_EQ(0, c.AddChunk('v', -1, 8, 1, d, 4));
     EXPECT_EQ(0, c.AddChunk('v', 0, CVQPacketCache::kMaxPacketSize + 1, 1, d, 4));
     EXPECT_EQ(1, c.AddChunk('v', 0, 8, 1, d, 4));
-    EXPECT_EQ(0, c.AddChunk('v', 4, 9, 1, d, 4));            // same packet, other total
+    EXPECT_EQ(0, c.AddChunk('v', 4, 9, 1, d, 4));  // same packet, other total
     EXPECT_EQ(1, c.GetPacketCount());
 }
 
@@ -95,7 +95,7 @@ TEST(CVQPacketCache, FullCacheRefusesOlderPacketsAndOrdersByTimestamp) {
     Add(c, 5, 0, "old", 3);  // full, and older than everything held
     EXPECT_EQ(2, c.GetPacketCount());
     EXPECT_EQ(10, c.PeekTimestamp());
-    Add(c, 10, 0, "A", 1, 'a');  // same time stamp, other kind: its own packet
+    Add(c, 10, 0, "A", 1, 'a');        // same time stamp, other kind: its own packet
     EXPECT_EQ(2, c.GetPacketCount());  // the oldest, 10 'v', went
     EXPECT_EQ("A", Take(c));
     EXPECT_EQ("b", Take(c));

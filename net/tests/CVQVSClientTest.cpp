@@ -297,7 +297,8 @@ TEST(CVQVSClient, LargePacketIsSplitAcrossDatagrams) {
     const std::string prefix = "SESSION\n7\n\nFRAME\nV\n";
     ASSERT_TRUE(StartsWith(sent[0], prefix + "0\n100000\n250\n"));
     int first = 65507 - (11 + 48);
-    EXPECT_TRUE(StartsWith(sent[1], prefix + std::to_string(first) + "\n100000\n250\n" + std::to_string(100000 - first) + "\n"));
+    EXPECT_TRUE(StartsWith(sent[1],
+                           prefix + std::to_string(first) + "\n100000\n250\n" + std::to_string(100000 - first) + "\n"));
     for (const std::string& d : sent) EXPECT_LE(d.size(), 65507u);
 
     // Every piece fits even with the longest numbers.
@@ -351,13 +352,11 @@ TEST(CVQVSClient, ViewerDropsHostileFrames) {
     View v;
     v.LogIn();
     const char* hostile[] = {
-        "FRAME\nV\n5\n8\n1\n4\nabcd\n\n",          // offset + length beyond the total
-        "FRAME\nV\n-1\n8\n1\n4\nabcd\n\n",
-        "FRAME\nV\n0\n0\n1\n4\nabcd\n\n",
+        "FRAME\nV\n5\n8\n1\n4\nabcd\n\n",  // offset + length beyond the total
+        "FRAME\nV\n-1\n8\n1\n4\nabcd\n\n",          "FRAME\nV\n0\n0\n1\n4\nabcd\n\n",
         "FRAME\nV\n0\n8\n-1\n4\nabcd\n\n",
-        "FRAME\nX\n0\n4\n1\n4\nabcd\n\n",          // unknown kind
-        "FRAME\nV\n0\n99999999999\n1\n4\nabcd\n\n",
-        "FRAME\nV\n4294967296\n8\n1\n4\nabcd\n\n",
+        "FRAME\nX\n0\n4\n1\n4\nabcd\n\n",  // unknown kind
+        "FRAME\nV\n0\n99999999999\n1\n4\nabcd\n\n", "FRAME\nV\n4294967296\n8\n1\n4\nabcd\n\n",
     };
     for (const char* bytes : hostile) v.FromServer(std::string("SESSION\n7\n\n") + bytes);
     v.client.Update();

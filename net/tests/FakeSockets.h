@@ -12,8 +12,8 @@
 // the "server" says is handed over at the next Pump.
 class CFakeStreamSocket : public IVKStreamSocket {
 public:
-    std::string sent;         // everything sent (after Pump while connected)
-    std::string pendingSend;  // queued, not yet pumped out
+    std::string sent;                 // everything sent (after Pump while connected)
+    std::string pendingSend;          // queued, not yet pumped out
     std::deque<std::string> inbound;  // one entry per Pump
     unsigned state = 0;
     bool connectSucceeds = true;
@@ -103,7 +103,8 @@ public:
             free(data);
             return false;
         }
-        sent.push_back(Datagram{address, port, std::string(reinterpret_cast<char*>(data), static_cast<size_t>(length))});
+        sent.push_back(
+            Datagram{address, port, std::string(reinterpret_cast<char*>(data), static_cast<size_t>(length))});
         free(data);
         return true;
     }

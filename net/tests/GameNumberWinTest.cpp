@@ -13,7 +13,8 @@ TEST(VKGameNumber, ReadsTheGameBinFoldersKey) {
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, VK_GAMEBINFOLDERS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
                                              nullptr, &key, nullptr));
     const char* folder = "C:\\Net Test Games\\Some Game 987654";
-    RegSetValueExA(key, "987654", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder), static_cast<DWORD>(strlen(folder) + 1));
+    RegSetValueExA(key, "987654", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder),
+                   static_cast<DWORD>(strlen(folder) + 1));
     DWORD number = 5;
     RegSetValueExA(key, "987655", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
 

@@ -52,17 +52,20 @@ protected:
     // Waits for the next message of that type, popping others.
     // other is pumped too, so what it queued goes out.
     static bool WaitFor(CVQChat& chat, int type, CVQChat* other = nullptr, int ms = 5000) {
-        return PumpUntil([&] {
-            chat.Pump();
-            if (other) other->Pump();
-        }, [&] {
-            for (;;) {
-                int t = chat.PeekMessageType();
-                if (t == type) return true;
-                if (t == kChatNone) return false;
-                chat.PopMessage();
-            }
-        }, ms);
+        return PumpUntil(
+            [&] {
+                chat.Pump();
+                if (other) other->Pump();
+            },
+            [&] {
+                for (;;) {
+                    int t = chat.PeekMessageType();
+                    if (t == type) return true;
+                    if (t == kChatNone) return false;
+                    chat.PopMessage();
+                }
+            },
+            ms);
     }
 
     int chatPort = 0, vsPort = 0, httpPort = 0;
@@ -116,16 +119,21 @@ TEST_F(Loopback, SignInFriendsPresenceAndChat) {
     anna.SendChatMessage(session, "anna", "hello bo\nwith a line break");
     for (CVQChat* c : {&anna, &bo}) {
         std::vector<std::string> lines;
-        ASSERT_TRUE(PumpUntil([&] { anna.Pump(); bo.Pump(); }, [&] {
-            while (int t = c->PeekMessageType()) {
-                int s = 0;
-                CVKString sender, text;
-                if (t == kChatSessionMessage && c->GetChatMessage(&s, &sender, &text))
-                    lines.push_back(std::string(sender.Str()) + ": " + text.Str());
-                c->PopMessage();
-            }
-            return lines.size() >= 2;
-        }));
+        ASSERT_TRUE(PumpUntil(
+            [&] {
+                anna.Pump();
+                bo.Pump();
+            },
+            [&] {
+                while (int t = c->PeekMessageType()) {
+                    int s = 0;
+                    CVKString sender, text;
+                    if (t == kChatSessionMessage && c->GetChatMessage(&s, &sender, &text))
+                        lines.push_back(std::string(sender.Str()) + ": " + text.Str());
+                    c->PopMessage();
+                }
+                return lines.size() >= 2;
+            }));
         std::sort(lines.begin(), lines.end());
         EXPECT_EQ("anna: hello bo with a line break", lines[0]);
         EXPECT_EQ("bo: hi anna", lines[1]);
@@ -213,11 +221,13 @@ TEST_F(Loopback, RefusedConnectionIsReported) {
     chat.Connect(CVKString("127.0.0.1"), deadPort);
     chat.SendLogin("anna", "anna-pw", 0);
     int type = 0, pumps = 0;
-    ASSERT_TRUE(PumpUntil([&] {
-        chat.Pump();
-        clock.Advance(250);
-        ++pumps;
-    }, [&] { return (type = chat.PeekMessageType()) != kChatNone; }, 20000));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            chat.Pump();
+            clock.Advance(250);
+            ++pumps;
+        },
+        [&] { return (type = chat.PeekMessageType()) != kChatNone; }, 20000));
     EXPECT_EQ(kChatConnectionLost, type);
     EXPECT_EQ(kChatNone, chat.PeekMessageType());  // once
     // Three attempts 1 s apart in clock time: at least 8 pumps of 250 ms.
@@ -229,7 +239,8 @@ TEST_F(Loopback, PermissionsOverHttp) {
     http.ClearRequest();
     http.AddHeader(CVKString("User-Agent: Orvalo HUD v4.0.6.0"));
     http.SetUrl(CVKString((std::string("http://127.0.0.1/services/vqhud.4.0.6.0/setPermissions.php?un=anna&pw=anna-pw"
-                                       "&handle=cy&contact=1&chat=1&video=1")).c_str()));
+                                       "&handle=cy&contact=1&chat=1&video=1"))
+                              .c_str()));
     http.SetMethod(CVKString("POST"));
     ASSERT_EQ(1, http.Send());
     ASSERT_TRUE(PumpUntil([&] { http.Pump(); }, [&] { return http.GetStatusCode() >= 0; }));
@@ -246,7 +257,8 @@ TEST_F(Loopback, PermissionsOverHttp) {
     const unsigned char* body = nullptr;
     int count = 0;
     ASSERT_EQ(1, http.GetResponseBody(&body, &count));
-    EXPECT_EQ("player permissions\n1 1 0\nbo 1 1 1\ncy 1 1 1\n", std::string(reinterpret_cast<const char*>(body), count));
+    EXPECT_EQ("player permissions\n1 1 0\nbo 1 1 1\ncy 1 1 1\n",
+              std::string(reinterpret_cast<const char*>(body), count));
     http.ClearResponse();
     EXPECT_EQ(1, http.IsIdle());
 }
@@ -278,11 +290,22 @@ StreamResult Stream(int port, int count, int waitMs) {
     if (!PumpUntil([&] { sharer.Update(); }, [&] { return sharer.IsLoggedIn() != 0; })) return r;
     viewer.SetViewSession(sharer.GetSession());
     viewer.Login("bo", "bo-pw");
-    if (!PumpUntil([&] { viewer.Update(); sharer.Update(); }, [&] { return viewer.IsLoggedIn() != 0; })) return r;
+    if (!PumpUntil(
+            [&] {
+                viewer.Update();
+                sharer.Update();
+            },
+            [&] { return viewer.IsLoggedIn() != 0; }))
+        return r;
     // What a service sends right after a login (a hostile one floods) is
     // taken before the stream starts, so it cannot crowd the stream out of
     // the receive buffers.
-    PumpUntil([&] { viewer.Update(); sharer.Update(); }, [] { return false; }, 500);
+    PumpUntil(
+        [&] {
+            viewer.Update();
+            sharer.Update();
+        },
+        [] { return false; }, 500);
     EXPECT_EQ(640, viewer.GetWidth());
     EXPECT_EQ(16, viewer.GetBitsPerSample());
 
@@ -313,9 +336,20 @@ StreamResult Stream(int port, int count, int waitMs) {
             sharer.SendVideoPacket(packet.data(), size, i % 10 == 0, ts);
         r.sent++;
         sharer.Update();
-        PumpUntil([&] { viewer.Update(); take(); }, [&] { return r.delivered + r.corrupt >= r.sent; }, waitMs);
+        PumpUntil(
+            [&] {
+                viewer.Update();
+                take();
+            },
+            [&] { return r.delivered + r.corrupt >= r.sent; }, waitMs);
     }
-    PumpUntil([&] { sharer.Update(); viewer.Update(); take(); }, [&] { return r.delivered >= r.sent; }, 1500);
+    PumpUntil(
+        [&] {
+            sharer.Update();
+            viewer.Update();
+            take();
+        },
+        [&] { return r.delivered >= r.sent; }, 1500);
     sharer.Logout();
     sharer.Update();
     return r;
@@ -402,15 +436,17 @@ TEST_F(Hostile, ChatBurstArrivesWhole) {
     CVKString a, b;
     int x = 0, y = 0, z = 0;
     // Read the way the HUD does: one Pump, then every queued message.
-    ASSERT_TRUE(PumpUntil([&] { chat.Pump(); }, [&] {
-        while (int type = chat.PeekMessageType()) {
-            if (type == kChatSessionMessage && chat.GetChatMessage(&x, &a, &b) && std::string(a.Str()) == "flood") {
-                flood.push_back(b.Str());
-                chat.PopMessage();
-                continue;
-            }
-            types.push_back(type);
-            switch (type) {
+    ASSERT_TRUE(PumpUntil(
+        [&] { chat.Pump(); },
+        [&] {
+            while (int type = chat.PeekMessageType()) {
+                if (type == kChatSessionMessage && chat.GetChatMessage(&x, &a, &b) && std::string(a.Str()) == "flood") {
+                    flood.push_back(b.Str());
+                    chat.PopMessage();
+                    continue;
+                }
+                types.push_back(type);
+                switch (type) {
                 case kChatLoginOk:
                     EXPECT_EQ(1, chat.GetLoginResult(&x, &a, &b, &y));
                     EXPECT_EQ(1, x);
@@ -451,13 +487,14 @@ TEST_F(Hostile, ChatBurstArrivesWhole) {
                     EXPECT_STREQ("Zo\xeb", a.Str());
                     EXPECT_STREQ("ol\xe9", b.Str());
                     break;
+                }
+                chat.PopMessage();
+                if (type == kChatLeaveChatOk) return true;
             }
-            chat.PopMessage();
-            if (type == kChatLeaveChatOk) return true;
-        }
-        return false;
-    }, 30000));
-    const std::vector<int> expected = {kChatLoginOk,   kChatFriendsList, kChatSession,       kChatFriendsList,
+            return false;
+        },
+        30000));
+    const std::vector<int> expected = {kChatLoginOk,   kChatFriendsList, kChatSession,        kChatFriendsList,
                                        kChatDesktopId, kChatVoice,       kChatSessionMessage, kChatLeaveChatOk};
     EXPECT_EQ(expected, types);
     ASSERT_EQ(10000u, flood.size());
@@ -471,10 +508,12 @@ TEST_F(Hostile, RefusalFollowedByAResetIsShownBeforeTheLoss) {
     chat.SendLogin("anna", "wrong", 0);
     // Slow pumps, so the refusal and the reset come in through one Pump.
     int type = 0;
-    ASSERT_TRUE(PumpUntil([&] {
-        chat.Pump();
-        Sleep(200);
-    }, [&] { return (type = chat.PeekMessageType()) != kChatNone; }, 10000));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            chat.Pump();
+            Sleep(200);
+        },
+        [&] { return (type = chat.PeekMessageType()) != kChatNone; }, 10000));
     ASSERT_EQ(kChatLoginFailed, type);
     int ok = 1;
     CVKString reason;
@@ -495,10 +534,13 @@ TEST_F(Hostile, HttpBodyEndsWithTheConnectionOrAReset) {
         http.SetMethod(CVKString("GET"));
         ASSERT_EQ(1, http.Send());
         int pause = *tail ? 200 : 0;  // with the reset: bytes and reset in one Pump
-        ASSERT_TRUE(PumpUntil([&] {
-            http.Pump();
-            Sleep(pause);
-        }, [&] { return http.GetStatusCode() >= 0; }, 10000)) << tail;
+        ASSERT_TRUE(PumpUntil(
+            [&] {
+                http.Pump();
+                Sleep(pause);
+            },
+            [&] { return http.GetStatusCode() >= 0; }, 10000))
+            << tail;
         EXPECT_EQ(200, http.GetStatusCode());
         const unsigned char* body = nullptr;
         int count = 0;

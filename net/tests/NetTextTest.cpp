@@ -20,8 +20,7 @@ TEST(VKNetText, NumbersReadLikeAtoiButSaturate) {
     EXPECT_EQ(INT64_MAX, VKParseInt64("9223372036854775808"));
 }
 
-namespace {
-}  // namespace
+namespace {}  // namespace
 
 TEST(VKNetEndpoints, SettingsOverrideEveryEndpoint) {
     MemorySettings store;

@@ -4,8 +4,7 @@
 #include "CVQWindow.h"
 
 namespace {
-const uint32_t kMouseMove = 0x200, kLButtonDown = 0x201, kLButtonUp = 0x202, kRButtonDown = 0x204,
-               kRButtonUp = 0x205;
+const uint32_t kMouseMove = 0x200, kLButtonDown = 0x201, kLButtonUp = 0x202, kRButtonDown = 0x204, kRButtonUp = 0x205;
 }  // namespace
 
 CVQMouseRelay9::CVQMouseRelay9() : m_hud(false), m_capture(false), m_areaCount(0), m_first(0), m_count(0) {}

@@ -30,7 +30,8 @@ int CVQSurface::Create(uint32_t width, uint32_t height) {
     Release();
     IDirect3DDevice9* device = CurrentDevice();
     if (!device) {
-        LogMessage("Proxydx9: Failed to create DX9 surface (GetBackBuffer): %d\r\n", static_cast<int>(D3DERR_INVALIDCALL));
+        LogMessage("Proxydx9: Failed to create DX9 surface (GetBackBuffer): %d\r\n",
+                   static_cast<int>(D3DERR_INVALIDCALL));
         return 0;
     }
     IDirect3DSurface9* backBuffer = nullptr;
@@ -96,7 +97,8 @@ int CVQSurface::CopyBackBuffer() {
         backBuffer->Release();
         return 0;
     }
-    if (!m_surface || m_width != desc.Width || m_height != desc.Height || m_format != static_cast<uint32_t>(desc.Format)) {
+    if (!m_surface || m_width != desc.Width || m_height != desc.Height ||
+        m_format != static_cast<uint32_t>(desc.Format)) {
         Release();
         IDirect3DSurface9* surface = nullptr;
         hr = device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &surface,

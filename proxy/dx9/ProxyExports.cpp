@@ -11,9 +11,12 @@
 
 namespace {
 const char* const kQuietNames[kQuietExportCount] = {
-    "CheckFullscreen",    "Direct3DShaderValidatorCreate9", "PSGPError",          "PSGPSampleTexture",
-    "D3DPERF_BeginEvent", "D3DPERF_EndEvent",               "D3DPERF_GetStatus",  "D3DPERF_QueryRepeatFrame",
-    "D3DPERF_SetMarker",  "D3DPERF_SetOptions",             "D3DPERF_SetRegion",  "DebugSetLevel",
+    "CheckFullscreen",    "Direct3DShaderValidatorCreate9",
+    "PSGPError",          "PSGPSampleTexture",
+    "D3DPERF_BeginEvent", "D3DPERF_EndEvent",
+    "D3DPERF_GetStatus",  "D3DPERF_QueryRepeatFrame",
+    "D3DPERF_SetMarker",  "D3DPERF_SetOptions",
+    "D3DPERF_SetRegion",  "DebugSetLevel",
     "DebugSetMute",
 };
 }  // namespace
@@ -23,8 +26,7 @@ const char* const kQuietNames[kQuietExportCount] = {
 extern "C" FARPROC ProxyResolveQuiet(int index) {
     const char* name = kQuietNames[index];
     if (g_proxy.passive) return ProxyRuntimeProc(name);
-    if (InterlockedExchange(&g_proxy.firstCallLogged[index], 1) == 0)
-        LogMessage("Proxydx9: %s() call!\r\n", name);
+    if (InterlockedExchange(&g_proxy.firstCallLogged[index], 1) == 0) LogMessage("Proxydx9: %s() call!\r\n", name);
     FARPROC fn = ProxyRuntimeProc(name);
     if (!fn) LogMessage("Proxydx9: Pointer to original %s function not found ERROR\r\n", name);
     return fn;
@@ -35,40 +37,48 @@ extern "C" FARPROC ProxyResolveQuiet(int index) {
 // runtime lacks it, the thunk returns the default result itself, removing the
 // arguments the entry is known to take (stdcall on 32-bit Windows).
 #if defined(__i386__)
-#define QUIET_JUMP(name, index, result, argBytes)                                  \
-    asm(".text\n"                                                                  \
-        ".globl _Proxy_" #name "\n"                                                \
-        "_Proxy_" #name ":\n"                                                      \
-        "    pushl $" #index "\n"                                                  \
-        "    call _ProxyResolveQuiet\n"                                            \
-        "    addl $4, %esp\n"                                                      \
-        "    testl %eax, %eax\n"                                                   \
-        "    jz 1f\n"                                                              \
-        "    jmp *%eax\n"                                                          \
-        "1:  movl $" #result ", %eax\n"                                            \
+#define QUIET_JUMP(name, index, result, argBytes) \
+    asm(".text\n"                                 \
+        ".globl _Proxy_" #name                    \
+        "\n"                                      \
+        "_Proxy_" #name                           \
+        ":\n"                                     \
+        "    pushl $" #index                      \
+        "\n"                                      \
+        "    call _ProxyResolveQuiet\n"           \
+        "    addl $4, %esp\n"                     \
+        "    testl %eax, %eax\n"                  \
+        "    jz 1f\n"                             \
+        "    jmp *%eax\n"                         \
+        "1:  movl $" #result                      \
+        ", %eax\n"                                \
         "    ret $" #argBytes "\n");
 #elif defined(__x86_64__)
 // The four register arguments are kept across the resolver call.
-#define QUIET_JUMP(name, index, result, argBytes)                                  \
-    asm(".text\n"                                                                  \
-        ".globl Proxy_" #name "\n"                                                 \
-        "Proxy_" #name ":\n"                                                       \
-        "    pushq %rcx\n"                                                         \
-        "    pushq %rdx\n"                                                         \
-        "    pushq %r8\n"                                                          \
-        "    pushq %r9\n"                                                          \
-        "    subq $40, %rsp\n"                                                     \
-        "    movl $" #index ", %ecx\n"                                             \
-        "    call ProxyResolveQuiet\n"                                             \
-        "    addq $40, %rsp\n"                                                     \
-        "    popq %r9\n"                                                           \
-        "    popq %r8\n"                                                           \
-        "    popq %rdx\n"                                                          \
-        "    popq %rcx\n"                                                          \
-        "    testq %rax, %rax\n"                                                   \
-        "    jz 1f\n"                                                              \
-        "    jmp *%rax\n"                                                          \
-        "1:  movl $" #result ", %eax\n"                                            \
+#define QUIET_JUMP(name, index, result, argBytes) \
+    asm(".text\n"                                 \
+        ".globl Proxy_" #name                     \
+        "\n"                                      \
+        "Proxy_" #name                            \
+        ":\n"                                     \
+        "    pushq %rcx\n"                        \
+        "    pushq %rdx\n"                        \
+        "    pushq %r8\n"                         \
+        "    pushq %r9\n"                         \
+        "    subq $40, %rsp\n"                    \
+        "    movl $" #index                       \
+        ", %ecx\n"                                \
+        "    call ProxyResolveQuiet\n"            \
+        "    addq $40, %rsp\n"                    \
+        "    popq %r9\n"                          \
+        "    popq %r8\n"                          \
+        "    popq %rdx\n"                         \
+        "    popq %rcx\n"                         \
+        "    testq %rax, %rax\n"                  \
+        "    jz 1f\n"                             \
+        "    jmp *%rax\n"                         \
+        "1:  movl $" #result                      \
+        ", %eax\n"                                \
         "    ret\n");
 #else
 #error "unsupported architecture"

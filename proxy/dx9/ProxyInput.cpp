@@ -56,7 +56,7 @@ LRESULT CALLBACK ProxyKeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
             UINT message = WM_KEYDOWN | ((static_cast<DWORD>(lParam) >> 31) & 1);
             int handled = 0;
             hud->OnKeyboardInput(message, static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam), &handled);
-            g_relay.Publish(hud);  // keys show, hide and move windows
+            g_relay.Publish(hud);   // keys show, hide and move windows
             if (handled) return 1;  // the keystroke does not reach the game
         }
     }

@@ -60,8 +60,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
             DetachOnUnload();
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return TRUE;
 }

@@ -86,7 +86,8 @@ bool ModulePath(HMODULE module, wchar_t* path, DWORD size) {
 bool ProxyLoadedAsRuntime(HINSTANCE instance, bool staticImport) {
     if (staticImport) return true;
     wchar_t module[MAX_PATH], exe[MAX_PATH], directory[MAX_PATH];
-    if (!ModulePath(instance, module, MAX_PATH) || !ModulePath(nullptr, exe, MAX_PATH)) return true;  // cannot tell: as before
+    if (!ModulePath(instance, module, MAX_PATH) || !ModulePath(nullptr, exe, MAX_PATH))
+        return true;  // cannot tell: as before
     DWORD n = GetDllDirectoryW(MAX_PATH, directory);
     return ProxyIsProcessRuntime(false, module, exe, n > 0 && n < MAX_PATH ? directory : nullptr);
 }

@@ -38,11 +38,11 @@ struct ProxyState {
     CVQHUD* hud;                       // made by the first presented frame
     HHOOK keyboardHook;
     HHOOK mouseHook;
-    volatile LONG directInputKeyboardActive;  // keyboard now comes through KeyboardProcDI
-    volatile LONG directInputMouseActive;     // mouse now comes through MouseProcDI
+    volatile LONG directInputKeyboardActive;        // keyboard now comes through KeyboardProcDI
+    volatile LONG directInputMouseActive;           // mouse now comes through MouseProcDI
     D3DPRESENT_PARAMETERS storedPresentParameters;  // of the latest CreateDevice or Reset
-    volatile LONG pointerPosition;     // x low 16 bits, y high 16 bits, signed
-    HINSTANCE instance;                // this library
+    volatile LONG pointerPosition;                  // x low 16 bits, y high 16 bits, signed
+    HINSTANCE instance;                             // this library
     volatile LONG firstCallLogged[kQuietExportCount];
     // The process did not take this library as its Direct3D runtime (the
     // system mapped it here for another program's keyboard hook): every

@@ -8,53 +8,53 @@
 
 // One injected input, run just before a frame is rendered.
 struct Sample9Action {
-  enum Kind { Key, KeyDown, KeyUp, Click, RClick, Move };
-  unsigned frame = 0;
-  Kind kind = Key;
-  unsigned vk = 0;  // Key, KeyDown, KeyUp
-  int x = 0, y = 0; // Click, RClick, Move: client coordinates
+    enum Kind { Key, KeyDown, KeyUp, Click, RClick, Move };
+    unsigned frame = 0;
+    Kind kind = Key;
+    unsigned vk = 0;   // Key, KeyDown, KeyUp
+    int x = 0, y = 0;  // Click, RClick, Move: client coordinates
 };
 
 struct Sample9Probe {
-  int x = 0, y = 0;
+    int x = 0, y = 0;
 };
 
 struct Sample9Dump {
-  unsigned frame = 0;
-  std::string path;
+    unsigned frame = 0;
+    std::string path;
 };
 
 struct Sample9Options {
-  enum PresentPath { PresentDevice, PresentSwapChain };
-  enum TwoDevices { OneDevice, TwoSequential, TwoConcurrent };
+    enum PresentPath { PresentDevice, PresentSwapChain };
+    enum TwoDevices { OneDevice, TwoSequential, TwoConcurrent };
 
-  unsigned frames = 120;
-  int width = 640, height = 480;
-  unsigned fps = 0;                 // 0: as fast as possible
-  bool fullscreenWindow = false;
-  PresentPath present = PresentDevice;
-  bool swapCopy = false;            // D3DSWAPEFFECT_COPY with a lockable back buffer
-  std::vector<Sample9Probe> probes;
-  std::vector<unsigned> probeFrames; // empty: the last frame
-  std::vector<Sample9Dump> dumps;
-  unsigned resetAt = 0;             // 0: never
-  int resetWidth = 0, resetHeight = 0;
-  bool queryInterface = false;
-  bool perf = false;
-  TwoDevices twoDevices = OneDevice;
-  std::vector<Sample9Action> actions;
-  unsigned benchFrames = 0;         // 0: no benchmark
-  unsigned benchRounds = 3;
-  bool help = false;
+    unsigned frames = 120;
+    int width = 640, height = 480;
+    unsigned fps = 0;  // 0: as fast as possible
+    bool fullscreenWindow = false;
+    PresentPath present = PresentDevice;
+    bool swapCopy = false;  // D3DSWAPEFFECT_COPY with a lockable back buffer
+    std::vector<Sample9Probe> probes;
+    std::vector<unsigned> probeFrames;  // empty: the last frame
+    std::vector<Sample9Dump> dumps;
+    unsigned resetAt = 0;  // 0: never
+    int resetWidth = 0, resetHeight = 0;
+    bool queryInterface = false;
+    bool perf = false;
+    TwoDevices twoDevices = OneDevice;
+    std::vector<Sample9Action> actions;
+    unsigned benchFrames = 0;  // 0: no benchmark
+    unsigned benchRounds = 3;
+    bool help = false;
 };
 
 // Limits on what the command line may ask for.
 enum : unsigned {
-  kSample9MaxFrames = 10000000,
-  kSample9MaxSize = 16384,
-  kSample9MaxFps = 1000,
-  kSample9MaxList = 256,   // probes, probe frames, dumps, actions
-  kSample9MaxRounds = 1000,
+    kSample9MaxFrames = 10000000,
+    kSample9MaxSize = 16384,
+    kSample9MaxFps = 1000,
+    kSample9MaxList = 256,  // probes, probe frames, dumps, actions
+    kSample9MaxRounds = 1000,
 };
 
 // Parses argv[1..argc-1] into opts. Returns 1, or 0 with a one-line reason in

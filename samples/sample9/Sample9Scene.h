@@ -7,42 +7,42 @@
 #include <vector>
 
 struct Sample9Rect {
-  int left, top, right, bottom;  // right and bottom exclusive
-  uint32_t color;                // 0xAARRGGBB
+    int left, top, right, bottom;  // right and bottom exclusive
+    uint32_t color;                // 0xAARRGGBB
 };
 
 struct Sample9Triangle {
-  float x[3], y[3];
-  uint32_t color;
+    float x[3], y[3];
+    uint32_t color;
 };
 
 struct Sample9Frame {
-  uint32_t background = 0;
-  std::vector<Sample9Rect> clears;        // filled with Clear after the background
-  std::vector<Sample9Rect> quads;         // filled with two triangles each (the red rectangle)
-  std::vector<Sample9Triangle> triangles; // drawn as they are
+    uint32_t background = 0;
+    std::vector<Sample9Rect> clears;         // filled with Clear after the background
+    std::vector<Sample9Rect> quads;          // filled with two triangles each (the red rectangle)
+    std::vector<Sample9Triangle> triangles;  // drawn as they are
 };
 
 enum : uint32_t {
-  kSample9Background = 0xFF204060,
-  kSample9Red = 0xFFFF0000,
-  kSample9White = 0xFFFFFFFF,
-  kSample9Black = 0xFF000000,
-  kSample9Green = 0xFF00FF00,
-  kSample9Yellow = 0xFFFFFF00,
+    kSample9Background = 0xFF204060,
+    kSample9Red = 0xFFFF0000,
+    kSample9White = 0xFFFFFFFF,
+    kSample9Black = 0xFF000000,
+    kSample9Green = 0xFF00FF00,
+    kSample9Yellow = 0xFFFFFF00,
 };
 
 enum : int {
-  kSample9RectSize = 64,
-  kSample9RectY = 200,
-  kSample9RectStep = 4,   // pixels per frame
-  kSample9CellSize = 8,
-  kSample9CellX = 8,
-  kSample9CellY = 8,
-  kSample9Cells = 16,
-  kSample9DigitX = 8,
-  kSample9DigitY = 24,
-  kSample9DigitPitch = 24,
+    kSample9RectSize = 64,
+    kSample9RectY = 200,
+    kSample9RectStep = 4,  // pixels per frame
+    kSample9CellSize = 8,
+    kSample9CellX = 8,
+    kSample9CellY = 8,
+    kSample9Cells = 16,
+    kSample9DigitX = 8,
+    kSample9DigitY = 24,
+    kSample9DigitPitch = 24,
 };
 
 // Builds frame number `frame` for a back buffer of width x height. Every

@@ -35,16 +35,13 @@ std::vector<uint8_t> Encode(const Image& image) {
     png_set_write_fn(png, &out, WriteToVector, Flush);
     png_set_IHDR(png, info, image.width, image.height, image.bitDepth, image.colourType, image.interlace,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!image.palette.empty())
-        png_set_PLTE(png, info, image.palette.data(), static_cast<int>(image.palette.size()));
+    if (!image.palette.empty()) png_set_PLTE(png, info, image.palette.data(), static_cast<int>(image.palette.size()));
     if (!image.transparency.empty())
         png_set_tRNS(png, info, image.transparency.data(), static_cast<int>(image.transparency.size()), nullptr);
     png_color_16 key = {};
-    if (image.greyKey)
-        png_set_tRNS(png, info, nullptr, 0, &key);
+    if (image.greyKey) png_set_tRNS(png, info, nullptr, 0, &key);
     std::vector<png_bytep> rows;
-    for (auto& row : image.rows)
-        rows.push_back(const_cast<png_bytep>(row.data()));
+    for (auto& row : image.rows) rows.push_back(const_cast<png_bytep>(row.data()));
     png_set_rows(png, info, rows.data());
     png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
     png_destroy_write_struct(&png, &info);
@@ -53,14 +50,11 @@ std::vector<uint8_t> Encode(const Image& image) {
 
 std::vector<uint8_t> Decode(const std::vector<uint8_t>& file, uint32_t* channels, uint32_t* width = nullptr) {
     CVKPNG reader;
-    if (!reader.Open(file.data(), static_cast<uint32_t>(file.size())))
-        return {};
+    if (!reader.Open(file.data(), static_cast<uint32_t>(file.size()))) return {};
     *channels = reader.Channels();
-    if (width)
-        *width = reader.Width();
+    if (width) *width = reader.Width();
     std::vector<uint8_t> pixels(reader.ImageBytes(), 0xEE);
-    if (!reader.ReadImage(pixels.data(), pixels.size()))
-        return {};
+    if (!reader.ReadImage(pixels.data(), pixels.size())) return {};
     return pixels;
 }
 
@@ -79,9 +73,9 @@ void Chunk(std::vector<uint8_t>& out, const char* kind, const std::vector<uint8_
 // A PNG with only a header of the given size (and an empty image stream).
 std::vector<uint8_t> HeaderOnly(uint32_t width, uint32_t height, int colourType) {
     std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    Chunk(out, "IHDR", {uint8_t(width >> 24), uint8_t(width >> 16), uint8_t(width >> 8), uint8_t(width),
-                        uint8_t(height >> 24), uint8_t(height >> 16), uint8_t(height >> 8), uint8_t(height), 8,
-                        uint8_t(colourType), 0, 0, 0});
+    Chunk(out, "IHDR",
+          {uint8_t(width >> 24), uint8_t(width >> 16), uint8_t(width >> 8), uint8_t(width), uint8_t(height >> 24),
+           uint8_t(height >> 16), uint8_t(height >> 8), uint8_t(height), 8, uint8_t(colourType), 0, 0, 0});
     Chunk(out, "IDAT", {0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01});
     Chunk(out, "IEND", {});
     return out;
@@ -97,7 +91,8 @@ TEST(CVKPNG, DecodesEveryColourType) {
         std::vector<uint8_t> pixels;
     };
     std::vector<Case> cases;
-    cases.push_back({"grey 8", {2, 2, 8, PNG_COLOR_TYPE_GRAY, 0, {{0x00, 0x7F}, {0x80, 0xFF}}}, 1, {0x00, 0x7F, 0x80, 0xFF}});
+    cases.push_back(
+        {"grey 8", {2, 2, 8, PNG_COLOR_TYPE_GRAY, 0, {{0x00, 0x7F}, {0x80, 0xFF}}}, 1, {0x00, 0x7F, 0x80, 0xFF}});
     // 1-bit grey 0b10100000 -> 255, 0, 255; expanded to 8 bits.
     cases.push_back({"grey 1", {3, 1, 1, PNG_COLOR_TYPE_GRAY, 0, {{0xA0}}}, 1, {0xFF, 0x00, 0xFF}});
     // 2-bit grey 0b00011011 -> 0, 0x55, 0xAA, 0xFF.
@@ -106,7 +101,8 @@ TEST(CVKPNG, DecodesEveryColourType) {
     cases.push_back({"grey 16", {1, 1, 16, PNG_COLOR_TYPE_GRAY, 0, {{0xAB, 0xCD}}}, 1, {0xAB}});
     cases.push_back({"grey + alpha", {1, 1, 8, PNG_COLOR_TYPE_GRAY_ALPHA, 0, {{0x40, 0x80}}}, 2, {0x40, 0x80}});
     cases.push_back({"rgb 8", {2, 1, 8, PNG_COLOR_TYPE_RGB, 0, {{1, 2, 3, 4, 5, 6}}}, 3, {1, 2, 3, 4, 5, 6}});
-    cases.push_back({"rgb 16", {1, 1, 16, PNG_COLOR_TYPE_RGB, 0, {{0x11, 0, 0x22, 0, 0x33, 0}}}, 3, {0x11, 0x22, 0x33}});
+    cases.push_back(
+        {"rgb 16", {1, 1, 16, PNG_COLOR_TYPE_RGB, 0, {{0x11, 0, 0x22, 0, 0x33, 0}}}, 3, {0x11, 0x22, 0x33}});
     cases.push_back({"rgba 8", {1, 1, 8, PNG_COLOR_TYPE_RGB_ALPHA, 0, {{9, 8, 7, 6}}}, 4, {9, 8, 7, 6}});
     cases.push_back({"rgba 16", {1, 1, 16, PNG_COLOR_TYPE_RGB_ALPHA, 0, {{9, 0, 8, 0, 7, 0, 6, 0}}}, 4, {9, 8, 7, 6}});
     Image palette = {3, 1, 8, PNG_COLOR_TYPE_PALETTE, 0, {{2, 0, 1}}};
@@ -126,8 +122,7 @@ TEST(CVKPNG, DecodesEveryColourType) {
     std::vector<uint8_t> expect;
     for (int y = 0; y < 9; ++y) {
         std::vector<uint8_t> row;
-        for (int x = 0; x < 9; ++x)
-            row.push_back(static_cast<uint8_t>(y * 16 + x));
+        for (int x = 0; x < 9; ++x) row.push_back(static_cast<uint8_t>(y * 16 + x));
         interlaced.rows.push_back(row);
         expect.insert(expect.end(), row.begin(), row.end());
     }
@@ -145,8 +140,7 @@ TEST(CVKPNG, RefusesDamagedAndShortData) {
     Image image = {16, 16, 8, PNG_COLOR_TYPE_RGB, 0, {}};
     for (int y = 0; y < 16; ++y) {
         std::vector<uint8_t> row;
-        for (int i = 0; i < 48; ++i)
-            row.push_back(static_cast<uint8_t>(y * 31 + i * 7));
+        for (int i = 0; i < 48; ++i) row.push_back(static_cast<uint8_t>(y * 31 + i * 7));
         image.rows.push_back(row);
     }
     std::vector<uint8_t> file = Encode(image);
@@ -176,15 +170,18 @@ TEST(CVKPNG, RefusesDamagedAndShortData) {
     std::vector<uint8_t> small(reader.ImageBytes() - 1, 0xEE);
     EXPECT_EQ(0, reader.ReadImage(small.data(), small.size()));
     EXPECT_EQ(0, reader.IsOpen());
-    for (uint8_t b : small)
-        ASSERT_EQ(0xEE, b);
+    for (uint8_t b : small) ASSERT_EQ(0xEE, b);
 }
 
 TEST(CVKPNG, RefusesAbsurdSizes) {
     CVKPNG reader;
     // Sizes whose byte count wraps around in 32 bits (65536 x 65536 x 4 = 2^34) and beyond.
-    for (auto size : {std::pair<uint32_t, uint32_t>{65536, 65536}, {100000, 100000}, {0x7FFFFFFF, 1}, {1, 0x7FFFFFFF},
-                      {16385, 1}, {4096, 4097}}) {
+    for (auto size : {std::pair<uint32_t, uint32_t>{65536, 65536},
+                      {100000, 100000},
+                      {0x7FFFFFFF, 1},
+                      {1, 0x7FFFFFFF},
+                      {16385, 1},
+                      {4096, 4097}}) {
         std::vector<uint8_t> file = HeaderOnly(size.first, size.second, PNG_COLOR_TYPE_RGB_ALPHA);
         EXPECT_EQ(0, reader.Open(file.data(), static_cast<uint32_t>(file.size()))) << size.first << "x" << size.second;
     }

@@ -29,8 +29,7 @@ protected:
                 bool in = x >= box.left && x < box.right && y >= box.top && y < box.bottom;
                 uint32_t c = 0;
                 g.GetPixel(x, y, &c);
-                if (in == inside && pick(c))
-                    ++n;
+                if (in == inside && pick(c)) ++n;
             }
         return n;
     }
@@ -112,8 +111,10 @@ TEST_F(CanvasTest, ShapesAreOpaqueAndLeaveOtherAlpha) {
     ASSERT_EQ(S_OK, g.FillRectangle(&blue, 10, 5, 20, 10));
     // Inside: opaque blue; with the null pen GDI leaves out the last column and row.
     RECT box = {10, 5, 29, 14};
-    EXPECT_EQ(19 * 9, Count(g, [](uint32_t c) { return c == 0xFF0000FF; }, box));
-    EXPECT_EQ(0, Count(g, [](uint32_t c) { return c != 0; }, box, false));
+    EXPECT_EQ(19 * 9, Count(
+                          g, [](uint32_t c) { return c == 0xFF0000FF; }, box));
+    EXPECT_EQ(0, Count(
+                     g, [](uint32_t c) { return c != 0; }, box, false));
 
     // A pen draws only the outline, in the pen's colour, and the filling stays.
     CVQPen red(PS_SOLID, 1, 0xFFFF0000);
@@ -204,10 +205,12 @@ TEST_F(CanvasTest, TextInItsBoxAndColour) {
     EXPECT_EQ(1, g.IsDirty());
     RECT box = {10, 5, 110, 21};
     // Text pixels come out in the text colour with alpha 0 (text does not flip alpha).
-    int ink = Count(g, [](uint32_t c) { return c == 0x00FF0000; }, box);
+    int ink = Count(
+        g, [](uint32_t c) { return c == 0x00FF0000; }, box);
     EXPECT_GT(ink, 40);
     EXPECT_LT(ink, 400);
-    EXPECT_EQ(0, Count(g, [](uint32_t c) { return c != 0xFFFFFFFF; }, box, false));
+    EXPECT_EQ(0, Count(
+                     g, [](uint32_t c) { return c != 0xFFFFFFFF; }, box, false));
 
     // A second font replaces the first (the old one is deleted, not leaked or left selected).
     HGDIOBJ first = GetCurrentObject(g.DC(), OBJ_FONT);
@@ -270,8 +273,7 @@ TEST_F(CanvasTest, DataTextDrawsEveryAmpersand) {
             for (int y = 0; y < 20; ++y) {
                 uint32_t c = 0;
                 g.GetPixel(x, y, &c);
-                if ((c & 0xFFFFFF) != 0xFFFFFF)
-                    last = x;
+                if ((c & 0xFFFFFF) != 0xFFFFFF) last = x;
             }
         return last;
     };
@@ -284,12 +286,12 @@ TEST_F(CanvasTest, DataTextDrawsEveryAmpersand) {
 TEST_F(CanvasTest, EveryPictureLoadsAtItsSize) {
     struct {
         int first, last, width, height;
-    } pictures[] = {{4096, 4096, 106, 34}, {4097, 4097, 8, 7},    {4098, 4098, 12, 11},  {4099, 4099, 30, 36},
-                    {4100, 4100, 30, 31},  {4101, 4101, 30, 36},  {4102, 4102, 1, 21},   {4103, 4104, 22, 35},
-                    {4105, 4106, 30, 35},  {4107, 4115, 17, 13},  {4116, 4117, 38, 40},  {4118, 4119, 19, 30},
-                    {4120, 4123, 27, 34},  {4124, 4124, 13, 13},  {4125, 4127, 14, 14},  {4128, 4129, 85, 17},
-                    {4130, 4131, 20, 30},  {4132, 4135, 30, 30},  {4136, 4137, 29, 32},  {4138, 4138, 491, 121},
-                    {4300, 4302, 14, 14},  {4303, 4306, 15, 11},  {4307, 4307, 47, 38},  {4500, 4500, 396, 183},
+    } pictures[] = {{4096, 4096, 106, 34}, {4097, 4097, 8, 7},   {4098, 4098, 12, 11}, {4099, 4099, 30, 36},
+                    {4100, 4100, 30, 31},  {4101, 4101, 30, 36}, {4102, 4102, 1, 21},  {4103, 4104, 22, 35},
+                    {4105, 4106, 30, 35},  {4107, 4115, 17, 13}, {4116, 4117, 38, 40}, {4118, 4119, 19, 30},
+                    {4120, 4123, 27, 34},  {4124, 4124, 13, 13}, {4125, 4127, 14, 14}, {4128, 4129, 85, 17},
+                    {4130, 4131, 20, 30},  {4132, 4135, 30, 30}, {4136, 4137, 29, 32}, {4138, 4138, 491, 121},
+                    {4300, 4302, 14, 14},  {4303, 4306, 15, 11}, {4307, 4307, 47, 38}, {4500, 4500, 396, 183},
                     {4501, 4501, 16, 16},  {4502, 4502, 18, 17}};
     for (auto p : pictures)
         for (int id = p.first; id <= p.last; ++id) {

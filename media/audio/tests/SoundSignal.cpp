@@ -21,7 +21,8 @@ bool WriteSignalFile(int channels, int seconds) {
     std::vector<int32_t> period(static_cast<size_t>(441 * channels));
     for (int f = 0; f < 441; f++)
         for (int c = 0; c < channels; c++)
-            period[static_cast<size_t>(f * channels + c)] = static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(SignalSample(f, c))) << 16);
+            period[static_cast<size_t>(f * channels + c)] =
+                static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(SignalSample(f, c))) << 16);
     bool ok = true;
     for (int i = 0; i < seconds * 100 && ok; i++)
         ok = fwrite(period.data(), sizeof(int32_t), period.size(), file) == period.size();

@@ -147,7 +147,8 @@ TEST(CVQFFmpegEncoder, ReductionDecimatesBeforeCoding) {
     // Even columns and rows white, all others black: halving must give all white.
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++)
-            reinterpret_cast<uint32_t*>(pixels.data())[y * w + x] = (x % 2 == 0 && y % 2 == 0) ? 0xFFFFFFFF : 0xFF000000;
+            reinterpret_cast<uint32_t*>(pixels.data())[y * w + x] =
+                (x % 2 == 0 && y % 2 == 0) ? 0xFFFFFFFF : 0xFF000000;
     CVQFFmpegEncoder e;
     ConfigureHuffYUV(&e, w, h, 0, 2);
     ASSERT_EQ(1, e.OpenEncoder());

@@ -49,7 +49,8 @@ void Run(uint32_t width, uint32_t height, int frames) {
     const std::string path = recorder.GetPath();
     // A full picture with some grain (so it codes like a game, not like a
     // flat fill); the counter rows change every frame.
-    DrawCounterPicture(b.pixels.data(), static_cast<int>(width), static_cast<int>(height), static_cast<int>(b.pitch), 0);
+    DrawCounterPicture(b.pixels.data(), static_cast<int>(width), static_cast<int>(height), static_cast<int>(b.pitch),
+                       0);
     uint32_t seed = 12345;
     for (uint32_t y = 0; y < height; y++)
         for (uint32_t x = 0; x < width * 4; x++) {
@@ -59,7 +60,8 @@ void Run(uint32_t width, uint32_t height, int frames) {
     const double start = Seconds();
     double next = start;
     for (int i = 0; i < frames; i++) {
-        DrawCounterPicture(b.pixels.data(), static_cast<int>(width), 64, static_cast<int>(b.pitch), static_cast<uint32_t>(i));
+        DrawCounterPicture(b.pixels.data(), static_cast<int>(width), 64, static_cast<int>(b.pitch),
+                           static_cast<uint32_t>(i));
         recorder.ProcessFrame();
         next += 1.0 / 60;
         const double wait = next - Seconds();
@@ -68,10 +70,12 @@ void Run(uint32_t width, uint32_t height, int frames) {
     recorder.EndRecording();  // the frame still being coded is counted too
     const double elapsed = Seconds() - start;
     const CVQRecordSE::Stats s = recorder.GetStats();
-    printf("record_bench %ux%u: offered %u recorded %u skipped-busy %u no-sound %u audio-buffers %lld "
-           "capture %.2f ms/frame encode %.2f ms/frame written %.1f MB/s over %.2f s\n",
-           width, height, s.offered, s.recorded, s.skippedBusy, s.noSound, static_cast<long long>(s.audioBuffers),
-           s.recorded ? s.captureMicros / 1000.0 / s.recorded : 0.0, s.recorded ? s.encodeMicros / 1000.0 / s.recorded : 0.0, s.bytes / 1e6 / elapsed, elapsed);
+    printf(
+        "record_bench %ux%u: offered %u recorded %u skipped-busy %u no-sound %u audio-buffers %lld "
+        "capture %.2f ms/frame encode %.2f ms/frame written %.1f MB/s over %.2f s\n",
+        width, height, s.offered, s.recorded, s.skippedBusy, s.noSound, static_cast<long long>(s.audioBuffers),
+        s.recorded ? s.captureMicros / 1000.0 / s.recorded : 0.0,
+        s.recorded ? s.encodeMicros / 1000.0 / s.recorded : 0.0, s.bytes / 1e6 / elapsed, elapsed);
 
     CVKRECDecoder d;
     if (!d.Open(path.c_str())) return;

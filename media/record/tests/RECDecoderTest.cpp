@@ -128,7 +128,8 @@ TEST_F(RECDecoderTest, CutAtAnyOffsetReadsTheCompleteRecords) {
         ASSERT_EQ(cut >= headerEnd ? 1 : 0, opened) << cut;
         if (!opened) continue;
         int complete = 0;
-        while (static_cast<size_t>(complete) < s_ends.size() && s_ends[static_cast<size_t>(complete)] <= cut) complete++;
+        while (static_cast<size_t>(complete) < s_ends.size() && s_ends[static_cast<size_t>(complete)] <= cut)
+            complete++;
         // Plan order: for video k, 1 + k % 2 audio records, then the video record.
         int completeVideo = 0;
         for (int k = 0, index = 0; k < kVideo; k++) {

@@ -13,15 +13,15 @@ TEST(RecFormat, HeaderBytes) {
     uint8_t raw[kVQRecHeaderSize];
     VQRecPutHeader(raw, h);
     const uint8_t golden[36] = {
-        'V', 'Q', '1', '0', '0', '0', 0, 0,  // magic
-        22, 0, 0, 0,                         // backBufferFormat
-        0x54, 0x05, 0, 0,                    // width 1364
-        0x00, 0x03, 0, 0,                    // height 768
-        2, 0,                                // channels
-        0x44, 0xAC, 0, 0,                    // sampleRate 44100
-        16, 0,                               // bitsPerSample
-        0xF8, 0x16, 0, 0,                    // audioBufferBytes 5880
-        6, 0, 0, 0,                          // codecDataSize
+        'V',  'Q',  '1', '0', '0', '0', 0, 0,  // magic
+        22,   0,    0,   0,                    // backBufferFormat
+        0x54, 0x05, 0,   0,                    // width 1364
+        0x00, 0x03, 0,   0,                    // height 768
+        2,    0,                               // channels
+        0x44, 0xAC, 0,   0,                    // sampleRate 44100
+        16,   0,                               // bitsPerSample
+        0xF8, 0x16, 0,   0,                    // audioBufferBytes 5880
+        6,    0,    0,   0,                    // codecDataSize
     };
     EXPECT_EQ(0, memcmp(golden, raw, sizeof golden));
     // Read back field by field (the struct's padding is no part of the file),

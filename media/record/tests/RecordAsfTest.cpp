@@ -281,9 +281,9 @@ TEST(CVQRecordEncoder, InputLogNamesKeysAsTheDeviceInputFileDoes) {
         unsigned message;
         uintptr_t data, flags;
     } events[] = {
-        {WM_KEYDOWN, 'A', 0x001E0001},  {WM_KEYUP, 'A', 0xC01E0001}, {WM_KEYDOWN, 0x11, 0x011D0001},
-        {WM_KEYDOWN, 'S', 0},           {WM_KEYUP, VK_F1, 0},        {WM_LBUTTONDOWN, 1, 0},
-        {WM_RBUTTONUP, 0, 0},           {WM_MBUTTONDOWN, 16, 0},     {WM_MOUSEMOVE, 0, 0},
+        {WM_KEYDOWN, 'A', 0x001E0001}, {WM_KEYUP, 'A', 0xC01E0001}, {WM_KEYDOWN, 0x11, 0x011D0001},
+        {WM_KEYDOWN, 'S', 0},          {WM_KEYUP, VK_F1, 0},        {WM_LBUTTONDOWN, 1, 0},
+        {WM_RBUTTONUP, 0, 0},          {WM_MBUTTONDOWN, 16, 0},     {WM_MOUSEMOVE, 0, 0},
     };
     CVQRecordDI di;
     const std::string diPath = OutputFolder() + "names.di";

@@ -89,7 +89,8 @@ RecContents ReadRecording(const char* path, CVKRECDecoder* d) {
             int worst = 0;
             for (size_t i = 0; i < static_cast<size_t>(d->width) * d->height; i++)
                 for (int shift = 0; shift < 24; shift += 8) {
-                    const int e = abs(static_cast<int>((want[i] >> shift) & 0xFF) - static_cast<int>((pixels[i] >> shift) & 0xFF));
+                    const int e = abs(static_cast<int>((want[i] >> shift) & 0xFF) -
+                                      static_cast<int>((pixels[i] >> shift) & 0xFF));
                     if (e > worst) worst = e;
                 }
             c.worstError.push_back(worst);
@@ -146,9 +147,11 @@ TEST_F(RecordSETest, RoundTripThroughTheReader) {
     int64_t audioBefore = 0;
     size_t video = 0;
     for (char tag : c.order) {
-        if (tag == 'A') audioBefore++;
-        else EXPECT_EQ(VQRecTimestamp(audioBefore, d.audioBufferBytes, d.sampleRate * d.channels * d.bitsPerSample / 8),
-                       c.times[video++]);
+        if (tag == 'A')
+            audioBefore++;
+        else
+            EXPECT_EQ(VQRecTimestamp(audioBefore, d.audioBufferBytes, d.sampleRate * d.channels * d.bitsPerSample / 8),
+                      c.times[video++]);
     }
     for (uint32_t size : c.audioSizes) EXPECT_EQ(d.audioBufferBytes, size);
     for (size_t i = 1; i < c.counters.size(); i++) EXPECT_GT(c.counters[i], c.counters[i - 1]) << i;
@@ -176,11 +179,10 @@ TEST_F(RecordSETest, HeaderCarriesTheCodedSize) {
         const char* factor;
         uint32_t wantW, wantH;
     } cases[] = {
-        {1366, 768, "1", "1", 1364, 768},
-        {1600, 1200, "0", "1", 800, 600},   // automatic: halved from 1280 x 960 up
-        {1024, 768, "0", "3", 1024, 768},   // automatic below that: whole
-        {220, 100, "1", "3", 72, 33},       // 73 would be odd: HuffYUV needs an even width
-        {640, 480, "1", "0", 640, 480},     // a factor below 1 counts as 1
+        {1366, 768, "1", "1", 1364, 768}, {1600, 1200, "0", "1", 800, 600},  // automatic: halved from 1280 x 960 up
+        {1024, 768, "0", "3", 1024, 768},                                    // automatic below that: whole
+        {220, 100, "1", "3", 72, 33},    // 73 would be odd: HuffYUV needs an even width
+        {640, 480, "1", "0", 640, 480},  // a factor below 1 counts as 1
         {640, 480, "1", "abc", 640, 480},
     };
     for (const Case& k : cases) {
@@ -219,8 +221,9 @@ TEST_F(RecordSETest, BackBufferChangeEndsWithAValidFile) {
         Sleep(1);
     }
     EXPECT_EQ(0, recorder.IsRecording());
-    EXPECT_NE(std::string::npos,
-              log.text.find("CVQRecordSE::CaptureBackBuffer(): Back buffer size/format change (w:320, h:64, f:21)\r\n"));
+    EXPECT_NE(
+        std::string::npos,
+        log.text.find("CVQRecordSE::CaptureBackBuffer(): Back buffer size/format change (w:320, h:64, f:21)\r\n"));
     CVKRECDecoder d;
     RecContents c = ReadRecording(path.c_str(), &d);
     EXPECT_GE(c.times.size(), 5u);
@@ -424,7 +427,8 @@ TEST_F(RecordSETest, UnreadableCopyEndsTheRecording) {
     for (int spins = 0; recorder.IsRecording() && spins < 100; spins++) run.Frames(recorder, 10);
     TheFakeBackBuffer().failLock = false;
     EXPECT_EQ(0, recorder.IsRecording());
-    EXPECT_NE(std::string::npos, log.text.find("CVQRecordSE::CaptureBackBuffer(): Failed to LockRect() copy buffer\r\n"));
+    EXPECT_NE(std::string::npos,
+              log.text.find("CVQRecordSE::CaptureBackBuffer(): Failed to LockRect() copy buffer\r\n"));
     EXPECT_NE(std::string::npos, log.text.find("End recording\r\n"));
     CVKRECDecoder d;
     RecContents c = ReadRecording(path.c_str(), &d);

@@ -106,7 +106,8 @@ int Run(CVQGameHarness& game, int width, int height, int frames, bool record) {
             if (state == kDragging) {
                 int handled = 0;
                 CVQWindow* dash = hud->Dashboard();
-                if (f == -10) hud->OnMouseInput(WM_LBUTTONDOWN, 0, VQPackPoint(dash->GetX() + 100, dash->GetY() + 5), &handled);
+                if (f == -10)
+                    hud->OnMouseInput(WM_LBUTTONDOWN, 0, VQPackPoint(dash->GetX() + 100, dash->GetY() + 5), &handled);
                 int x = 200 + (f & 63) * 4, y = 100 + (f & 31) * 2;
                 hud->OnMouseInput(WM_MOUSEMOVE, 0, VQPackPoint(x, y), &handled);
             }
@@ -136,21 +137,23 @@ int Run(CVQGameHarness& game, int width, int height, int frames, bool record) {
             CurrentRecorder()->EndRecording();
             CVQCaptureRing::SetForceSynchronous(0);
             Figures c = Summarise(captureMs);
-            printf("hud_bench: %dx%d %-16s frames offered=%u recorded=%u skipped_busy=%u skipped_no_sound=%u "
-                   "sound_records=%lld encode_ms_per_frame=%.2f copy_for_encoder_ms=%.3f sound_write_ms=%.3f "
-                   "MB_written=%.1f\n",
-                   width, height, kStateNames[state], stats.offered, stats.recorded, stats.skippedBusy, stats.noSound,
-                   static_cast<long long>(stats.audioBuffers),
-                   stats.recorded ? stats.encodeMicros / 1000.0 / stats.recorded : 0.0,
-                   stats.recorded ? stats.captureMicros / 1000.0 / stats.recorded : 0.0,
-                   stats.recorded ? stats.soundMicros / 1000.0 / stats.recorded : 0.0, stats.bytes / 1e6);
+            printf(
+                "hud_bench: %dx%d %-16s frames offered=%u recorded=%u skipped_busy=%u skipped_no_sound=%u "
+                "sound_records=%lld encode_ms_per_frame=%.2f copy_for_encoder_ms=%.3f sound_write_ms=%.3f "
+                "MB_written=%.1f\n",
+                width, height, kStateNames[state], stats.offered, stats.recorded, stats.skippedBusy, stats.noSound,
+                static_cast<long long>(stats.audioBuffers),
+                stats.recorded ? stats.encodeMicros / 1000.0 / stats.recorded : 0.0,
+                stats.recorded ? stats.captureMicros / 1000.0 / stats.recorded : 0.0,
+                stats.recorded ? stats.soundMicros / 1000.0 / stats.recorded : 0.0, stats.bytes / 1e6);
             printf("hud_bench: %dx%d %-16s capturing frames (%zu) hud_ms median=%.4f p99=%.4f max=%.3f\n", width,
                    height, kStateNames[state], captureMs.size(), c.median, c.p99, c.max);
         }
         if (state == kHidden) hiddenMedian = h.median;
-        printf("hud_bench: %dx%d %-16s hud_ms mean=%.4f median=%.4f p99=%.4f max=%.3f  added_vs_hidden_ms=%.4f  "
-               "frame_ms median=%.3f\n",
-               width, height, kStateNames[state], h.mean, h.median, h.p99, h.max, h.median - hiddenMedian, fr.median);
+        printf(
+            "hud_bench: %dx%d %-16s hud_ms mean=%.4f median=%.4f p99=%.4f max=%.3f  added_vs_hidden_ms=%.4f  "
+            "frame_ms median=%.3f\n",
+            width, height, kStateNames[state], h.mean, h.median, h.p99, h.max, h.median - hiddenMedian, fr.median);
     }
     int handled = 0;
     g_proxy.hud->OnMouseInput(WM_LBUTTONUP, 0, 0, &handled);

@@ -57,8 +57,8 @@ int CVQGameHarness::MakeDevice(int width, int height) {
     pp.BackBufferFormat = D3DFMT_X8R8G8B8;
     pp.hDeviceWindow = m_window;
     pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    HRESULT hr = m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window,
-                                     D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &m_device);
+    HRESULT hr = m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                     &pp, &m_device);
     if (FAILED(hr)) {
         printf("game harness: CreateDevice %dx%d failed hr=0x%lx\n", width, height, static_cast<unsigned long>(hr));
         m_device = nullptr;

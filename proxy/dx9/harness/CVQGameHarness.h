@@ -25,8 +25,8 @@ public:
     // Presents through the wrapper: the HUD is made, updated and drawn.
     void Present();
 
-    IDirect3DDevice9* Device() const { return m_device; }      // the wrapper
-    IDirect3DDevice9* RealDevice() const;                     // the runtime's
+    IDirect3DDevice9* Device() const { return m_device; }  // the wrapper
+    IDirect3DDevice9* RealDevice() const;                  // the runtime's
     int Width() const { return m_width; }
     int Height() const { return m_height; }
 

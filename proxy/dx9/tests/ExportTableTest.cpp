@@ -26,9 +26,10 @@ std::map<std::string, int> Exports(const std::vector<unsigned char>& file) {
     const IMAGE_FILE_HEADER* fh = reinterpret_cast<const IMAGE_FILE_HEADER*>(nt + 4);
     const unsigned char* opt = nt + 4 + sizeof(IMAGE_FILE_HEADER);
     WORD magic = *reinterpret_cast<const WORD*>(opt);
-    IMAGE_DATA_DIRECTORY dir = magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC
-        ? reinterpret_cast<const IMAGE_OPTIONAL_HEADER64*>(opt)->DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT]
-        : reinterpret_cast<const IMAGE_OPTIONAL_HEADER32*>(opt)->DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    IMAGE_DATA_DIRECTORY dir =
+        magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC
+            ? reinterpret_cast<const IMAGE_OPTIONAL_HEADER64*>(opt)->DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT]
+            : reinterpret_cast<const IMAGE_OPTIONAL_HEADER32*>(opt)->DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     const IMAGE_SECTION_HEADER* sections =
         reinterpret_cast<const IMAGE_SECTION_HEADER*>(opt + fh->SizeOfOptionalHeader);
     auto rvaToOffset = [&](DWORD rva) -> size_t {
@@ -39,8 +40,8 @@ std::map<std::string, int> Exports(const std::vector<unsigned char>& file) {
         }
         return static_cast<size_t>(-1);
     };
-    const IMAGE_EXPORT_DIRECTORY* ed =
-        reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(at(rvaToOffset(dir.VirtualAddress), sizeof(IMAGE_EXPORT_DIRECTORY)));
+    const IMAGE_EXPORT_DIRECTORY* ed = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(
+        at(rvaToOffset(dir.VirtualAddress), sizeof(IMAGE_EXPORT_DIRECTORY)));
     if (!ed) return result;
     for (DWORD i = 0; i < ed->NumberOfNames; ++i) {
         const DWORD* nameRva = reinterpret_cast<const DWORD*>(at(rvaToOffset(ed->AddressOfNames) + 4 * i, 4));
@@ -67,14 +68,14 @@ TEST(Proxy9Exports, NamesAndOrdinalsExactly) {
         EXPECT_EQ(IMAGE_FILE_MACHINE_I386, fh->Machine) << "the shipped library is 32-bit";
     }
     const std::map<std::string, int> expected = {
-        {"CheckFullscreen", 1},       {"Direct3DShaderValidatorCreate9", 2},
-        {"PSGPError", 3},             {"PSGPSampleTexture", 4},
-        {"D3DPERF_BeginEvent", 5},    {"D3DPERF_EndEvent", 6},
-        {"D3DPERF_GetStatus", 7},     {"D3DPERF_QueryRepeatFrame", 8},
-        {"D3DPERF_SetMarker", 9},     {"D3DPERF_SetOptions", 10},
-        {"D3DPERF_SetRegion", 11},    {"DebugSetLevel", 12},
-        {"DebugSetMute", 13},         {"Direct3DCreate9", 14},
-        {"Direct3DCreate9Ex", 15},    {"KeyboardProcDI", 16},
+        {"CheckFullscreen", 1},    {"Direct3DShaderValidatorCreate9", 2},
+        {"PSGPError", 3},          {"PSGPSampleTexture", 4},
+        {"D3DPERF_BeginEvent", 5}, {"D3DPERF_EndEvent", 6},
+        {"D3DPERF_GetStatus", 7},  {"D3DPERF_QueryRepeatFrame", 8},
+        {"D3DPERF_SetMarker", 9},  {"D3DPERF_SetOptions", 10},
+        {"D3DPERF_SetRegion", 11}, {"DebugSetLevel", 12},
+        {"DebugSetMute", 13},      {"Direct3DCreate9", 14},
+        {"Direct3DCreate9Ex", 15}, {"KeyboardProcDI", 16},
         {"MouseProcDI", 17},
     };
     EXPECT_EQ(expected, Exports(file));

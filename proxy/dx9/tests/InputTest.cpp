@@ -163,7 +163,8 @@ TEST_F(InputTest, WindowedClicksAreMappedToTheClientArea) {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "InputTestWindow";
     RegisterClassA(&wc);
-    HWND window = CreateWindowA("InputTestWindow", "", WS_POPUP, 8, 30, 200, 200, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND window =
+        CreateWindowA("InputTestWindow", "", WS_POPUP, 8, 30, 200, 200, nullptr, nullptr, wc.hInstance, nullptr);
     if (!window) GTEST_SKIP() << "no display";
     RecordingHud* hud = MakeHud();
     g_proxy.storedPresentParameters.Windowed = TRUE;
@@ -195,7 +196,8 @@ namespace {
 // until let go (or 10 s, so a hook that waits for it fails instead of hanging).
 class BusyHud {
 public:
-    BusyHud() : m_inside(CreateEventA(nullptr, TRUE, FALSE, nullptr)), m_letGo(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+    BusyHud()
+        : m_inside(CreateEventA(nullptr, TRUE, FALSE, nullptr)), m_letGo(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
         m_thread = std::thread([this] {
             std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
             SetEvent(m_inside);

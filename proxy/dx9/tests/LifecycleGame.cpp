@@ -91,8 +91,8 @@ IDirect3DDevice9* MakeDevice(IDirect3D9* d3d, HWND hwnd) {
     pp.Windowed = TRUE;
     pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
     IDirect3DDevice9* device = nullptr;
-    HRESULT hr = d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp,
-                                   &device);
+    HRESULT hr =
+        d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
     if (FAILED(hr) || !device) {
         Say("error: CreateDevice failed hr=0x%lX", static_cast<unsigned long>(hr));
         return nullptr;
@@ -194,8 +194,8 @@ int ExitWhilePresenting() {
     wc.lpfnWndProc = TraceViewer;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "MfxTraceWindow";
-    if (!RegisterClassA(&wc) || !CreateWindowExA(0, wc.lpszClassName, "trace", WS_POPUP, 0, 0, 10, 10, nullptr,
-                                                 nullptr, wc.hInstance, nullptr)) {
+    if (!RegisterClassA(&wc) || !CreateWindowExA(0, wc.lpszClassName, "trace", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                                 wc.hInstance, nullptr)) {
         Say("error: no trace window (%lu)", GetLastError());
         return 1;
     }
@@ -245,9 +245,12 @@ int FreeWhileRecording() {
 int main(int argc, char** argv) {
     const char* mode = argc > 1 ? argv[1] : "";
     int result;
-    if (!strcmp(mode, "foreign")) result = Foreign();
-    else if (!strcmp(mode, "exit-while-presenting")) result = ExitWhilePresenting();
-    else if (!strcmp(mode, "free-while-recording")) result = FreeWhileRecording();
+    if (!strcmp(mode, "foreign"))
+        result = Foreign();
+    else if (!strcmp(mode, "exit-while-presenting"))
+        result = ExitWhilePresenting();
+    else if (!strcmp(mode, "free-while-recording"))
+        result = FreeWhileRecording();
     else {
         Say("usage: lifecycle_game foreign|exit-while-presenting|free-while-recording");
         return 2;

@@ -136,7 +136,6 @@ TEST(RecordGame, SessionRecordingOfTheGameWithSound) {
     for (size_t i = 1; i < counters.size(); ++i) EXPECT_GT(counters[i], counters[i - 1]) << i;
     EXPECT_LE(worst, 12) << "recorded pixels differ from the game's picture (HUD in the recording?)";
     ASSERT_FALSE(sound.empty());
-    printf("recorded %d pictures, %d sound records; the tone runs unbroken for %lld of %lld frames\n",
-           videoRecords, audioRecords, static_cast<long long>(CountSignalFrames(sound, 2)),
-           static_cast<long long>(sound.size() / 2));
+    printf("recorded %d pictures, %d sound records; the tone runs unbroken for %lld of %lld frames\n", videoRecords,
+           audioRecords, static_cast<long long>(CountSignalFrames(sound, 2)), static_cast<long long>(sound.size() / 2));
 }

@@ -34,9 +34,12 @@ class FolderSettings : public IVKSettingsStore {
 public:
     explicit FolderSettings(const std::string& folder) : m_folder(folder) {}
     bool Read(const char*, const char* name, CVKString* value) override {
-        if (std::string(name) == "recorderFolder") value->Set(m_folder.c_str());
-        else if (std::string(name) == "loginShowIntro") value->Set("0");
-        else return false;
+        if (std::string(name) == "recorderFolder")
+            value->Set(m_folder.c_str());
+        else if (std::string(name) == "loginShowIntro")
+            value->Set("0");
+        else
+            return false;
         return true;
     }
     bool Write(const char*, const char*, const char*) override { return false; }
@@ -97,8 +100,10 @@ int main(int argc, char** argv) {
         }
         next += 1000.0 / 60;
         const double wait = next - NowMs();
-        if (wait > 0) Sleep(static_cast<DWORD>(wait));
-        else next = NowMs();
+        if (wait > 0)
+            Sleep(static_cast<DWORD>(wait));
+        else
+            next = NowMs();
     }
     const double wallSeconds = (NowMs() - start) / 1000.0;
     CVQRecordSE::Stats stats = g_proxy.hud->SessionRecorder()->GetStats();
@@ -153,15 +158,17 @@ int main(int argc, char** argv) {
     const double expected = audioRecords;  // one picture per 1/30 s of sound recorded
     const bool countOk = pictures >= expected * 0.98 && pictures <= expected * 1.02 && audioRecords >= soundRecords;
     const bool soundOk = breaks == 0 && wrongSizes == 0 && peak > 1000 && period > 0;
-    printf("record_paced: %dx%d %d s: wall %.1f s, sound records %lld (%.1f s), pictures %lld, skipped busy %u, "
-           "frames offered %u, %u Hz %d channels\n",
-           width, height, seconds, wallSeconds, static_cast<long long>(audioRecords), audioRecords / 30.0,
-           static_cast<long long>(pictures), stats.skippedBusy, stats.offered, sampleRate, channels);
-    printf("record_paced: capturing frames (%zu) present_ms median=%.3f p99=%.3f max=%.3f; encode_ms_per_picture=%.2f "
-           "copy_for_encoder_ms=%.3f sound_write_ms=%.3f\n",
-           captureMs.size(), median, p99, worst, stats.recorded ? stats.encodeMicros / 1000.0 / stats.recorded : 0.0,
-           stats.recorded ? stats.captureMicros / 1000.0 / stats.recorded : 0.0,
-           stats.recorded ? stats.soundMicros / 1000.0 / stats.recorded : 0.0);
+    printf(
+        "record_paced: %dx%d %d s: wall %.1f s, sound records %lld (%.1f s), pictures %lld, skipped busy %u, "
+        "frames offered %u, %u Hz %d channels\n",
+        width, height, seconds, wallSeconds, static_cast<long long>(audioRecords), audioRecords / 30.0,
+        static_cast<long long>(pictures), stats.skippedBusy, stats.offered, sampleRate, channels);
+    printf(
+        "record_paced: capturing frames (%zu) present_ms median=%.3f p99=%.3f max=%.3f; encode_ms_per_picture=%.2f "
+        "copy_for_encoder_ms=%.3f sound_write_ms=%.3f\n",
+        captureMs.size(), median, p99, worst, stats.recorded ? stats.encodeMicros / 1000.0 / stats.recorded : 0.0,
+        stats.recorded ? stats.captureMicros / 1000.0 / stats.recorded : 0.0,
+        stats.recorded ? stats.soundMicros / 1000.0 / stats.recorded : 0.0);
     printf("record_paced: picture count %s, time stamps %s, sound %s (%lld mismatches, peak %d, %lld odd records)\n",
            countOk ? "ok" : "WRONG", stampsOrdered ? "strictly increasing" : "NOT INCREASING",
            soundOk ? "unbroken" : "BROKEN", static_cast<long long>(breaks), peak, static_cast<long long>(wrongSizes));
@@ -179,8 +186,10 @@ int main(int argc, char** argv) {
         return 77;
     }
     if (stampsOrdered && soundOk && !countOk && !roomy) {
-        printf("record_paced: skipped: picture count not judged, the game presented %.1f frames a second, "
-               "slowest %.1f ms\n", gameRate, worst);
+        printf(
+            "record_paced: skipped: picture count not judged, the game presented %.1f frames a second, "
+            "slowest %.1f ms\n",
+            gameRate, worst);
         return 77;
     }
     return countOk && stampsOrdered && soundOk ? 0 : 1;
