@@ -147,8 +147,11 @@ HRESULT WINAPI Proxy_Direct3DCreate9Ex(UINT sdkVersion, IDirect3D9Ex** out) {
     Fn create = reinterpret_cast<Fn>(ProxyRuntimeProc("Direct3DCreate9Ex"));
     if (g_proxy.passive) return create ? create(sdkVersion, out) : D3DERR_NOTAVAILABLE;
     if (!create) {
+        // Games ask for this entry to find out whether the extended runtime is
+        // there and fall back to Direct3DCreate9 when it is not: tell them so.
         LogMessage("Proxydx9: Pointer to original D3DCreate9Ex function not received ERROR\r\n");
-        ExitProcess(0);
+        if (out) *out = nullptr;
+        return D3DERR_NOTAVAILABLE;
     }
     LogMessage("Proxydx9: Direct3DCreate9Ex(0x%x) called!\r\n", sdkVersion);
     return create(sdkVersion, out);

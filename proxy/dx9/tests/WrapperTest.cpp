@@ -1,0 +1,232 @@
+// The wrappers never change what the game gets: reference counts as the
+// runtime's without the HUD, swap chain 0 usable as the runtime allows, the
+// game's Present flags and results, and nothing drawn that was not written.
+// A real device (the game harness) with spies between wrapper and runtime.
+#include <windows.h>
+#include <d3d9.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "CVQCompositor9.h"
+#include "CVQGameHarness.h"
+#include "CVQHUD.h"
+#include "CVQSurface.h"
+#include "Forward_IDirect3DDevice9.h"
+#include "Forward_IDirect3DSurface9.h"
+#include "Forward_IDirect3DSwapChain9.h"
+#include "MemorySettings.h"
+#include "ProxyState.h"
+#include "VQFrameMath.h"
+#include "myIDirect3DDevice9.h"
+#include "myIDirect3DSwapChain9.h"
+
+namespace {
+
+bool KeyDownNever(uint32_t) { return false; }
+
+class WrapperTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_settings.Set("loginShowIntro", "1");
+        VQSetKeyStateSource(KeyDownNever);
+        ASSERT_EQ(1, m_game.Start(640, 480)) << "needs a display";
+    }
+    void TearDown() override { VQSetKeyStateSource(nullptr); }
+    void Frames(int n) {
+        for (int i = 0; i < n; ++i) {
+            m_game.DrawScene(i);
+            m_game.Present();
+        }
+    }
+    MemorySettings m_settings;
+    CVQGameHarness m_game;
+};
+
+// Swap chain 0 whose Present answers "still drawing" when asked not to wait.
+class BusySwapChain : public Forward_IDirect3DSwapChain9 {
+public:
+    explicit BusySwapChain(IDirect3DSwapChain9* real) : Forward_IDirect3DSwapChain9(real) {}
+    HRESULT STDMETHODCALLTYPE Present(const RECT* s, const RECT* d, HWND w, const RGNDATA* r, DWORD flags) override {
+        lastFlags = flags;
+        ++presents;
+        return (flags & D3DPRESENT_DONOTWAIT) ? D3DERR_WASSTILLDRAWING : m_real->Present(s, d, w, r, flags);
+    }
+    DWORD lastFlags = 0xFFFFFFFF;
+    int presents = 0;
+};
+
+// A back buffer that reports another format than it has.
+class RelabelledSurface : public Forward_IDirect3DSurface9 {
+public:
+    RelabelledSurface(IDirect3DSurface9* real, D3DFORMAT format) : Forward_IDirect3DSurface9(real), m_format(format) {
+        Live().insert(this);
+    }
+    virtual ~RelabelledSurface() { Live().erase(this); }
+    // The runtime's objects carry no C++ type information: spies are told by address.
+    static std::set<IDirect3DSurface9*>& Live() {
+        static std::set<IDirect3DSurface9*> live;
+        return live;
+    }
+    HRESULT STDMETHODCALLTYPE GetDesc(D3DSURFACE_DESC* desc) override {
+        HRESULT hr = m_real->GetDesc(desc);
+        if (SUCCEEDED(hr)) desc->Format = m_format;
+        return hr;
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG count = m_real->Release();
+        if (count == 0) delete this;
+        return count;
+    }
+
+private:
+    D3DFORMAT m_format;
+};
+
+IDirect3DSurface9* Unwrapped(IDirect3DSurface9* surface) {
+    if (!RelabelledSurface::Live().count(surface)) return surface;
+    return static_cast<RelabelledSurface*>(surface)->Real();
+}
+
+// A device whose back buffer claims a format (its surfaces are made in the
+// real one), counting the HUD's copies onto the back buffer.
+class RelabellingDevice : public Forward_IDirect3DDevice9 {
+public:
+    explicit RelabellingDevice(IDirect3DDevice9* real) : Forward_IDirect3DDevice9(real) {}
+    HRESULT STDMETHODCALLTYPE GetBackBuffer(UINT chain, UINT index, D3DBACKBUFFER_TYPE type,
+                                            IDirect3DSurface9** out) override {
+        HRESULT hr = m_real->GetBackBuffer(chain, index, type, out);
+        if (SUCCEEDED(hr) && *out) *out = new RelabelledSurface(*out, claimed);
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE CreateOffscreenPlainSurface(UINT w, UINT h, D3DFORMAT format, D3DPOOL pool,
+                                                          IDirect3DSurface9** out, HANDLE* shared) override {
+        return m_real->CreateOffscreenPlainSurface(w, h, format == claimed ? D3DFMT_X8R8G8B8 : format, pool, out,
+                                                   shared);
+    }
+    HRESULT STDMETHODCALLTYPE StretchRect(IDirect3DSurface9* src, const RECT* s, IDirect3DSurface9* dst,
+                                          const RECT* d, D3DTEXTUREFILTERTYPE filter) override {
+        ++copies;
+        return m_real->StretchRect(Unwrapped(src), s, Unwrapped(dst), d, filter);
+    }
+    HRESULT STDMETHODCALLTYPE ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3DCOLOR colour) override {
+        return m_real->ColorFill(Unwrapped(surface), rect, colour);
+    }
+    D3DFORMAT claimed = D3DFMT_X8R8G8B8;
+    int copies = 0;
+};
+
+}  // namespace
+
+TEST_F(WrapperTest, TheGameCountsItsOwnReferencesOnly) {
+    IDirect3DDevice9* device = m_game.Device();
+    IDirect3DDevice9* real = m_game.RealDevice();
+    ULONG before = device->AddRef();
+    EXPECT_EQ(before - 1, device->Release());
+
+    Frames(3);  // the HUD is made and its windows get surfaces on the device
+    ASSERT_TRUE(VQHud() != nullptr);
+    void* logo = VQHud()->Logo()->GetSurface()->Handle();
+    ASSERT_TRUE(logo != nullptr);
+    EXPECT_EQ(2u, ProxyHudDeviceRefs(real));  // logo and dashboard
+    EXPECT_EQ(before, device->AddRef());
+    EXPECT_EQ(before - 1, device->Release());
+    EXPECT_EQ(before + 2, real->AddRef());  // the runtime does count the HUD's
+    real->Release();
+
+    // A game that adds and drops a reference every frame leaves the HUD's
+    // surfaces alone.
+    for (int i = 0; i < 3; ++i) {
+        device->AddRef();
+        device->Release();
+        Frames(1);
+        EXPECT_EQ(logo, VQHud()->Logo()->GetSurface()->Handle());
+    }
+
+    // The game's last release ends the device, the HUD's surfaces with it.
+    EXPECT_EQ(0u, m_game.ReleaseDevice());
+    EXPECT_EQ(nullptr, VQHud());
+    EXPECT_EQ(0u, ProxyHudDeviceRefs(real));
+}
+
+TEST_F(WrapperTest, SwapChainZeroIsUsableAfterItsReleases) {
+    IDirect3DDevice9* device = m_game.Device();
+    IDirect3DSwapChain9* runtime = nullptr;
+    ASSERT_EQ(D3D_OK, m_game.RealDevice()->GetSwapChain(0, &runtime));
+
+    IDirect3DSwapChain9 *a = nullptr, *b = nullptr;
+    ASSERT_EQ(D3D_OK, device->GetSwapChain(0, &a));
+    ASSERT_EQ(D3D_OK, device->GetSwapChain(0, &b));
+    EXPECT_EQ(a, b);
+    EXPECT_NE(static_cast<void*>(runtime), static_cast<void*>(a));
+    // The runtime's count, as the game would see it without the wrapper.
+    ULONG viaWrapper = a->AddRef();
+    EXPECT_EQ(viaWrapper + 1, runtime->AddRef());
+    runtime->Release();
+    runtime->Release();
+    EXPECT_EQ(viaWrapper - 2, a->Release());
+    EXPECT_EQ(1u, a->Release());
+    EXPECT_EQ(0u, b->Release());
+
+    // Released to 0: the same pointer still works, and releases to 0 again.
+    IDirect3DSurface9* backBuffer = nullptr;
+    EXPECT_EQ(D3D_OK, a->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer));
+    ASSERT_TRUE(backBuffer != nullptr);
+    backBuffer->Release();
+    EXPECT_EQ(0u, a->Release());
+    m_game.DrawScene(1);
+    EXPECT_EQ(D3D_OK, a->Present(nullptr, nullptr, nullptr, nullptr, 0));
+
+    // Asked for again: the same object, counted from 1.
+    IDirect3DSwapChain9* again = nullptr;
+    ASSERT_EQ(D3D_OK, device->GetSwapChain(0, &again));
+    EXPECT_EQ(a, again);
+    EXPECT_EQ(2u, again->AddRef());
+    EXPECT_EQ(1u, again->Release());
+    EXPECT_EQ(0u, again->Release());
+    EXPECT_EQ(0u, m_game.ReleaseDevice());
+}
+
+TEST_F(WrapperTest, SwapChainPresentKeepsTheGamesFlagsAndResult) {
+    IDirect3DSwapChain9* runtime = nullptr;
+    ASSERT_EQ(D3D_OK, m_game.RealDevice()->GetSwapChain(0, &runtime));
+    BusySwapChain busy(runtime);
+    myIDirect3DSwapChain9* wrapper = new myIDirect3DSwapChain9(&busy, m_game.RealDevice());
+
+    m_game.DrawScene(1);
+    EXPECT_EQ(D3DERR_WASSTILLDRAWING, wrapper->Present(nullptr, nullptr, nullptr, nullptr, D3DPRESENT_DONOTWAIT));
+    EXPECT_EQ(static_cast<DWORD>(D3DPRESENT_DONOTWAIT), busy.lastFlags);
+    EXPECT_EQ(D3D_OK, wrapper->Present(nullptr, nullptr, nullptr, nullptr, 0));
+    EXPECT_EQ(0u, busy.lastFlags);
+    EXPECT_EQ(2, busy.presents);
+    delete wrapper;
+    runtime->Release();
+}
+
+TEST_F(WrapperTest, NothingIsDrawnThatCouldNotBeWritten) {
+    RelabellingDevice relabelling(m_game.RealDevice());
+    myIDirect3DDevice9* current = g_proxy.device;
+    myIDirect3DDevice9* wrapper = new myIDirect3DDevice9(&relabelling);
+    g_proxy.device = wrapper;
+    uint32_t colour = kVQPointerColorStart;
+
+    // Ten-bit channels have no pixel layout: the windows' surfaces cannot be
+    // filled, so they are not copied over the game.
+    relabelling.claimed = D3DFMT_A2R10G10B10;
+    CVQCompositor9::ComposeFrame(&relabelling, nullptr, &colour);
+    ASSERT_TRUE(VQHud() != nullptr);
+    EXPECT_EQ(0, VQHud()->Logo()->PrepareSurface());
+    CVQCompositor9::ComposeFrame(&relabelling, nullptr, &colour);
+    EXPECT_EQ(0, relabelling.copies);
+
+    // The same windows over a 32-bit back buffer are drawn.
+    VQHud()->ReleaseSurfaces();
+    relabelling.claimed = D3DFMT_X8R8G8B8;
+    CVQCompositor9::ComposeFrame(&relabelling, nullptr, &colour);
+    EXPECT_EQ(2, relabelling.copies);  // logo and dashboard
+
+    CVQCompositor9::DestroyHud();
+    g_proxy.device = current;
+    delete wrapper;
+}
