@@ -314,6 +314,36 @@ ULONG ReleaseAndReport(IUnknown* obj, const char* what) {
     return refs;
 }
 
+// The counts a game sees, and swap chain 0 used the way Direct3D 9 allows:
+// released to 0, then used again through the same pointer, released to 0
+// once more, and asked for again.
+void ReportRefCounts(IDirect3DDevice9* dev, unsigned frame) {
+    ULONG devAdd = dev->AddRef();
+    ULONG devRelease = dev->Release();
+    IDirect3DSwapChain9* sc = NULL;
+    HRESULT hr = dev->GetSwapChain(0, &sc);
+    if (FAILED(hr) || !sc) {
+        Say("refs frame %u device=%lu,%lu swapchain hr=0x%lX", frame, devAdd, devRelease, Hex(hr));
+        return;
+    }
+    ULONG scAdd = sc->AddRef();
+    ULONG scRelease = sc->Release();
+    ULONG scLast = sc->Release();
+    IDirect3DSurface9* bb = NULL;
+    HRESULT bbHr = sc->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &bb);
+    ULONG bbRelease = bb ? bb->Release() : 0;
+    ULONG scAgain = sc->Release();
+    IDirect3DSwapChain9* sc2 = NULL;
+    HRESULT hr2 = dev->GetSwapChain(0, &sc2);
+    ULONG sc2Release = sc2 ? sc2->Release() : 0;
+    ULONG devAdd2 = dev->AddRef();
+    ULONG devRelease2 = dev->Release();
+    Say("refs frame %u device=%lu,%lu swapchain=%lu,%lu,%lu backbuffer hr=0x%lX release=%lu again=%lu "
+        "get hr=0x%lX same=%d release=%lu device=%lu,%lu",
+        frame, devAdd, devRelease, scAdd, scRelease, scLast, Hex(bbHr), bbRelease, scAgain, Hex(hr2), sc2 == sc ? 1 : 0,
+        sc2Release, devAdd2, devRelease2);
+}
+
 void QueryOne(const char* objName, IUnknown* obj, const char* iidName, REFIID iid) {
     // A failed QueryInterface must clear the out pointer: start from a value
     // that is neither NULL nor the object, so a left-over shows.
@@ -474,14 +504,18 @@ private:
     bool ResetDevice(int w, int h);
     bool RecoverLostDevice();
     bool AfterPresent(unsigned frame);
-    bool WantsProbe(unsigned frame) const;
+    bool IsProbeFrame(unsigned frame) const;
+    bool LeaveTargetBound();
+    bool RestoreTarget();
+    bool ReportOffscreen(unsigned frame);
     void Cleanup();
 
     const Sample9Options& opts_;
     HWND hwnd_ = NULL;
     IDirect3D9* d3d_ = NULL;
-    IDirect3DDevice9* dev_ = NULL;    // the device that renders
-    IDirect3DDevice9* first_ = NULL;  // the first device, kept alive with --two-devices=concurrent
+    IDirect3DDevice9* dev_ = NULL;         // the device that renders
+    IDirect3DDevice9* first_ = NULL;       // the first device, kept alive with --two-devices=concurrent
+    IDirect3DTexture9* offscreen_ = NULL;  // --leave-target: the game's own render target
     D3DPRESENT_PARAMETERS pp_ = {};
     int width_ = 0, height_ = 0;
     bool sameReported_ = false;
@@ -497,6 +531,10 @@ bool Game::MakeDevice(IDirect3DDevice9** dev) {
 
 bool Game::ReleaseDevice(IDirect3DDevice9*& dev) {
     if (!dev) return true;
+    if (dev == dev_ && offscreen_) {
+        offscreen_->Release();
+        offscreen_ = NULL;
+    }
     ULONG refs = ReleaseAndReport(dev, "device");
     dev = NULL;
     if (refs != 0) {
@@ -545,14 +583,84 @@ bool Game::RecoverLostDevice() {
     return false;
 }
 
-bool Game::WantsProbe(unsigned frame) const {
-    if (opts_.probes.empty()) return false;
+// Ends the frame as some games do: their own render target bound, with a
+// small viewport and a scissor rectangle.
+bool Game::LeaveTargetBound() {
+    HRESULT hr = S_OK;
+    if (!offscreen_) {
+        hr = dev_->CreateTexture(static_cast<UINT>(width_), static_cast<UINT>(height_), 1, D3DUSAGE_RENDERTARGET,
+                                 D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, &offscreen_, NULL);
+        if (FAILED(hr)) return Fail("CreateTexture (render target)", hr);
+    }
+    IDirect3DSurface9* target = NULL;
+    hr = offscreen_->GetSurfaceLevel(0, &target);
+    if (FAILED(hr)) return Fail("GetSurfaceLevel", hr);
+    hr = dev_->SetRenderTarget(0, target);  // the viewport becomes the whole target
+    target->Release();
+    if (SUCCEEDED(hr)) hr = dev_->Clear(0, NULL, D3DCLEAR_TARGET, kSample9OffscreenColor, 1.0f, 0);
+    if (FAILED(hr)) return Fail("SetRenderTarget/Clear (render target)", hr);
+    int x = std::max(0, opts_.leaveTargetX - 8), y = std::max(0, opts_.leaveTargetY - 8);
+    D3DVIEWPORT9 vp = {static_cast<DWORD>(x),
+                       static_cast<DWORD>(y),
+                       static_cast<DWORD>(std::max(1, std::min(24, width_ - x))),
+                       static_cast<DWORD>(std::max(1, std::min(24, height_ - y))),
+                       0.0f,
+                       1.0f};
+    RECT scissor = {opts_.leaveTargetX - 4, opts_.leaveTargetY - 4, opts_.leaveTargetX + 12, opts_.leaveTargetY + 12};
+    hr = dev_->SetViewport(&vp);
+    if (SUCCEEDED(hr)) hr = dev_->SetScissorRect(&scissor);
+    if (SUCCEEDED(hr)) hr = dev_->SetRenderState(D3DRS_SCISSORTESTENABLE, TRUE);
+    return SUCCEEDED(hr) || Fail("SetViewport/SetScissorRect", hr);
+}
+
+bool Game::RestoreTarget() {
+    IDirect3DSurface9* bb = NULL;
+    HRESULT hr = dev_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
+    if (SUCCEEDED(hr)) {
+        hr = dev_->SetRenderTarget(0, bb);
+        bb->Release();
+    }
+    if (SUCCEEDED(hr)) hr = dev_->SetRenderState(D3DRS_SCISSORTESTENABLE, FALSE);
+    return SUCCEEDED(hr) || Fail("restoring the back buffer as render target", hr);
+}
+
+// Counts the pixels of the game's own target that are not the colour the
+// game cleared it to.
+bool Game::ReportOffscreen(unsigned frame) {
+    IDirect3DSurface9* target = NULL;
+    IDirect3DSurface9* sys = NULL;
+    HRESULT hr = offscreen_->GetSurfaceLevel(0, &target);
+    if (SUCCEEDED(hr))
+        hr = dev_->CreateOffscreenPlainSurface(static_cast<UINT>(width_), static_cast<UINT>(height_), D3DFMT_X8R8G8B8,
+                                               D3DPOOL_SYSTEMMEM, &sys, NULL);
+    if (SUCCEEDED(hr)) hr = dev_->GetRenderTargetData(target, sys);
+    D3DLOCKED_RECT lr;
+    if (SUCCEEDED(hr)) hr = sys->LockRect(&lr, NULL, D3DLOCK_READONLY);
+    if (SUCCEEDED(hr)) {
+        unsigned changed = 0;
+        for (int y = 0; y < height_; ++y) {
+            const uint32_t* row = reinterpret_cast<const uint32_t*>(static_cast<const BYTE*>(lr.pBits) +
+                                                                    static_cast<INT_PTR>(y) * lr.Pitch);
+            for (int x = 0; x < width_; ++x) changed += (row[x] | 0xFF000000u) != kSample9OffscreenColor;
+        }
+        sys->UnlockRect();
+        Say("offscreen frame %u changed=%u", frame, changed);
+    }
+    if (sys) sys->Release();
+    if (target) target->Release();
+    return SUCCEEDED(hr) || Fail("reading back the render target", hr);
+}
+
+bool Game::IsProbeFrame(unsigned frame) const {
     if (opts_.probeFrames.empty()) return frame == opts_.frames;
     return std::find(opts_.probeFrames.begin(), opts_.probeFrames.end(), frame) != opts_.probeFrames.end();
 }
 
 bool Game::AfterPresent(unsigned frame) {
-    bool probe = WantsProbe(frame);
+    if (opts_.leaveTarget && IsProbeFrame(frame) && !ReportOffscreen(frame)) return false;
+    if (opts_.leaveTarget && !RestoreTarget()) return false;
+    if (opts_.refCounts && IsProbeFrame(frame)) ReportRefCounts(dev_, frame);
+    bool probe = !opts_.probes.empty() && IsProbeFrame(frame);
     bool dump = false;
     for (const Sample9Dump& d : opts_.dumps) dump = dump || d.frame == frame;
     if (!probe && !dump) return true;
@@ -643,6 +751,7 @@ int Game::Run() {
             Fail("drawing", hr);
             return 1;
         }
+        if (opts_.leaveTarget && !LeaveTargetBound()) return 1;
         hr = PresentFrame(dev_, opts_.present, sameReported_);
         if (hr == D3DERR_DEVICELOST) {
             if (!RecoverLostDevice()) return 1;
@@ -686,6 +795,8 @@ int Game::Run() {
 
 // Releases what an early return left behind, without reporting it.
 void Game::Cleanup() {
+    if (offscreen_) offscreen_->Release();
+    offscreen_ = NULL;
     if (dev_) dev_->Release();
     if (first_) first_->Release();
     if (d3d_) d3d_->Release();

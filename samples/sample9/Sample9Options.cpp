@@ -88,6 +88,10 @@ int ParseSample9Options(int argc, const char* const* argv, Sample9Options& o, st
             o.perf = true;
             continue;
         }
+        if (opt == "--ref-counts") {
+            o.refCounts = true;
+            continue;
+        }
         if (opt == "--two-devices") {
             o.twoDevices = Sample9Options::TwoSequential;
             continue;
@@ -102,8 +106,9 @@ int ParseSample9Options(int argc, const char* const* argv, Sample9Options& o, st
         }
 
         static const char* const kWithValue[] = {
-            "--frames",       "--width", "--height",   "--fps",        "--present", "--swap",  "--probe",
-            "--probe-frames", "--dump",  "--reset-at", "--reset-size", "--at",      "--bench", "--rounds",
+            "--frames",     "--width", "--height",       "--fps",    "--present",
+            "--swap",       "--probe", "--probe-frames", "--dump",   "--reset-at",
+            "--reset-size", "--at",    "--bench",        "--rounds", "--leave-target",
         };
         bool known = false;
         for (const char* k : kWithValue) known = known || opt == k;
@@ -165,6 +170,9 @@ int ParseSample9Options(int argc, const char* const* argv, Sample9Options& o, st
             o.actions.push_back(a);
         } else if (opt == "--bench") {
             ok = ParseUnsigned(v, 1, kSample9MaxFrames, o.benchFrames);
+        } else if (opt == "--leave-target") {
+            o.leaveTarget = true;
+            ok = ParsePair(v, ',', 0, kSample9MaxSize - 1, o.leaveTargetX, o.leaveTargetY);
         } else if (opt == "--rounds") {
             ok = ParseUnsigned(v, 1, kSample9MaxRounds, o.benchRounds);
         }
@@ -192,6 +200,11 @@ int ParseSample9Options(int argc, const char* const* argv, Sample9Options& o, st
         error = "--two-devices needs --frames 2 or more";
         return 0;
     }
+    if (o.leaveTarget && (o.resetAt != 0 || o.twoDevices != Sample9Options::OneDevice || o.benchFrames != 0)) {
+        // The target lives in the default pool of the one device.
+        error = "--leave-target cannot be combined with --reset-at, --two-devices or --bench";
+        return 0;
+    }
     if (o.fullscreenWindow && sizeGiven) {
         // The back buffer follows the screen in that mode; a given size would
         // be silently ignored, which hides mistakes in test command lines.
@@ -215,6 +228,9 @@ const char* Sample9Usage() {
            "  --reset-at F --reset-size WxH  Reset the device to a new size before frame F\n"
            "  --query-interface       QueryInterface checks on the Direct3D object, device and swap chain\n"
            "  --perf                  call every D3DPERF_ function each frame\n"
+           "  --leave-target X,Y      end each frame with an off-screen render target, a small viewport and\n"
+           "                          a scissor rectangle around X,Y bound; probe frames report its changed pixels\n"
+           "  --ref-counts            probe frames report the reference counts the game sees (device, swap chain 0)\n"
            "  --two-devices[=concurrent]  render with a second device after (or beside) the first\n"
            "  --at F:ACTION           inject input before frame F: key:VK keydown:VK keyup:VK\n"
            "                          click:X,Y rclick:X,Y move:X,Y (client coordinates)\n"

@@ -43,10 +43,19 @@ struct Sample9Options {
     bool perf = false;
     TwoDevices twoDevices = OneDevice;
     std::vector<Sample9Action> actions;
+    // Ends each frame with an off-screen render target bound (cleared to
+    // kSample9OffscreenColor), a 24x24 viewport and a 16x16 scissor rectangle
+    // around (leaveTargetX, leaveTargetY); probe frames report the target's
+    // pixels that are no longer that colour.
+    bool leaveTarget = false;
+    int leaveTargetX = 0, leaveTargetY = 0;
+    bool refCounts = false;    // probe frames report reference counts
     unsigned benchFrames = 0;  // 0: no benchmark
     unsigned benchRounds = 3;
     bool help = false;
 };
+
+const uint32_t kSample9OffscreenColor = 0xFF123456u;
 
 // Limits on what the command line may ask for.
 enum : unsigned {

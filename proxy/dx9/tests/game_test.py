@@ -216,6 +216,39 @@ check("pointer drawn at the last mouse position, pulsing in 64 frames",
       ramp[0] == ramp[64] and ramp[0] != ramp[1] and steps.count(0x040404) == 64 and
       all(c & 0xFF000000 == 0xFF000000 for c in ramp), str(ramp))
 
+# 8. A game that ends its frame with its own render target, a small viewport
+# and a scissor rectangle bound: the pointer lands on the presented frame, the
+# game's target keeps what the game put there, the HUD windows are drawn.
+target_args = ["--swap", "copy", "--frames", "14", "--leave-target", "600,420",
+               "--at", "3:key:45", "--at", "4:key:45",   # hidden and shown again: the dashboard has the focus
+               "--at", "5:move:600,420",                 # the pointer over the game
+               "--probe-frames", "10,11,12", "--probe", "600,420", "--probe", "300,150"]
+plain_target, _ = run("leave-target-plain", target_args, with_proxy=False)
+target, log = run("leave-target", target_args)
+p, q = probes(target), probes(plain_target)
+check("the game's own render target is untouched",
+      all("offscreen frame %d changed=0" % f in target for f in (10, 11, 12)) and
+      all("offscreen frame %d changed=0" % f in plain_target for f in (10, 11, 12)),
+      re.findall(r"offscreen frame \d+ changed=\d+", target))
+ramp = [int(p.get((f, 600, 420), "0x0"), 16) for f in (10, 11, 12)]
+check("the pointer is on the presented frame despite the game's viewport and scissor",
+      all(p.get((f, 600, 420)) != q.get((f, 600, 420)) for f in (10, 11, 12)) and
+      all((b - a) & 0xFFFFFFFF == 0x040404 for a, b in zip(ramp, ramp[1:])),
+      "%s vs %s" % (p, q))
+check("HUD windows drawn with the game's target bound", p.get((10, 300, 150)) == "0xFFCDE8FF", str(p))
+
+# 9. The game counts the same references with and without the HUD (shown,
+# presenting through swap chain 0), and may use swap chain 0 after releasing it.
+count_args = ["--present", "swapchain", "--frames", "12", "--probe-frames", "1,6,12", "--ref-counts"]
+plain_counts, _ = run("ref-counts-plain", count_args, with_proxy=False)
+proxied_counts, log = run("ref-counts", count_args)
+lines = lambda text: re.findall(r"refs frame .*", text)
+check("reference counts as without the HUD", len(lines(plain_counts)) == 3 and
+      lines(plain_counts) == lines(proxied_counts), "\n%s\nvs\n%s" % (lines(plain_counts), lines(proxied_counts)))
+check("swap chain 0 asked for again after release is the same object",
+      all(" same=1 " in l for l in lines(proxied_counts)), str(lines(proxied_counts)))
+check("HUD drawn while counting", "Proxydx9: First Present (swap chain 0)" in log, log)
+
 delete_setting("logFileName")
 if failures:
     print("\n".join(["", "FAILURES:"] + failures))
