@@ -14,7 +14,20 @@ const uint32_t kKeyDown = 0x100, kKeyUp = 0x101, kLButtonDown = 0x201;
 }  // namespace
 
 CVQHUD* VQHud() { return g_hud; }
-IVQRecord* CurrentRecorder() { return g_hud ? g_hud->CurrentRecorder() : nullptr; }
+
+CVQHUD* VQCreateHud() {
+    if (g_hud) return g_hud;
+    CVQHUD* hud = new CVQHUD();  // registers itself as the HUD of the process
+    hud->Init();
+    return hud;
+}
+
+void VQDestroyHud() {
+    CVQHUD* hud = g_hud;
+    if (!hud) return;
+    hud->Shutdown();
+    delete hud;  // unregisters itself
+}
 bool VQIsKeyDown(uint32_t vk) { return g_keyState(vk); }
 void VQSetKeyStateSource(VQKeyStateFn source) { g_keyState = source ? source : SystemKeyState; }
 

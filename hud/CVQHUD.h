@@ -102,10 +102,16 @@ private:
     CVKPtrList m_deleted;  // closed windows waiting for the next safe point
 };
 
+// The one HUD of the process belongs to the engine, whatever Direct3D frame
+// drives it: a HUD registers itself while it lives, the frame makes it on its
+// first presented frame and ends it with the device, and everything else
+// (windows, input, recorders, tests) asks for it here.
 // The HUD of this process, or null.
 CVQHUD* VQHud();
-// The recorder of the configured type of this process's HUD, or null.
-IVQRecord* CurrentRecorder();
+// The HUD of this process, made and initialised when there is none yet.
+CVQHUD* VQCreateHud();
+// Shuts the HUD down and deletes it; nothing when there is none.
+void VQDestroyHud();
 
 // Key state as the HUD sees it (GetKeyState below 0); tests give their own.
 bool VQIsKeyDown(uint32_t virtualKey);

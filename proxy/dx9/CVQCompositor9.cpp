@@ -11,13 +11,10 @@
 
 void CVQCompositor9::ComposeFrame(IDirect3DDevice9* device, IDirect3DSwapChain9* swapChain, uint32_t* pointerColor) {
     std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
-    if (!g_proxy.hud) {
+    if (!VQHud())
         LogMessage(swapChain ? "Proxydx9: First Present (swap chain 0): creating the HUD\r\n"
                              : "Proxydx9: First Present (device): creating the HUD\r\n");
-        g_proxy.hud = new CVQHUD();
-        g_proxy.hud->Init();
-    }
-    CVQHUD* hud = g_proxy.hud;
+    CVQHUD* hud = VQCreateHud();
     ProxyMouseRelay().Deliver(hud);  // input that came while the HUD was busy
     hud->Update();
     ProxyMouseRelay().Publish(hud);
@@ -46,15 +43,20 @@ void CVQCompositor9::ComposeFrame(IDirect3DDevice9* device, IDirect3DSwapChain9*
             continue;
         RECT s = {src.left, src.top, src.right, src.bottom};
         RECT d = {dst.left, dst.top, dst.right, dst.bottom};
+        // A refused copy leaves the game's pixels; nothing else to undo.
         device->StretchRect(source, &s, backBuffer, &d, D3DTEXF_POINT);
     }
 
-    if (hud->IsPointerVisible()) {
+    if (hud->IsPointerVisible() && desc.Width >= 4 && desc.Height >= 4) {
+        // Filled straight into the back buffer: unlike Clear, ColorFill
+        // ignores the render target, viewport and scissor rectangle the game
+        // left bound, so the pointer lands on the presented frame and never
+        // in the game's own targets.
         VQRect rects[3];
         VQPointerRects(hud->PointerX(), hud->PointerY(), desc.Width, desc.Height, rects);
         for (const VQRect& r : rects) {
-            D3DRECT rect = {r.left, r.top, r.right, r.bottom};
-            device->Clear(1, &rect, D3DCLEAR_TARGET, *pointerColor, 0.0f, 0);
+            RECT rect = {r.left, r.top, r.right, r.bottom};
+            device->ColorFill(backBuffer, &rect, *pointerColor);
         }
         *pointerColor = VQNextPointerColor(*pointerColor);
     }
@@ -63,9 +65,7 @@ void CVQCompositor9::ComposeFrame(IDirect3DDevice9* device, IDirect3DSwapChain9*
 
 void CVQCompositor9::DestroyHud() {
     std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
-    if (!g_proxy.hud) return;
+    if (!VQHud()) return;
     ProxyMouseRelay().Clear();
-    g_proxy.hud->Shutdown();
-    delete g_proxy.hud;
-    g_proxy.hud = nullptr;
+    VQDestroyHud();
 }

@@ -12,6 +12,18 @@
 namespace {
 IDirect3DDevice9* CurrentDevice() { return g_proxy.device ? g_proxy.device->Real() : nullptr; }
 IDirect3DSurface9* Surface9(void* surface) { return static_cast<IDirect3DSurface9*>(surface); }
+
+// A surface holds one reference on its device; the device wrapper leaves the
+// HUD's out of the game's counts.
+IDirect3DSurface9* HeldBy(IDirect3DDevice9* device, IDirect3DSurface9* surface) {
+    ProxyHudSurfaceMade(device, surface);
+    return surface;
+}
+
+void Drop(IDirect3DSurface9* surface) {
+    ProxyHudSurfaceReleased(surface);
+    surface->Release();
+}
 }  // namespace
 
 CVQSurface::CVQSurface() : m_surface(nullptr), m_format(0), m_width(0), m_height(0) {}
@@ -19,7 +31,7 @@ CVQSurface::CVQSurface() : m_surface(nullptr), m_format(0), m_width(0), m_height
 CVQSurface::~CVQSurface() { Release(); }
 
 void CVQSurface::Release() {
-    if (m_surface) Surface9(m_surface)->Release();
+    if (m_surface) Drop(Surface9(m_surface));
     m_surface = nullptr;
     m_format = 0;
     m_width = 0;
@@ -53,7 +65,7 @@ int CVQSurface::Create(uint32_t width, uint32_t height) {
         LogMessage("Proxydx9: Failed to create DX9 surface (CreateImageSurface): %d\r\n", static_cast<int>(hr));
         return 0;
     }
-    m_surface = surface;
+    m_surface = HeldBy(device, surface);
     m_format = desc.Format;
     m_width = width;
     m_height = height;
@@ -75,10 +87,14 @@ int CVQSurface::Unlock() {
 }
 
 int CVQSurface::CopyFrom(const CVKPixels& pixels) {
+    // A format without a pixel layout (10-bit channels, say) cannot be
+    // written: the surface would keep whatever memory it was made with.
+    if (CVKPixels::LayoutOfFormat(m_format) == 0) return 0;
     CVKPixels target;
     if (!Lock(&target, 0)) return 0;
-    target.CopyFrom(pixels);
-    return Unlock();
+    int copied = target.CopyFrom(pixels);
+    int unlocked = Unlock();
+    return copied && unlocked ? 1 : 0;
 }
 
 int CVQSurface::CopyBackBuffer() {
@@ -108,7 +124,7 @@ int CVQSurface::CopyBackBuffer() {
             backBuffer->Release();
             return 0;
         }
-        m_surface = surface;
+        m_surface = HeldBy(device, surface);
         m_format = desc.Format;
         m_width = desc.Width;
         m_height = desc.Height;

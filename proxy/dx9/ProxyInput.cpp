@@ -52,7 +52,7 @@ CVQMouseRelay9& ProxyMouseRelay() { return g_relay; }
 LRESULT CALLBACK ProxyKeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code >= 0 && !g_proxy.passive && !g_proxy.directInputKeyboardActive) {
         std::unique_lock<std::recursive_mutex> lock(ProxyHudLock());
-        if (CVQHUD* hud = g_proxy.hud) {
+        if (CVQHUD* hud = VQHud()) {
             UINT message = WM_KEYDOWN | ((static_cast<DWORD>(lParam) >> 31) & 1);
             int handled = 0;
             hud->OnKeyboardInput(message, static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam), &handled);
@@ -76,7 +76,7 @@ LRESULT CALLBACK ProxyMouseHook(int code, WPARAM wParam, LPARAM lParam) {
         int handled = 0;
         std::unique_lock<std::recursive_mutex> lock(ProxyHudLock(), std::try_to_lock);
         if (lock.owns_lock()) {
-            if (CVQHUD* hud = g_proxy.hud) {
+            if (CVQHUD* hud = VQHud()) {
                 g_relay.Deliver(hud);  // what came while the HUD was busy goes first
                 hud->OnMouseInput(message, info->mouseData, position, &handled);
                 g_relay.Publish(hud);
@@ -113,7 +113,7 @@ extern "C" {
 int WINAPI Proxy_KeyboardProcDI(UINT message, UINT virtualKey, UINT keyData, int* out) {
     if (g_proxy.passive) return 0;
     std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
-    CVQHUD* hud = g_proxy.hud;
+    CVQHUD* hud = VQHud();
     if (message == 78) {  // query: is the HUD taking input now?
         if (hud && out) *out = hud->IsPointerVisible() ? 1 : 0;
         return 0;
@@ -148,7 +148,7 @@ int WINAPI Proxy_MouseProcDI(UINT message, UINT flags, UINT data, int* handledOu
                                   g_proxy.storedPresentParameters.BackBufferHeight);
         g_proxy.pointerPosition = static_cast<LONG>(position);
     }
-    CVQHUD* hud = g_proxy.hud;
+    CVQHUD* hud = VQHud();
     if (!hud) return 0;
     int handled = 0;
     int result = hud->OnMouseInput(message, flags, position, &handled);

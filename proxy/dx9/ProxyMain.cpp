@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "CVQCompositor9.h"
+#include "CVQHUD.h"
 #include "ProxyInput.h"
 #include "ProxyState.h"
 #include "VKLog.h"
@@ -16,7 +17,7 @@ namespace {
 void DetachOnUnload() {
     LogMessage("Unloaded: proxydx9\r\n\r\n");
     ProxyRemoveHooks();
-    if (g_proxy.hud) {
+    if (VQHud()) {
         LogMessage("Proxydx9: Warning: Destroying HUD in ExitInstance\r\n");
         CVQCompositor9::DestroyHud();
     }

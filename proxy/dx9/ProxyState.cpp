@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <cwctype>
+#include <map>
 
 #include "VQResource.h"
 
@@ -15,6 +16,35 @@ std::recursive_mutex& ProxyHudLock() {
 std::mutex& ProxyHookLock() {
     static std::mutex lock;
     return lock;
+}
+
+namespace {
+std::mutex& HudSurfacesLock() {
+    static std::mutex lock;
+    return lock;
+}
+// surface -> device it holds a reference on
+std::map<IDirect3DSurface9*, IDirect3DDevice9*>& HudSurfaces() {
+    static std::map<IDirect3DSurface9*, IDirect3DDevice9*> surfaces;
+    return surfaces;
+}
+}  // namespace
+
+void ProxyHudSurfaceMade(IDirect3DDevice9* device, IDirect3DSurface9* surface) {
+    std::lock_guard<std::mutex> lock(HudSurfacesLock());
+    HudSurfaces()[surface] = device;
+}
+
+void ProxyHudSurfaceReleased(IDirect3DSurface9* surface) {
+    std::lock_guard<std::mutex> lock(HudSurfacesLock());
+    HudSurfaces().erase(surface);
+}
+
+ULONG ProxyHudDeviceRefs(IDirect3DDevice9* device) {
+    std::lock_guard<std::mutex> lock(HudSurfacesLock());
+    ULONG count = 0;
+    for (const auto& held : HudSurfaces()) count += held.second == device;
+    return count;
 }
 
 void ProxyResetState(HINSTANCE instance) {

@@ -4,10 +4,8 @@
 
 #include <mutex>
 
-class CVQHUD;
 class myIDirect3D9;
 class myIDirect3DDevice9;
-class myIDirect3DSwapChain9;
 
 // The quietly forwarded exports, in export order; index into the flags below.
 enum ProxyQuietExport {
@@ -28,14 +26,13 @@ enum ProxyQuietExport {
 };
 
 // Everything the proxy keeps for the process: one game, one Direct3D object
-// and one current device as far as the proxy is concerned.
+// and one current device as far as the proxy is concerned. The HUD belongs to
+// the engine (VQHud()).
 struct ProxyState {
-    HMODULE runtimeModule;             // the real runtime, loaded lazily
-    myIDirect3D9* d3d;                 // wrapper of the latest Direct3DCreate9
-    myIDirect3DDevice9* device;        // wrapper of the current device
-    myIDirect3DSwapChain9* swapChain;  // cached wrapper of swap chain 0
-    HWND hudFocusWindow;               // focus window given to CreateDevice
-    CVQHUD* hud;                       // made by the first presented frame
+    HMODULE runtimeModule;       // the real runtime, loaded lazily
+    myIDirect3D9* d3d;           // wrapper of the latest Direct3DCreate9
+    myIDirect3DDevice9* device;  // wrapper of the current device (it keeps its swap chain 0)
+    HWND hudFocusWindow;         // focus window given to CreateDevice
     HHOOK keyboardHook;
     HHOOK mouseHook;
     volatile LONG directInputKeyboardActive;        // keyboard now comes through KeyboardProcDI
@@ -61,6 +58,13 @@ std::recursive_mutex& ProxyHudLock();
 // Guards the two hook handles: installing, removing, and the switch-over to
 // DirectInput's mouse. Never held while calling into the HUD.
 std::mutex& ProxyHookLock();
+
+// The HUD's own surfaces, each holding one reference on the runtime device
+// it was made on. The device wrapper leaves those references out of the
+// counts the game sees, so a game counts the same with and without the HUD.
+void ProxyHudSurfaceMade(IDirect3DDevice9* device, IDirect3DSurface9* surface);
+void ProxyHudSurfaceReleased(IDirect3DSurface9* surface);
+ULONG ProxyHudDeviceRefs(IDirect3DDevice9* device);
 
 // Sets every variable to its value at load.
 void ProxyResetState(HINSTANCE instance);

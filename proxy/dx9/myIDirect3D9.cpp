@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "CVQHUD.h"
 #include "ProxyState.h"
 #include "myIDirect3DDevice9.h"
 
@@ -35,6 +36,12 @@ HRESULT STDMETHODCALLTYPE myIDirect3D9::CreateDevice(UINT adapter, D3DDEVTYPE de
         // The runtime fills in what the game left to it (a windowed back buffer's size).
         if (parameters) memcpy(&g_proxy.storedPresentParameters, parameters, sizeof(D3DPRESENT_PARAMETERS));
         myIDirect3DDevice9* wrapper = new myIDirect3DDevice9(*returnedDevice);
+        {
+            // The HUD draws on the current device only: its surfaces are made
+            // again on the new one, and the old device is left to the game.
+            std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
+            if (CVQHUD* hud = VQHud()) hud->ReleaseSurfaces();
+        }
         g_proxy.device = wrapper;
         *returnedDevice = wrapper;
     }

@@ -12,27 +12,44 @@
 
 uint32_t myIDirect3DDevice9::s_pointerColor = kVQPointerColorStart;
 
+myIDirect3DDevice9::~myIDirect3DDevice9() {
+    for (myIDirect3DSwapChain9* wrapper : m_swapChains) delete wrapper;
+}
+
 HRESULT STDMETHODCALLTYPE myIDirect3DDevice9::QueryInterface(REFIID riid, void** out) {
     return ProxyQueryInterface(m_real, this, IID_IDirect3DDevice9, riid, out);
 }
 
-ULONG STDMETHODCALLTYPE myIDirect3DDevice9::Release() {
-    // The HUD's surfaces hold references on the device: drop them so the
-    // game's last Release really ends the device. They are made again when needed.
-    {
-        std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
-        if (g_proxy.hud) g_proxy.hud->ReleaseSurfaces();
-    }
-    ULONG count = m_real->Release();
-    if (count != 0) return count;
+ULONG myIDirect3DDevice9::GameCount(ULONG runtimeCount) const {
+    ULONG hud = ProxyHudDeviceRefs(m_real);
+    return runtimeCount > hud ? runtimeCount - hud : 0;
+}
 
+ULONG STDMETHODCALLTYPE myIDirect3DDevice9::AddRef() { return GameCount(m_real->AddRef()); }
+
+ULONG STDMETHODCALLTYPE myIDirect3DDevice9::Release() {
+    ULONG count = m_real->Release();
+    if (count != 0) {
+        ULONG seen = GameCount(count);
+        if (seen != 0) return seen;
+        // The game's last reference is gone; only the HUD's surfaces hold the
+        // device. Dropping them ends it (they are made again on a new device).
+        std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
+        if (CVQHUD* hud = VQHud()) hud->ReleaseSurfaces();
+    }
+    return End();
+}
+
+ULONG myIDirect3DDevice9::End() {
     // Only the current device's end ends the HUD; an older device released
     // after a newer one was made leaves the newer one's HUD alone.
     bool current = g_proxy.device == this;
     if (current) g_proxy.device = nullptr;
+    IDirect3DDevice9* real = m_real;
     delete this;
     LogMessage("Proxydx9: Final device release!\r\n");
-    if (current) CVQCompositor9::DestroyHud();
+    if (current) CVQCompositor9::DestroyHud();  // also drops what ReleaseSurfaces does not cover
+    if (ProxyHudDeviceRefs(real) != 0) LogMessage("Proxydx9: Warning: HUD objects still hold the released device\r\n");
     return 0;
 }
 
@@ -44,21 +61,22 @@ HRESULT STDMETHODCALLTYPE myIDirect3DDevice9::CreateAdditionalSwapChain(D3DPRESE
 
 HRESULT STDMETHODCALLTYPE myIDirect3DDevice9::GetSwapChain(UINT index, IDirect3DSwapChain9** swapChain) {
     if (index != 0 || !swapChain) return m_real->GetSwapChain(index, swapChain);
-    myIDirect3DSwapChain9* cached = g_proxy.swapChain;
-    if (cached && cached->RealDevice() == m_real) {
-        // The game releases what it gets: give it a reference of its own.
-        cached->AddRef();
-        *swapChain = cached;
-        return D3D_OK;
-    }
+    // The runtime adds the game's reference (and counts it); the game gets the
+    // one wrapper of that runtime object.
     IDirect3DSwapChain9* real = nullptr;
     HRESULT hr = m_real->GetSwapChain(0, &real);
     if (FAILED(hr) || !real) {
         *swapChain = real;
         return hr;
     }
+    std::lock_guard<std::mutex> lock(m_swapChainsLock);
+    for (myIDirect3DSwapChain9* wrapper : m_swapChains)
+        if (wrapper->Real() == real) {
+            *swapChain = wrapper;
+            return hr;
+        }
     myIDirect3DSwapChain9* wrapper = new myIDirect3DSwapChain9(real, m_real);
-    g_proxy.swapChain = wrapper;
+    m_swapChains.push_back(wrapper);
     *swapChain = wrapper;
     return hr;
 }
@@ -68,7 +86,7 @@ HRESULT STDMETHODCALLTYPE myIDirect3DDevice9::Reset(D3DPRESENT_PARAMETERS* param
     // The runtime refuses a Reset while default-pool surfaces live.
     {
         std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
-        if (g_proxy.hud) g_proxy.hud->ReleaseSurfaces();
+        if (CVQHUD* hud = VQHud()) hud->ReleaseSurfaces();
     }
     HRESULT hr = m_real->Reset(parameters);
     if (SUCCEEDED(hr) && parameters)

@@ -12,19 +12,15 @@ HRESULT STDMETHODCALLTYPE myIDirect3DSwapChain9::QueryInterface(REFIID riid, voi
     return ProxyQueryInterface(m_real, this, IID_IDirect3DSwapChain9, riid, out);
 }
 
-ULONG STDMETHODCALLTYPE myIDirect3DSwapChain9::Release() {
-    ULONG count = m_real->Release();
-    if (count != 0) return count;
-    if (g_proxy.swapChain == this) g_proxy.swapChain = nullptr;
-    delete this;
-    return 0;
-}
-
 HRESULT STDMETHODCALLTYPE myIDirect3DSwapChain9::Present(const RECT* sourceRect, const RECT* destRect,
                                                          HWND destWindowOverride, const RGNDATA* dirtyRegion,
                                                          DWORD flags) {
-    if (g_proxy.device && g_proxy.device->Real() == m_device)
+    // A retried frame is not composed (nor captured) again: the HUD is on it.
+    if (!m_stillDrawing && g_proxy.device && g_proxy.device->Real() == m_device)
         CVQCompositor9::ComposeFrame(m_device, m_real, &s_pointerColor);
-    // Swap chain 0 and the device share one back buffer: the device's Present shows it.
-    return m_device->Present(sourceRect, destRect, destWindowOverride, dirtyRegion);
+    // Presented by the swap chain itself, with the game's flags: a game that
+    // asks not to wait must get D3DERR_WASSTILLDRAWING when the runtime says so.
+    HRESULT hr = m_real->Present(sourceRect, destRect, destWindowOverride, dirtyRegion, flags);
+    m_stillDrawing = hr == D3DERR_WASSTILLDRAWING;
+    return hr;
 }

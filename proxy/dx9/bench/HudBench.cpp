@@ -1,7 +1,8 @@
 // The HUD's cost on the game's render thread: the time spent at the
 // composition point per frame (the HUD's update and its copies onto the back
 // buffer) with the HUD hidden, shown but unchanged, and while the dashboard
-// is dragged, at 1280x1024 and 1920x1080. The device is a real one made
+// is dragged, at 1280x1024 and 1920x1080; and shown while the game adds and
+// drops a device reference each frame. The device is a real one made
 // through the system runtime and wrapped as the proxy wraps a game's.
 // With the session recorder running it also gives the render thread's cost
 // per frame (median, 99th percentile, maximum; over all frames and over the
@@ -53,8 +54,11 @@ Figures Summarise(std::vector<double> v) {
     return {sum / v.size(), v[v.size() / 2], v[std::min(v.size() - 1, v.size() * 99 / 100)], v.back()};
 }
 
-enum State { kHidden, kShown, kDragging, kRecording, kRecordingSync };
-const char* const kStateNames[] = {"hidden", "shown-unchanged", "dragging", "recording", "recording-sync"};
+// shown-addref-release: shown and unchanged, with the game adding and
+// dropping one device reference per frame (through the wrapper).
+enum State { kHidden, kShown, kShownRefs, kDragging, kRecording, kRecordingSync };
+const char* const kStateNames[] = {"hidden",   "shown-unchanged", "shown-addref-release",
+                                   "dragging", "recording",       "recording-sync"};
 
 bool KeyDownNever(uint32_t) { return false; }
 
@@ -89,8 +93,8 @@ int Run(CVQGameHarness& game, int width, int height, int frames, bool record) {
         if (state >= kRecording) {
             CVQCaptureRing::SetForceSynchronous(state == kRecordingSync);
             int handled = 0;
-            g_proxy.hud->OnMouseInput(WM_LBUTTONUP, 0, 0, &handled);
-            if (!CurrentRecorder() || !CurrentRecorder()->BeginRecording()) {
+            VQHud()->OnMouseInput(WM_LBUTTONUP, 0, 0, &handled);
+            if (!VQHud()->CurrentRecorder() || !VQHud()->CurrentRecorder()->BeginRecording()) {
                 printf("hud_bench: %dx%d recording could not start\n", width, height);
                 continue;
             }
@@ -99,10 +103,10 @@ int Run(CVQGameHarness& game, int width, int height, int frames, bool record) {
         for (int f = -10; f < frames; ++f) {  // ten frames to settle first
             if (f == -10 && state == kHidden) {
                 CVQCompositor9::ComposeFrame(real, nullptr, &colour);  // makes the HUD
-                PressHotKey(g_proxy.hud);                              // and hides it
+                PressHotKey(VQHud());                                  // and hides it
             }
-            if (f == -10 && state == kShown) PressHotKey(g_proxy.hud);
-            CVQHUD* hud = g_proxy.hud;
+            if (f == -10 && state == kShown) PressHotKey(VQHud());
+            CVQHUD* hud = VQHud();
             if (state == kDragging) {
                 int handled = 0;
                 CVQWindow* dash = hud->Dashboard();
@@ -112,14 +116,18 @@ int Run(CVQGameHarness& game, int width, int height, int frames, bool record) {
                 hud->OnMouseInput(WM_MOUSEMOVE, 0, VQPackPoint(x, y), &handled);
             }
             double start = Now();
+            if (state == kShownRefs) {
+                device->AddRef();
+                device->Release();
+            }
             device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(32, 64, 96), 1.0f, 0);
             device->BeginScene();
             device->EndScene();
-            const CVQRecordSE::Stats before = g_proxy.hud->SessionRecorder()->GetStats();
+            const CVQRecordSE::Stats before = VQHud()->SessionRecorder()->GetStats();
             double hudStart = Now();
             CVQCompositor9::ComposeFrame(real, nullptr, &colour);
             double hudEnd = Now();
-            const CVQRecordSE::Stats after = g_proxy.hud->SessionRecorder()->GetStats();
+            const CVQRecordSE::Stats after = VQHud()->SessionRecorder()->GetStats();
             // A frame that took a copy: offered, with sound, and a free slot.
             const bool captured = after.offered > before.offered && after.noSound == before.noSound &&
                                   after.skippedBusy == before.skippedBusy;
@@ -133,8 +141,8 @@ int Run(CVQGameHarness& game, int width, int height, int frames, bool record) {
         }
         Figures h = Summarise(hudMs), fr = Summarise(frameMs);
         if (state >= kRecording) {
-            CVQRecordSE::Stats stats = g_proxy.hud->SessionRecorder()->GetStats();
-            CurrentRecorder()->EndRecording();
+            CVQRecordSE::Stats stats = VQHud()->SessionRecorder()->GetStats();
+            VQHud()->CurrentRecorder()->EndRecording();
             CVQCaptureRing::SetForceSynchronous(0);
             Figures c = Summarise(captureMs);
             printf(
@@ -156,7 +164,7 @@ int Run(CVQGameHarness& game, int width, int height, int frames, bool record) {
             width, height, kStateNames[state], h.mean, h.median, h.p99, h.max, h.median - hiddenMedian, fr.median);
     }
     int handled = 0;
-    g_proxy.hud->OnMouseInput(WM_LBUTTONUP, 0, 0, &handled);
+    VQHud()->OnMouseInput(WM_LBUTTONUP, 0, 0, &handled);
     return 0;
 }
 

@@ -101,18 +101,18 @@ int main(int argc, char** argv) {
         game.DrawScene(frame);
         game.Present();  // the HUD is drawn, the recorder takes the frame
         if (frame == 5) {
-            if (!CurrentRecorder() || !CurrentRecorder()->BeginRecording()) {
+            if (!VQHud()->CurrentRecorder() || !VQHud()->CurrentRecorder()->BeginRecording()) {
                 printf("record demo: the recorder did not start\n");
                 return 1;
             }
-            recording = g_proxy.hud->SessionRecorder()->GetPath();
+            recording = VQHud()->SessionRecorder()->GetPath();
             printf("record demo: recording to %s\n", recording.c_str());
         }
-        if (frame > 5 && g_proxy.hud->SessionRecorder()->GetStats().recorded >= 90) break;
+        if (frame > 5 && VQHud()->SessionRecorder()->GetStats().recorded >= 90) break;
         Sleep(10);
     }
-    CVQRecordSE::Stats stats = g_proxy.hud->SessionRecorder()->GetStats();
-    CurrentRecorder()->EndRecording();
+    CVQRecordSE::Stats stats = VQHud()->SessionRecorder()->GetStats();
+    VQHud()->CurrentRecorder()->EndRecording();
     game.Stop();
     printf("record demo: frames offered %u, recorded %u, skipped while the encoder was busy %u\n", stats.offered,
            stats.recorded, stats.skippedBusy);

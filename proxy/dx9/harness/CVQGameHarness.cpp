@@ -69,6 +69,12 @@ int CVQGameHarness::MakeDevice(int width, int height) {
     return 1;
 }
 
+ULONG CVQGameHarness::ReleaseDevice() {
+    ULONG count = m_device ? m_device->Release() : 0;
+    m_device = nullptr;
+    return count;
+}
+
 void CVQGameHarness::Stop() {
     if (m_device) m_device->Release();  // the final release ends the HUD
     m_device = nullptr;

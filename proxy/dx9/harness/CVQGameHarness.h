@@ -19,6 +19,8 @@ public:
     // Another device on the same window (the previous one is released).
     int Reset(int width, int height);
     void Stop();
+    // The game's release of its device; the count the game sees.
+    ULONG ReleaseDevice();
 
     // Draws frame number `frame` of the sample scene with Clear rectangles.
     void DrawScene(unsigned frame);

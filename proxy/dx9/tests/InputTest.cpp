@@ -56,13 +56,11 @@ protected:
     void TearDown() override {
         ProxyRemoveHooks();
         ProxyMouseRelay().Clear();
-        g_proxy.hud = nullptr;
-        delete m_hud;
+        delete m_hud;  // no longer the HUD of the process
         VKSetLogHook(nullptr, nullptr);
     }
     RecordingHud* MakeHud() {
-        m_hud = new RecordingHud();
-        g_proxy.hud = m_hud;
+        m_hud = new RecordingHud();  // the HUD of the process while it lives
         return m_hud;
     }
     LRESULT MouseHook(uint32_t message, int x, int y) {

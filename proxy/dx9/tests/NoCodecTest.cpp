@@ -41,10 +41,10 @@ TEST(NoCodec, GameRunsAndRecordingFailsCleanly) {
         game.DrawScene(frame);
         game.Present();
     }
-    ASSERT_NE(nullptr, g_proxy.hud);
-    ASSERT_NE(nullptr, CurrentRecorder());
-    EXPECT_EQ(0, CurrentRecorder()->BeginRecording());
-    EXPECT_EQ(0, CurrentRecorder()->IsRecording());
+    ASSERT_NE(nullptr, VQHud());
+    ASSERT_NE(nullptr, VQHud()->CurrentRecorder());
+    EXPECT_EQ(0, VQHud()->CurrentRecorder()->BeginRecording());
+    EXPECT_EQ(0, VQHud()->CurrentRecorder()->IsRecording());
     EXPECT_NE(std::string::npos, log.text.find("CVQRecordSE::BeginRecording(): Failed to create video encoder\r\n"))
         << log.text;
     for (unsigned frame = 5; frame < 10; ++frame) {
@@ -54,5 +54,5 @@ TEST(NoCodec, GameRunsAndRecordingFailsCleanly) {
     const std::string codec = "avcodec-" + std::to_string(LIBAVCODEC_VERSION_MAJOR) + ".dll";
     EXPECT_EQ(nullptr, GetModuleHandleA(codec.c_str()));
     game.Stop();
-    EXPECT_EQ(nullptr, g_proxy.hud);
+    EXPECT_EQ(nullptr, VQHud());
 }

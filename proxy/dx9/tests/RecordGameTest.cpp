@@ -62,18 +62,18 @@ TEST(RecordGame, SessionRecordingOfTheGameWithSound) {
         game.DrawScene(frame);
         game.Present();  // HUD made, updated, drawn
         if (frame == 3) {
-            IVQRecord* recorder = CurrentRecorder();
+            IVQRecord* recorder = VQHud()->CurrentRecorder();
             ASSERT_TRUE(recorder != nullptr);
             ASSERT_EQ(1, recorder->BeginRecording());
-            recording = g_proxy.hud->SessionRecorder()->GetPath();
+            recording = VQHud()->SessionRecorder()->GetPath();
         }
-        if (frame > 3 && g_proxy.hud->SessionRecorder()->GetStats().recorded >= 60) break;
+        if (frame > 3 && VQHud()->SessionRecorder()->GetStats().recorded >= 60) break;
         Sleep(5);
     }
-    CurrentRecorder()->EndRecording();
-    EXPECT_EQ(0, CurrentRecorder()->IsRecording());
+    VQHud()->CurrentRecorder()->EndRecording();
+    EXPECT_EQ(0, VQHud()->CurrentRecorder()->IsRecording());
     game.Stop();  // the final release ends the HUD
-    EXPECT_EQ(nullptr, g_proxy.hud);
+    EXPECT_EQ(nullptr, VQHud());
 
     CVKRECDecoder reader;
     reader.SetOutputFormat(6);

@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
     double next = start;
     for (unsigned frame = 0; NowMs() - start < seconds * 3000.0 + 20000.0; ++frame) {
         game.DrawScene(frame);
-        CVQRecordSE* recorder = g_proxy.hud ? g_proxy.hud->SessionRecorder() : nullptr;
+        CVQRecordSE* recorder = VQHud() ? VQHud()->SessionRecorder() : nullptr;
         const CVQRecordSE::Stats before = recorder ? recorder->GetStats() : CVQRecordSE::Stats();
         const double t0 = NowMs();
         game.Present();
@@ -92,11 +92,11 @@ int main(int argc, char** argv) {
             if (after.audioBuffers >= soundRecords) break;
         }
         if (frame == 5) {
-            if (!CurrentRecorder() || !CurrentRecorder()->BeginRecording()) {
+            if (!VQHud()->CurrentRecorder() || !VQHud()->CurrentRecorder()->BeginRecording()) {
                 printf("record_paced: the recorder did not start\n");
                 return 1;
             }
-            recording = g_proxy.hud->SessionRecorder()->GetPath();
+            recording = VQHud()->SessionRecorder()->GetPath();
         }
         next += 1000.0 / 60;
         const double wait = next - NowMs();
@@ -106,8 +106,8 @@ int main(int argc, char** argv) {
             next = NowMs();
     }
     const double wallSeconds = (NowMs() - start) / 1000.0;
-    CVQRecordSE::Stats stats = g_proxy.hud->SessionRecorder()->GetStats();
-    CurrentRecorder()->EndRecording();
+    CVQRecordSE::Stats stats = VQHud()->SessionRecorder()->GetStats();
+    VQHud()->CurrentRecorder()->EndRecording();
     game.Stop();
 
     CVKRECDecoder reader;

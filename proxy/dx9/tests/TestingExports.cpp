@@ -7,6 +7,6 @@
 
 extern "C" __declspec(dllexport) int WINAPI TestBeginRecording() {
     std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
-    IVQRecord* recorder = g_proxy.hud ? g_proxy.hud->CurrentRecorder() : nullptr;
+    IVQRecord* recorder = VQHud() ? VQHud()->CurrentRecorder() : nullptr;
     return recorder ? recorder->BeginRecording() : 0;
 }

@@ -105,8 +105,8 @@ public:
         return m_real->CreateOffscreenPlainSurface(w, h, format == claimed ? D3DFMT_X8R8G8B8 : format, pool, out,
                                                    shared);
     }
-    HRESULT STDMETHODCALLTYPE StretchRect(IDirect3DSurface9* src, const RECT* s, IDirect3DSurface9* dst,
-                                          const RECT* d, D3DTEXTUREFILTERTYPE filter) override {
+    HRESULT STDMETHODCALLTYPE StretchRect(IDirect3DSurface9* src, const RECT* s, IDirect3DSurface9* dst, const RECT* d,
+                                          D3DTEXTUREFILTERTYPE filter) override {
         ++copies;
         return m_real->StretchRect(Unwrapped(src), s, Unwrapped(dst), d, filter);
     }
