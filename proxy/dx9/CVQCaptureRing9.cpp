@@ -36,9 +36,14 @@ struct Ring9 {
 
 IDirect3DDevice9* CurrentDevice() { return g_proxy.device ? g_proxy.device->Real() : nullptr; }
 
+// Every object of the ring holds a reference on the device: the device
+// wrapper leaves them out of the game's counts (ProxyHudObjectMade).
 template <class T>
 void SafeRelease(T*& object) {
-    if (object) object->Release();
+    if (object) {
+        ProxyHudObjectReleased(object);
+        object->Release();
+    }
     object = nullptr;
 }
 
@@ -87,7 +92,17 @@ HRESULT MakeObjects(Ring9* r, IDirect3DDevice9* device, const D3DSURFACE_DESC& d
             hr = device->CreateRenderTarget(desc.Width, desc.Height, desc.Format, D3DMULTISAMPLE_NONE, 0, FALSE,
                                             &r->resolve, nullptr);
     }
-    if (FAILED(hr)) ReleaseObjects(r);
+    if (FAILED(hr)) {
+        ReleaseObjects(r);
+        return hr;
+    }
+    for (int i = 0; i < CVQCaptureRing::kSlots; i++) {
+        ProxyHudObjectMade(device, r->target[i]);
+        ProxyHudObjectMade(device, r->query[i]);
+        ProxyHudObjectMade(device, r->copy[i]);
+    }
+    ProxyHudObjectMade(device, r->resolve);
+    ProxyHudObjectMade(device, r->readback);
     return hr;
 }
 

@@ -16,12 +16,12 @@ IDirect3DSurface9* Surface9(void* surface) { return static_cast<IDirect3DSurface
 // A surface holds one reference on its device; the device wrapper leaves the
 // HUD's out of the game's counts.
 IDirect3DSurface9* HeldBy(IDirect3DDevice9* device, IDirect3DSurface9* surface) {
-    ProxyHudSurfaceMade(device, surface);
+    ProxyHudObjectMade(device, surface);
     return surface;
 }
 
 void Drop(IDirect3DSurface9* surface) {
-    ProxyHudSurfaceReleased(surface);
+    ProxyHudObjectReleased(surface);
     surface->Release();
 }
 }  // namespace

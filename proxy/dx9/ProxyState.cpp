@@ -23,21 +23,22 @@ std::mutex& HudSurfacesLock() {
     static std::mutex lock;
     return lock;
 }
-// surface -> device it holds a reference on
-std::map<IDirect3DSurface9*, IDirect3DDevice9*>& HudSurfaces() {
-    static std::map<IDirect3DSurface9*, IDirect3DDevice9*> surfaces;
-    return surfaces;
+// object -> device it holds a reference on
+std::map<IUnknown*, IDirect3DDevice9*>& HudSurfaces() {
+    static std::map<IUnknown*, IDirect3DDevice9*> objects;
+    return objects;
 }
 }  // namespace
 
-void ProxyHudSurfaceMade(IDirect3DDevice9* device, IDirect3DSurface9* surface) {
+void ProxyHudObjectMade(IDirect3DDevice9* device, IUnknown* object) {
+    if (!object) return;
     std::lock_guard<std::mutex> lock(HudSurfacesLock());
-    HudSurfaces()[surface] = device;
+    HudSurfaces()[object] = device;
 }
 
-void ProxyHudSurfaceReleased(IDirect3DSurface9* surface) {
+void ProxyHudObjectReleased(IUnknown* object) {
     std::lock_guard<std::mutex> lock(HudSurfacesLock());
-    HudSurfaces().erase(surface);
+    HudSurfaces().erase(object);
 }
 
 ULONG ProxyHudDeviceRefs(IDirect3DDevice9* device) {

@@ -59,11 +59,13 @@ std::recursive_mutex& ProxyHudLock();
 // DirectInput's mouse. Never held while calling into the HUD.
 std::mutex& ProxyHookLock();
 
-// The HUD's own surfaces, each holding one reference on the runtime device
-// it was made on. The device wrapper leaves those references out of the
-// counts the game sees, so a game counts the same with and without the HUD.
-void ProxyHudSurfaceMade(IDirect3DDevice9* device, IDirect3DSurface9* surface);
-void ProxyHudSurfaceReleased(IDirect3DSurface9* surface);
+// The HUD's own device objects (surfaces, queries), each holding one
+// reference on the runtime device it was made on. The device wrapper leaves
+// those references out of the counts the game sees, so a game counts the same
+// with and without the HUD. Every object the HUD makes on the device is
+// registered when made and unregistered just before its release.
+void ProxyHudObjectMade(IDirect3DDevice9* device, IUnknown* object);
+void ProxyHudObjectReleased(IUnknown* object);
 ULONG ProxyHudDeviceRefs(IDirect3DDevice9* device);
 
 // Sets every variable to its value at load.
