@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs a test program in a Wine prefix whose system folder holds a stand-in
-# runtime as d3d9.dll. The program runs from a folder of its own with the
-# proxy beside it as d3d9.dll, as in a game's folder (the proxy serves as a
-# process's runtime only from the program's folder).
-#   usage: run-with-fake-runtime.sh <fake dll> <proxy dll> <test exe>
+# runtime as d3d9.dll (or the runtime file name given). The program runs from
+# a folder of its own with the proxy beside it under that name, as in a
+# game's folder (the proxy serves as a process's runtime only from the
+# program's folder).
+#   usage: run-with-fake-runtime.sh <fake dll> <proxy dll> <test exe> [runtime file name]
 # The prefix belongs to the caller's prefix (a copy of the prepared one made
 # on first use), so callers with prefixes of their own never swap each
 # other's stand-in.
@@ -21,10 +22,11 @@ if [ ! -f "$fake/.orvalo-ready" ]; then
   mv "$fake.tmp" "$fake"
 fi
 export WINEPREFIX="$fake"
-cp "$1" "$WINEPREFIX/drive_c/windows/system32/d3d9.dll"
+runtime="${4:-d3d9.dll}"
+cp "$1" "$WINEPREFIX/drive_c/windows/system32/$runtime"
 folder="$(mktemp -d "${TMPDIR:-/tmp}/proxy9-forwarder-XXXXXX")"
 trap 'rm -rf "$folder"' EXIT
-cp "$2" "$folder/d3d9.dll"
+cp "$2" "$folder/$runtime"
 cp "$3" "$folder/"
 # The codec libraries the proxy imports, from the test program's own folder.
 find "$(dirname "$3")" -maxdepth 1 -regextype posix-extended \

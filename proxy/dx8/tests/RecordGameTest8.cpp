@@ -1,0 +1,141 @@
+// Records a Direct3D 8 game for a few seconds through the whole path a player uses: a
+// real device made through our wrapper, the HUD over the game, the session
+// recorder driven from Present, a capture device playing a known tone. The
+// recording is then read back: the game's frames with their counters, no
+// HUD in any of them, and the tone sample for sample.
+#include <windows.h>
+#include <d3d8.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "CVKRECDecoder.h"
+#include "CVQGameHarness8.h"
+#include "CVQHUD.h"
+#include "MediaTestUtil.h"
+#include "MemorySettings.h"
+#include "ProxyState8.h"
+#include "Sample9Scene.h"
+#include "SoundSignal.h"
+#include "VKSettings.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+namespace {
+
+int ChannelError(uint32_t a, uint32_t b) {
+    int worst = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+        worst = std::max(worst, d < 0 ? -d : d);
+    }
+    return worst;
+}
+
+}  // namespace
+
+TEST(RecordGame8, SessionRecordingOfTheGameWithSound) {
+    ASSERT_TRUE(WriteSignalFile(2, 60));
+    const char* folder = "C:\\record-game8-test\\";
+    CreateDirectoryA(folder, nullptr);
+    WIN32_FIND_DATAA found;
+    HANDLE old = FindFirstFileA("C:\\record-game8-test\\*.*", &found);
+    if (old != INVALID_HANDLE_VALUE) {
+        do DeleteFileA((std::string(folder) + found.cFileName).c_str());
+        while (FindNextFileA(old, &found));
+        FindClose(old);
+    }
+    MemorySettings store;
+    store.Set("recorderFolder", folder);
+    store.Set("recorderType", "0");
+    CVQGameHarness8 game;
+    ASSERT_EQ(1, game.Start(640, 480)) << "needs a display";
+
+    std::string recording;
+    unsigned frame = 0;
+    for (; frame < 400; ++frame) {
+        game.DrawScene(frame);
+        game.Present();  // HUD made, updated, drawn
+        if (frame == 3) {
+            IVQRecord* recorder = VQHud()->CurrentRecorder();
+            ASSERT_TRUE(recorder != nullptr);
+            ASSERT_EQ(1, recorder->BeginRecording());
+            recording = VQHud()->SessionRecorder()->GetPath();
+        }
+        if (frame > 3 && VQHud()->SessionRecorder()->GetStats().recorded >= 60) break;
+        Sleep(5);
+    }
+    VQHud()->CurrentRecorder()->EndRecording();
+    EXPECT_EQ(0, VQHud()->CurrentRecorder()->IsRecording());
+    game.Stop();  // the final release ends the HUD
+    EXPECT_EQ(nullptr, VQHud());
+
+    CVKRECDecoder reader;
+    reader.SetOutputFormat(6);
+    ASSERT_EQ(1, reader.Open(recording.c_str())) << recording;
+    EXPECT_EQ(640u, reader.width);
+    EXPECT_EQ(480u, reader.height);
+    int audioRecords = 0, videoRecords = 0, decodeFailures = 0, worst = 0;
+    std::vector<uint32_t> counters;
+    std::vector<int16_t> sound;
+    AVPacket* packet = av_packet_alloc();
+    for (char tag; (tag = reader.ReadTag()) != 0;) {
+        if (tag == 'A') {
+            const uint8_t* data;
+            uint32_t size;
+            ASSERT_EQ(1, reader.ReadSampleAudio(&data, &size));
+            const int16_t* samples = reinterpret_cast<const int16_t*>(data);
+            std::vector<int16_t> record(samples, samples + size / 2);
+            // Every sound record is the tone, sample for sample. (The test
+            // device plays faster than real time and drops what a reader does
+            // not take in time, so the tone may jump between records.)
+            EXPECT_EQ(static_cast<int64_t>(record.size() / 2), CountSignalFrames(record, 2)) << audioRecords;
+            sound.insert(sound.end(), record.begin(), record.end());
+            ++audioRecords;
+        } else if (tag == 'V') {
+            int64_t stamp = 0;
+            ASSERT_EQ(1, reader.ReadSampleVideo(packet, &stamp));
+            EXPECT_EQ(audioRecords * 333333LL, stamp);
+            const uint32_t* pixels = reinterpret_cast<const uint32_t*>(reader.DecodeVideoSample(packet));
+            if (!pixels) {
+                ++decodeFailures;
+                continue;
+            }
+            ++videoRecords;
+            uint32_t counter = ReadCounter(pixels, 640, 480);
+            counters.push_back(counter);
+            // The frame as the game drew it, without the HUD: where the logo and
+            // the dashboard are on the screen, the recording has the game.
+            Sample9Frame scene;
+            BuildSample9Frame(counter, 640, 480, scene);
+            for (int y : {20, 40, 100, 300}) {
+                for (int x : {60, 100, 300, 500}) {
+                    uint32_t expected = scene.background;
+                    for (const Sample9Rect& r : scene.clears)
+                        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) expected = r.color;
+                    for (const Sample9Rect& r : scene.quads)
+                        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) expected = r.color;
+                    worst = std::max(worst, ChannelError(pixels[y * 640 + x], expected));
+                }
+            }
+        } else {
+            FAIL() << "unknown record " << static_cast<int>(tag);
+        }
+    }
+    av_packet_free(&packet);
+    reader.Close();
+
+    EXPECT_GE(videoRecords, 60);
+    EXPECT_EQ(0, decodeFailures);
+    EXPECT_LE(videoRecords, audioRecords);  // at most one picture per sound buffer
+    for (size_t i = 1; i < counters.size(); ++i) EXPECT_GT(counters[i], counters[i - 1]) << i;
+    EXPECT_LE(worst, 12) << "recorded pixels differ from the game's picture (HUD in the recording?)";
+    ASSERT_FALSE(sound.empty());
+    printf("recorded %d pictures, %d sound records; the tone runs unbroken for %lld of %lld frames\n", videoRecords,
+           audioRecords, static_cast<long long>(CountSignalFrames(sound, 2)), static_cast<long long>(sound.size() / 2));
+}

@@ -1,0 +1,219 @@
+// The Direct3D 8 wrappers over a real device: the game's counts and objects
+// are its own, the HUD reaches the back buffer without touching the game's
+// render target, viewport or render states, a Reset while recording works,
+// and surfaces whose format has no pixel layout are never filled.
+#include <windows.h>
+#include <d3d8.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "CVKPixels.h"
+#include "CVQCompositor8.h"
+#include "CVQGameHarness8.h"
+#include "CVQHUD.h"
+#include "CVQSurface.h"
+#include "LogCapture.h"
+#include "MemorySettings.h"
+#include "ProxyState8.h"
+#include "VQFrameMath.h"
+#include "myIDirect3DDevice8.h"
+
+namespace {
+
+bool g_hotKeyDown = false;
+bool KeyState(uint32_t vk) { return g_hotKeyDown && vk == 45; }
+
+class WrapperTest8 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_settings.Set("loginShowIntro", "1");
+        g_hotKeyDown = false;
+        VQSetKeyStateSource(KeyState);
+        ASSERT_EQ(1, m_game.Start(640, 480)) << "needs a display";
+    }
+    void TearDown() override {
+        m_game.Stop();
+        VQSetKeyStateSource(nullptr);
+    }
+    void Frames(int n) {
+        for (int i = 0; i < n; ++i) {
+            m_game.DrawScene(m_frame++);
+            m_game.Present();
+        }
+    }
+    // The colour of one pixel of a surface the device can copy from.
+    uint32_t PixelOf(IDirect3DSurface8* surface, int x, int y) {
+        IDirect3DDevice8* device = m_game.RealDevice();
+        D3DSURFACE_DESC desc;
+        surface->GetDesc(&desc);
+        IDirect3DSurface8* copy = nullptr;
+        if (FAILED(device->CreateImageSurface(desc.Width, desc.Height, desc.Format, &copy))) return 0;
+        uint32_t colour = 0;
+        D3DLOCKED_RECT locked;
+        if (SUCCEEDED(device->CopyRects(surface, nullptr, 0, copy, nullptr)) &&
+            SUCCEEDED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+            colour = static_cast<const uint32_t*>(locked.pBits)[y * locked.Pitch / 4 + x] | 0xFF000000u;
+            copy->UnlockRect();
+        }
+        copy->Release();
+        return colour;
+    }
+    MemorySettings m_settings;
+    CVQGameHarness8 m_game;
+    unsigned m_frame = 1;
+};
+
+TEST_F(WrapperTest8, TheGameCountsItsOwnReferencesAndGetsItsWrapper) {
+    IDirect3DDevice8* device = m_game.Device();
+    IDirect3DDevice8* real = m_game.RealDevice();
+    ULONG before = device->AddRef();
+    EXPECT_EQ(before - 1, device->Release());
+
+    Frames(3);  // the HUD is made and its windows get surfaces on the device
+    ASSERT_TRUE(VQHud() != nullptr);
+    EXPECT_EQ(2u, Proxy8HudDeviceRefs(real));  // logo and dashboard
+    EXPECT_EQ(before, device->AddRef());
+    EXPECT_EQ(before - 1, device->Release());
+    EXPECT_EQ(before + 2, real->AddRef());  // the runtime does count the HUD's
+    real->Release();
+
+    // QueryInterface answers with the wrapper for what it implements.
+    void* out = nullptr;
+    ASSERT_EQ(S_OK, device->QueryInterface(IID_IDirect3DDevice8, &out));
+    EXPECT_EQ(static_cast<void*>(device), out);
+    device->Release();
+    ASSERT_EQ(S_OK, device->QueryInterface(IID_IUnknown, &out));
+    EXPECT_EQ(static_cast<void*>(device), out);
+    device->Release();
+    out = &out;
+    EXPECT_NE(S_OK, device->QueryInterface(IID_IDirect3D8, &out));
+    EXPECT_EQ(nullptr, out);
+
+    // The game's last release ends the device, the HUD's surfaces with it.
+    EXPECT_EQ(0u, m_game.ReleaseDevice());
+    EXPECT_EQ(nullptr, VQHud());
+    EXPECT_EQ(0u, Proxy8HudDeviceRefs(real));
+}
+
+TEST_F(WrapperTest8, PointerAndWindowsLandOnTheBackBufferWhateverTheGameLeftBound) {
+    IDirect3DDevice8* real = m_game.RealDevice();
+    Frames(2);
+    ASSERT_TRUE(VQHud() != nullptr);
+    int handled = 0;
+    VQHud()->OnMouseInput(0x200, 0, VQPackPoint(600, 420), &handled);
+    g_hotKeyDown = true;  // the pointer shows while the hot key is held
+
+    // The game ends its frame with its own render target and a small viewport.
+    IDirect3DSurface8* backBuffer = nullptr;
+    ASSERT_EQ(D3D_OK, real->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer));
+    IDirect3DSurface8* target = nullptr;
+    ASSERT_EQ(D3D_OK, real->CreateRenderTarget(640, 480, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, FALSE, &target));
+    m_game.DrawScene(m_frame++);
+    ASSERT_EQ(D3D_OK, real->SetRenderTarget(target, nullptr));
+    ASSERT_EQ(D3D_OK, real->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF123456, 1.0f, 0));
+    D3DVIEWPORT8 viewport = {590, 410, 24, 24, 0.0f, 1.0f};
+    ASSERT_EQ(D3D_OK, real->SetViewport(&viewport));
+    DWORD lighting = 0;
+    real->GetRenderState(D3DRS_LIGHTING, &lighting);
+
+    uint32_t colour = 0xFF404040;
+    CVQCompositor8::ComposeFrame(real, &colour);
+    EXPECT_EQ(0xFF444444u, colour);  // one step of the pulse
+
+    // The pointer's three rows and the dashboard's face are on the back buffer...
+    EXPECT_EQ(0xFF404040u, PixelOf(backBuffer, 600, 420));
+    EXPECT_EQ(0xFF404040u, PixelOf(backBuffer, 602, 420));
+    EXPECT_EQ(0xFF404040u, PixelOf(backBuffer, 601, 421));
+    EXPECT_EQ(0xFF404040u, PixelOf(backBuffer, 600, 422));
+    EXPECT_NE(0xFF404040u, PixelOf(backBuffer, 601, 422));
+    EXPECT_EQ(0xFFCDE8FFu, PixelOf(backBuffer, 300, 150));
+    // ...and the game's target, viewport and states are as the game left them.
+    EXPECT_EQ(0xFF123456u, PixelOf(target, 600, 420));
+    EXPECT_EQ(0xFF123456u, PixelOf(target, 300, 150));
+    IDirect3DSurface8* bound = nullptr;
+    ASSERT_EQ(D3D_OK, real->GetRenderTarget(&bound));
+    EXPECT_EQ(target, bound);
+    bound->Release();
+    D3DVIEWPORT8 now = {};
+    real->GetViewport(&now);
+    EXPECT_EQ(590u, now.X);
+    EXPECT_EQ(24u, now.Width);
+    DWORD lightingNow = 1;
+    real->GetRenderState(D3DRS_LIGHTING, &lightingNow);
+    EXPECT_EQ(lighting, lightingNow);
+
+    real->SetRenderTarget(backBuffer, nullptr);
+    target->Release();
+    backBuffer->Release();
+}
+
+TEST_F(WrapperTest8, ResetWhileRecordingKeepsTheGameAndTheHud) {
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    lstrcatA(folder, "wrapper8-reset\\");
+    CreateDirectoryA(folder, nullptr);
+    m_settings.Set("recorderFolder", folder);
+    m_settings.Set("recorderType", "0");
+    LogCapture log;
+    Frames(3);
+    ASSERT_TRUE(VQHud() != nullptr);
+    ASSERT_EQ(1, VQHud()->CurrentRecorder()->BeginRecording());
+    for (int i = 0; i < 8; ++i) {
+        Frames(1);
+        Sleep(20);  // a few frames reach the capture ring
+    }
+
+    // The ring's default-pool copies would make the runtime refuse the Reset.
+    D3DPRESENT_PARAMETERS pp = g_proxy8.storedPresentParameters;
+    pp.BackBufferWidth = 800;
+    pp.BackBufferHeight = 600;
+    EXPECT_EQ(D3D_OK, m_game.Device()->Reset(&pp));
+    EXPECT_EQ(800u, g_proxy8.storedPresentParameters.BackBufferWidth);
+    ASSERT_TRUE(VQHud() != nullptr);
+    for (int i = 0; i < 4; ++i) {
+        Frames(1);
+        Sleep(20);
+    }
+    IDirect3DSurface8* backBuffer = nullptr;
+    ASSERT_EQ(D3D_OK, m_game.RealDevice()->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer));
+    m_game.DrawScene(m_frame++);
+    uint32_t colour = kVQPointerColorStart;
+    CVQCompositor8::ComposeFrame(m_game.RealDevice(), &colour);
+    EXPECT_EQ(0xFFCDE8FFu, PixelOf(backBuffer, 300, 150));  // the HUD over the game after the Reset
+    backBuffer->Release();
+    VQHud()->CurrentRecorder()->EndRecording();
+    EXPECT_EQ(std::string::npos, log.text.find("Failed")) << log.text;
+}
+
+// Reaches the surface's fields to claim another format than it was made in.
+class RelabelledSurface : public CVQSurface {
+public:
+    void Relabel(uint32_t format) { m_format = format; }
+};
+
+TEST_F(WrapperTest8, SurfacesInFormatsWithoutPixelLayoutAreNeverFilled) {
+    Frames(1);
+    RelabelledSurface surface;
+    ASSERT_EQ(1, surface.Create(16, 4));
+    CVKPixels marked;
+    ASSERT_EQ(1, surface.Lock(&marked, 0));
+    marked.Fill(0xFF010203);
+    ASSERT_EQ(1, surface.Unlock());
+
+    CVKPixels canvas;
+    ASSERT_EQ(1, canvas.Allocate(64, 16, 4));
+    canvas.Fill(0xFFFFFFFF);
+    surface.Relabel(D3DFMT_A2B10G10R10);
+    EXPECT_EQ(0, surface.CopyFrom(canvas));
+    surface.Relabel(D3DFMT_X8R8G8B8);
+    CVKPixels after;
+    ASSERT_EQ(1, surface.Lock(&after, D3DLOCK_READONLY));
+    EXPECT_EQ(0xFF010203u, after.GetPixel(5, 2) | 0xFF000000u);
+    surface.Unlock();
+    EXPECT_EQ(1, surface.CopyFrom(canvas));
+}
+
+}  // namespace
