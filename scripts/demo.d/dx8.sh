@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Direct3D 8 sample game with our d3d8.dll beside it: the HUD over the
 # game on the first frames, then the dashboard moved with the hot key and the
-# arrow keys. Leaves 01-hud-shown.png, 02-dashboard-moved.png, the proxy's log
+# arrow keys (the game does not see those keys). Leaves 01-hud-shown.png, 02-dashboard-moved.png, the proxy's log
 # (proxy8.log) and what the game printed (game8-output.txt) in the folder
 # given; other files there (pictures of other pieces) are left alone.
 #   scripts/demo.d/dx8.sh <folder>
@@ -18,8 +18,9 @@ cp "$build"/bin/av*.dll "$build"/bin/sw*.dll "$game/" 2>/dev/null || true
 w() { echo "Z:${1//\//\\}"; }
 rm -f "$out/01-hud-shown.png" "$out/02-dashboard-moved.png" "$out/proxy8.log" "$out/game8-output.txt"
 "$root/scripts/lib/settings" "logFileName=$(w "$out/proxy8.log")" loginShowIntro=
-# Insert held with Right x6 and Down x3: the dashboard moves by (60, 30).
-actions=(--at 30:keydown:45)
+# Insert pressed twice (hidden, shown again: the dashboard has the focus),
+# then held with Right x6 and Down x3: the dashboard moves by (60, 30).
+actions=(--at 20:key:45 --at 24:key:45 --at 30:keydown:45)
 for f in 32 34 36 38 40 42; do actions+=(--at "$f:key:39"); done
 for f in 44 46 48; do actions+=(--at "$f:key:40"); done
 actions+=(--at 52:keyup:45)
@@ -33,4 +34,5 @@ for f in 01-hud-shown 02-dashboard-moved; do
 done
 tr -d '\r' <"$out/game8-output.txt" | grep -qx 'sample8: done' || die "dx8 demo: the game did not finish (see $out/game8-output.txt)"
 grep -q "Proxydx8: First Present" "$out/proxy8.log" || die "dx8 demo: the proxy did not draw the HUD (see $out/proxy8.log)"
+! grep -q "got WM_KEYDOWN vk=39" "$out/game8-output.txt" || die "dx8 demo: the arrow keys reached the game (see $out/game8-output.txt)"
 echo "dx8 demo: 01-hud-shown.png, 02-dashboard-moved.png, proxy8.log and game8-output.txt are in $out"
