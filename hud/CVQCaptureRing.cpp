@@ -53,6 +53,10 @@ void CVQCaptureRing::UnlockOldest() {
     m_count--;
 }
 
+void CVQCaptureRing::Poll() {
+    for (int i = m_locked ? 1 : 0; i < m_count; i++) IsSlotDone((m_first + i) % kSlots, 0);
+}
+
 void CVQCaptureRing::Release() {
     if (m_locked) UnlockSlot(m_first);
     m_locked = 0;

@@ -39,6 +39,10 @@ public:
     // kLocked, kNothingReady, or kLockFailed (the slot is dropped).
     int LockOldest(CVKPixels* pixels, int64_t* stamp, int wait);
     void UnlockOldest();
+    // Lets the frame move every slot in flight on to its next step without
+    // waiting (a frame that reads in several steps starts each as soon as
+    // the one before is done, not only when the slot is the oldest).
+    void Poll();
     // Drops every slot and releases the device objects (before a device
     // reset and at the final device release); slots are made again on demand.
     void Release();
@@ -60,7 +64,8 @@ private:
     // m_height, (re)makes the slots when they differ and copies the back
     // buffer into `slot`. 1 or 0 (logged).
     int CopyIntoSlot(int slot);
-    // 1 once the copy into `slot` is complete; never waits unless `wait`.
+    // 1 once the copy into `slot` is complete and readable; never waits
+    // unless `wait`. May start the slot's next step and answer 0.
     int IsSlotDone(int slot, int wait);
     // Read-only view of the copy in `slot` until UnlockSlot. 1 or 0.
     int LockSlot(int slot, CVKPixels* pixels);

@@ -236,7 +236,8 @@ void CVQRecordSE::ProcessFrame() {
     }
     m_stats.offered++;
     // A copy taken on an earlier frame goes to the encoder thread once the
-    // device has finished it.
+    // device has finished it and it has been read back.
+    m_ring.Poll();
     if (!IsWorkerBusy() && !HandOver(0)) {
         Finish(0);
         return;

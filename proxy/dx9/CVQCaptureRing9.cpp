@@ -1,8 +1,13 @@
 // The device side of CVQCaptureRing in the Direct3D 9 frame. Each slot is a
 // default-pool render target that the back buffer is copied into with
 // StretchRect (which also resolves a multisampled back buffer), followed by
-// an event query; a slot is read into one system-memory surface only once
-// its query reports done, so the render thread never waits for the device.
+// an event query. Reading a slot takes two more steps, each started only
+// when the one before has finished: once the copy's query reports done, the
+// copy is read into the slot's own system-memory surface (GetRenderTargetData)
+// followed by a second query, and the surface is locked only once that query
+// reports done too. Locking a surface whose read is still queued would wait
+// for everything the device was given before it (the game's whole frame), so
+// the render thread never waits for the device.
 // Where event queries are not supported, each slot is a system-memory
 // surface filled by GetRenderTargetData at once (the device is waited for).
 #include <windows.h>
@@ -30,7 +35,9 @@ struct Ring9 {
     IDirect3DQuery9* query[CVQCaptureRing::kSlots];     // marks each copy complete
     IDirect3DSurface9* copy[CVQCaptureRing::kSlots];    // system-memory copies (synchronous)
     IDirect3DSurface9* resolve;   // synchronous copy of a multisampled back buffer goes through it
-    IDirect3DSurface9* readback;  // the oldest device-side copy is read into it (asynchronous)
+    IDirect3DSurface9* readback[CVQCaptureRing::kSlots];  // system-memory copies of the targets
+    IDirect3DQuery9* readQuery[CVQCaptureRing::kSlots];   // marks each read complete
+    int reading[CVQCaptureRing::kSlots];                  // the read into readback[] was started
     IDirect3DSurface9* locked;
 };
 
@@ -54,9 +61,11 @@ void ReleaseObjects(Ring9* r) {
         SafeRelease(r->target[i]);
         SafeRelease(r->query[i]);
         SafeRelease(r->copy[i]);
+        SafeRelease(r->readback[i]);
+        SafeRelease(r->readQuery[i]);
+        r->reading[i] = 0;
     }
     SafeRelease(r->resolve);
-    SafeRelease(r->readback);
     r->device = nullptr;
 }
 
@@ -80,10 +89,11 @@ HRESULT MakeObjects(Ring9* r, IDirect3DDevice9* device, const D3DSURFACE_DESC& d
             hr = device->CreateRenderTarget(desc.Width, desc.Height, desc.Format, D3DMULTISAMPLE_NONE, 0, FALSE,
                                             &r->target[i], nullptr);
             if (SUCCEEDED(hr)) hr = device->CreateQuery(D3DQUERYTYPE_EVENT, &r->query[i]);
+            if (SUCCEEDED(hr))
+                hr = device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
+                                                         &r->readback[i], nullptr);
+            if (SUCCEEDED(hr)) hr = device->CreateQuery(D3DQUERYTYPE_EVENT, &r->readQuery[i]);
         }
-        if (SUCCEEDED(hr))
-            hr = device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
-                                                     &r->readback, nullptr);
     } else {
         for (int i = 0; i < CVQCaptureRing::kSlots && SUCCEEDED(hr); i++)
             hr = device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
@@ -100,9 +110,10 @@ HRESULT MakeObjects(Ring9* r, IDirect3DDevice9* device, const D3DSURFACE_DESC& d
         ProxyHudObjectMade(device, r->target[i]);
         ProxyHudObjectMade(device, r->query[i]);
         ProxyHudObjectMade(device, r->copy[i]);
+        ProxyHudObjectMade(device, r->readback[i]);
+        ProxyHudObjectMade(device, r->readQuery[i]);
     }
     ProxyHudObjectMade(device, r->resolve);
-    ProxyHudObjectMade(device, r->readback);
     return hr;
 }
 
@@ -157,6 +168,7 @@ int CVQCaptureRing::CopyIntoSlot(int slot) {
             return 0;
         }
         r->query[slot]->Issue(D3DISSUE_END);
+        r->reading[slot] = 0;
         return 1;
     }
     IDirect3DSurface9* source = backBuffer;
@@ -180,18 +192,26 @@ int CVQCaptureRing::CopyIntoSlot(int slot) {
 
 int CVQCaptureRing::IsSlotDone(int slot, int wait) {
     Ring9* r = Data(m_frameData);
-    if (!r || r->synchronous || wait) return 1;  // reading a device-side copy waits for it
-    // No flush: Present has sent the copy on its way; a query that cannot
-    // answer (a lost device) lets the read find out.
-    return r->query[slot]->GetData(nullptr, 0, 0) != S_FALSE;
+    if (!r || !r->device || r->synchronous || wait) return 1;  // reading a device-side copy waits for it
+    // No flush: Present has sent the copies on their way; a query that
+    // cannot answer (a lost device) lets the lock find out.
+    if (!r->reading[slot]) {
+        if (r->query[slot]->GetData(nullptr, 0, 0) == S_FALSE) return 0;
+        if (FAILED(r->device->GetRenderTargetData(r->target[slot], r->readback[slot])))
+            return 1;  // LockSlot reads again and logs what fails
+        r->readQuery[slot]->Issue(D3DISSUE_END);
+        r->reading[slot] = 1;
+        return 0;
+    }
+    return r->readQuery[slot]->GetData(nullptr, 0, 0) != S_FALSE;
 }
 
 int CVQCaptureRing::LockSlot(int slot, CVKPixels* pixels) {
     Ring9* r = Data(m_frameData);
     if (!r || !r->device) return 0;
-    IDirect3DSurface9* surface = r->synchronous ? r->copy[slot] : r->readback;
-    if (!r->synchronous) {
-        HRESULT hr = r->device->GetRenderTargetData(r->target[slot], r->readback);
+    IDirect3DSurface9* surface = r->synchronous ? r->copy[slot] : r->readback[slot];
+    if (!r->synchronous && !r->reading[slot]) {  // asked to wait: read it now
+        HRESULT hr = r->device->GetRenderTargetData(r->target[slot], r->readback[slot]);
         if (FAILED(hr)) {
             LogMessage("Proxydx9: Failed to get render target data (GetRenderTargetData): %d\r\n",
                        static_cast<int>(hr));
