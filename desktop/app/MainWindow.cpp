@@ -4,7 +4,12 @@
 #include <richedit.h>
 
 #include "AboutDialog.h"
+#include "CVKInternet.h"
+#include "CVKInternetFetcher.h"
 #include "OptionsDialog.h"
+#include "UpdateDialog.h"
+#include "VKNetEndpoints.h"
+#include "VKUpdateText.h"
 #include "VKDesktopShell.h"
 #include "VKInstance.h"
 #include "VKLog.h"
@@ -20,7 +25,7 @@ MainWindow::MainWindow(bool startedWithStartup)
     : CVKDialog(IDD_MAIN),
       m_signIn(this, &m_chat),
       m_games(this),
-      m_friends(this, "Your friends and chats are listed here once signed in."),
+      m_friends(this, &m_chat),
       m_recordings(this, "Your HUD recordings are listed here."),
       m_uploads(this, "Your uploads are listed here."),
       m_status(nullptr),
@@ -176,7 +181,8 @@ void MainWindow::PumpChat() {
             }
             break;
         }
-        m_chat.PopMessage();  // friends and chat messages belong to the friends page
+        m_friends.OnChatEvent(type);  // friends and chat events; others are popped unread
+        m_chat.PopMessage();
     }
 }
 
@@ -212,11 +218,9 @@ void MainWindow::OnTimer(UINT_PTR id) {
         if (request >= 0) SelectTab(request);
         RestoreAndShow();
     }
-    if (atoi(ReadRegistryString(VK_INSTANCE_KEY, "orvalo_desktop_update", "0").c_str()) > 0) {
-        // The update check itself comes with the updater; the request is served.
-        WriteRegistryString(VK_INSTANCE_KEY, "orvalo_desktop_update", "0");
-    }
-    SetTimer(m_hwnd, kTimerId, 100, nullptr);
+    if (atoi(ReadRegistryString(VK_INSTANCE_KEY, "orvalo_desktop_update", "0").c_str()) > 0) RunUpdateCheck();
+    // The update's installer may have ended the main window.
+    if (m_hwnd) SetTimer(m_hwnd, kTimerId, 100, nullptr);
 }
 
 void MainWindow::SavePlacement() {
@@ -253,6 +257,41 @@ void MainWindow::Quit() {
     DestroyWindow(m_hwnd);
 }
 
+void MainWindow::RunUpdateCheck() {
+    // The weekly trigger writes "1" (silent); the menu finds "0".
+    bool silent = atoi(ReadRegistryString(VK_INSTANCE_KEY, "orvalo_desktop_update", "0").c_str()) > 0;
+    WriteRegistryString(VK_INSTANCE_KEY, "orvalo_desktop_update", "0");
+    CheckForUpdate(silent);
+}
+
+bool MainWindow::CheckForUpdate(bool silent) {
+    std::string body;
+    bool fetched;
+    {
+        CVKWaitCursor wait;
+        CVKInternet* net = new CVKInternet();
+        net->SetLimit(1024 * 1024);
+        net->Open(VKDesktopServiceUrl("checkupdate.php").Str());
+        fetched = CVKInternetFetcher::Complete(net);
+        if (fetched) body = net->Data();
+        net->Release();
+    }
+    if (!fetched) {
+        MessageBoxText("Failed to connect to server", MB_ICONEXCLAMATION);
+        return false;
+    }
+    VKUpdateInfo info;
+    VKUpdateReply reply = ParseUpdateReply(body, &info);
+    if (reply == kUpdateNone && !silent) MessageBoxText("Orvalo HUD Desktop is up to date!", MB_ICONEXCLAMATION);
+    if (reply != kUpdateOffered) return false;
+    if (!m_update) {
+        m_update.reset(new UpdateDialog(this));
+        m_update->Create(m_hwnd);
+    }
+    m_update->Offer(info);
+    return true;
+}
+
 void MainWindow::OnCancel() { ShowWindow(m_hwnd, SW_HIDE); }
 
 void MainWindow::OnDestroy() {
@@ -280,7 +319,7 @@ bool MainWindow::OnCommand(int id, int code, HWND control) {
         return true;
     case ID_HELP_HELP: OpenWebPage(m_hwnd, "/faq.php", true); return true;
     case ID_HELP_REPORT: OpenWebPage(m_hwnd, "/discuss.php", true); return true;
-    case ID_HELP_UPDATE: WriteRegistryString(VK_INSTANCE_KEY, "orvalo_desktop_update", "1"); return true;
+    case ID_HELP_UPDATE: RunUpdateCheck(); return true;
     case ID_HELP_ABOUT: {
         AboutDialog about;
         about.DoModal(m_hwnd);

@@ -7,11 +7,13 @@
 
 #include "CVKDialog.h"
 #include "CVQChat.h"
+#include "FriendsPage.h"
 #include "GamesPage.h"
 #include "PageToolbar.h"
 #include "SignInPage.h"
 
 class OptionsDialog;
+class UpdateDialog;
 
 // The program's main window: the tab row, the toolbar strip, the pages, the
 // status bar, the menus, the tray icon and the 100 ms timer that drives all
@@ -24,7 +26,16 @@ public:
     void SetStatusText(const std::string& text);
     SignInPage& SignIn() { return m_signIn; }
     GamesPage& Games() { return m_games; }
+    FriendsPage& Friends() { return m_friends; }
     void SelectTab(int tab);
+    // Asks the service for a newer version; offers it in the Update dialog.
+    // Silent: "up to date" is not shown. True when an update is offered.
+    bool CheckForUpdate(bool silent);
+    // The update request: the silent flag is read from the registry and reset.
+    void RunUpdateCheck();
+    // As the tray menu's "&Quit": saves the placement, removes the tray icon
+    // and ends the main dialog.
+    void Quit();
 
     static const UINT kTrayMessage = WM_USER + 1;
     static const UINT_PTR kTimerId = 100;
@@ -46,15 +57,16 @@ private:
     void RestoreAndShow();
     void SavePlacement();
     void FirstShow();
-    void Quit();
     DesktopPage* Page(int index);
 
     CVQChat m_chat;
     SignInPage m_signIn;
     GamesPage m_games;
-    PlaceholderPage m_friends, m_recordings, m_uploads;
+    FriendsPage m_friends;
+    PlaceholderPage m_recordings, m_uploads;
     PageToolbar m_toolbar;
     std::unique_ptr<OptionsDialog> m_options;
+    std::unique_ptr<UpdateDialog> m_update;
     HWND m_status;
     HMENU m_trayMenu;
     NOTIFYICONDATAA m_tray;

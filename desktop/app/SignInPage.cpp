@@ -65,7 +65,7 @@ void SignInPage::SignIn() {
     m_host = VKChatServerHost().Str();
     m_port = VKChatServerPort();
     m_chat->Connect(CVKString(m_host.c_str()), m_port);
-    if (!m_chat->SendLogin(m_user.c_str(), m_password.c_str(), 0)) {
+    if (!m_chat->SendLogin(m_user.c_str(), m_password.c_str(), 1)) {
         // Refused locally (empty or holding a line break): nothing was sent.
         OnLoginResult(false, "");
         return;

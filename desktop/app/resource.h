@@ -137,3 +137,25 @@
 #define ID_REC_PLAY 32812
 #define ID_REC_REMOVE 32813
 #define ID_UPLOADS_MYVIDEOS 32820
+
+// Friends page, chat window, Add Friend, Update
+#define IDD_FRIENDS 109
+#define IDD_CHAT 110
+#define IDD_ADDFRIEND 111
+#define IDD_UPDATE 112
+#define IDC_FRIENDLIST 1120
+#define IDC_CH_HEADER 1130
+#define IDC_CH_MEMBERS 1131
+#define IDC_CH_HISTORY 1132
+#define IDC_CH_INPUT 1133
+#define IDC_CH_SEND 1134
+#define IDC_AF_SEARCH 1140
+#define IDC_AF_SEARCHBTN 1141
+#define IDC_AF_HELP 1142
+#define IDC_AF_HINT 1143
+#define IDC_AF_RESULTS 1144
+#define IDC_AF_ADD 1145
+#define IDC_UP_TITLE 1150
+#define IDC_UP_TEXT 1151
+#define IDC_UP_INSTALL 1152
+#define IDC_UP_WEB 1153

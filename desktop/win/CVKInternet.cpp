@@ -99,6 +99,20 @@ int CVKInternet::StatusCode() {
     return s;
 }
 
+long long CVKInternet::ContentLength() {
+    EnterCriticalSection(&m_lock);
+    long long n = m_contentLength;
+    LeaveCriticalSection(&m_lock);
+    return n;
+}
+
+int CVKInternet::State() {
+    EnterCriticalSection(&m_lock);
+    int s = m_state;
+    LeaveCriticalSection(&m_lock);
+    return s;
+}
+
 DWORD WINAPI CVKInternet::ThreadMain(void* self) {
     static_cast<CVKInternet*>(self)->Run();
     return 0;

@@ -30,6 +30,10 @@ public:
     size_t Length();
     // The HTTP status of the reply (0 for files and before an answer).
     int StatusCode();
+    // The length the server announced (Content-Length), -1 without one.
+    long long ContentLength();
+    // kOpening, kReading, kMore or kDone.
+    int State();
     // Largest body kept; a longer one fails with -1.
     void SetLimit(size_t limit);
 
