@@ -18,6 +18,12 @@
 //   answer TEXT BUTTON SECONDS      a message box whose text holds TEXT is
 //                                   answered with the button (1 OK, 6 Yes, 7 No)
 //   no-box                          fails when a message box is open
+//   quiet SECONDS                   fails when a message box opens within SECONDS
+//   close TITLE                     asks a window to close (WM_CLOSE)
+//   rect TITLE                      prints "rect: WxH+X+Y" of the window
+//   wait-lvtext TITLE ID INDEX TEXT SECONDS  list view item INDEX reads TEXT
+//   wait-occurs TITLE ID TEXT N SECONDS      the control's text holds TEXT
+//                                   exactly N times
 #include <windows.h>
 #include <commctrl.h>
 
@@ -129,6 +135,37 @@ bool SelectItem(HWND list, int index) {
     return ok;
 }
 
+std::string ItemText(HWND list, int index) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(list, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, pid);
+    if (!process) return "";
+    const int size = 512;
+    char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + size, MEM_COMMIT,
+                                                     PAGE_READWRITE));
+    std::string text;
+    if (remote) {
+        LVITEMA item = {};
+        item.iSubItem = 0;
+        item.pszText = remote + sizeof(LVITEMA);
+        item.cchTextMax = size;
+        char buffer[size] = {0};
+        if (WriteProcessMemory(process, remote, &item, sizeof item, nullptr) &&
+            SendMessageA(list, LVM_GETITEMTEXTA, index, reinterpret_cast<LPARAM>(remote)) >= 0 &&
+            ReadProcessMemory(process, remote + sizeof(LVITEMA), buffer, size - 1, nullptr))
+            text = buffer;
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return text;
+}
+
+int Occurrences(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (size_t at = text.find(part); !part.empty() && at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -214,6 +251,32 @@ int main(int argc, char** argv) {
                                   reinterpret_cast<LPARAM>(button));
             }
             used = 4;
+        } else if (step == "quiet") {
+            ok = !WaitFor(atof(arg(1)), [&] { return MessageBoxWindow("") != nullptr; });
+            if (!ok) printf("driver: message box open: %s\n", Text(GetDlgItem(MessageBoxWindow(""), 0xFFFF)).c_str());
+            used = 2;
+        } else if (step == "rect") {
+            HWND w = TopWindow(arg(1));
+            RECT r;
+            ok = w && GetWindowRect(w, &r);
+            if (ok) printf("rect: %ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
+            used = 2;
+        } else if (step == "close") {
+            HWND w = TopWindow(arg(1));
+            ok = w && PostMessageA(w, WM_CLOSE, 0, 0);
+            used = 2;
+        } else if (step == "wait-lvtext") {
+            ok = WaitFor(atof(arg(5)), [&] {
+                HWND c = Control(arg(1), atoi(arg(2)));
+                return c && ItemText(c, atoi(arg(3))) == arg(4);
+            });
+            used = 6;
+        } else if (step == "wait-occurs") {
+            ok = WaitFor(atof(arg(5)), [&] {
+                HWND c = Control(arg(1), atoi(arg(2)));
+                return c && Occurrences(Text(c), arg(3)) == atoi(arg(4));
+            });
+            used = 6;
         } else if (step == "no-box") {
             HWND box = MessageBoxWindow("");
             ok = box == nullptr;

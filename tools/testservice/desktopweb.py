@@ -5,6 +5,16 @@
   /services/desktop.4.0.6.0/gamesearch.php    catalogue games whose title holds the searched text
   /services/desktop.4.0.6.0/browserlogin.php  a small page naming the target
   /games/<platform>/<genre>/<short name>/box.jpg  a box picture of our own
+  /services/desktop.4.0.6.0/getfriendsinfo.php  friends.txt of a user: identifier;name;1 (own avatar) or 0;
+  /img/avatars/<identifier>.jpg, /img/avatars/avatar.jpg  avatar pictures of our own
+  /services/desktop.4.0.6.0/contactsearch.php  members whose name holds the searched text: handle;text;
+  /services/desktop.4.0.6.0/addcontact.php     adds a member to the user's group "Friends": exactly "ok"
+  /services/desktop.4.0.6.0/checkupdate.php    the update offer of the mode set through /testcontrol
+  /downloads/orvaloupdate.exe                  the stand-in installer (--installer); short.exe sends half
+                                               of it under the full Content-Length, notexe.exe a web page
+  /testcontrol?update=MODE&addcontact=TEXT     update modes: none (0 bytes), six (6 bytes), fivelines,
+                                               lf (line feeds only), offer, short, notexe, local;
+                                               addcontact: a reply given instead of the real one
 
 The catalogue file is --catalogue (default games.ini beside this file). Box
 pictures are drawn here and turned into JPEG by ImageMagick when it is
@@ -24,8 +34,12 @@ PREFIX = "/services/desktop.4.0.6.0/"
 
 
 class DesktopWeb:
-    def __init__(self, accounts, catalogue=None):
+    def __init__(self, accounts, catalogue=None, installer=None):
         self.accounts = accounts
+        self.installer = installer
+        self.update_mode = "none"
+        self.addcontact_reply = ""
+        self.avatars = {}
         self.catalogue = catalogue or os.path.join(HERE, "games.ini")
         self.lock = threading.Lock()
         self.registered = {}  # (user, short, platform, genre) -> number
@@ -76,8 +90,101 @@ class DesktopWeb:
             self.boxes[key] = data
         return data
 
-    def handle(self, path, query):
-        """(status, content type, body bytes), or None when the path is not ours."""
+    def user_id(self, name):
+        return str(101 + sorted(self.accounts.users).index(name)) if name in self.accounts.users else ""
+
+    def avatar(self, ident):
+        """A face of our own per identifier (grey for the default picture), as JPEG."""
+        with self.lock:
+            if ident in self.avatars:
+                return self.avatars[ident]
+        convert = shutil.which("convert-im6.q16") or shutil.which("convert")
+        data = None
+        if convert:
+            size = 96
+            seed = zlib.crc32(ident.encode())
+            face = (0xA0, 0xA0, 0xA0) if ident == "avatar" else (
+                0x40 + (seed >> 16) % 0xC0, 0x40 + (seed >> 8) % 0xC0, 0x40 + seed % 0xC0)
+            rows = bytearray()
+            for y in range(size):
+                for x in range(size):
+                    dx, dy = x - 48, y - 40
+                    if dx * dx + dy * dy < 26 * 26:
+                        eye = (abs(dx + 10) < 4 or abs(dx - 10) < 4) and abs(dy + 6) < 4
+                        c = (0x20, 0x20, 0x20) if eye else face
+                    elif y > 72 and abs(x - 48) < 40:
+                        c = tuple(v // 2 for v in face)
+                    else:
+                        c = (0xF4, 0xF4, 0xF8)
+                    rows += bytes(c)
+            with tempfile.TemporaryDirectory() as tmp:
+                ppm = os.path.join(tmp, "a.ppm")
+                jpg = os.path.join(tmp, "a.jpg")
+                with open(ppm, "wb") as f:
+                    f.write(b"P6\n%d %d\n255\n" % (size, size) + bytes(rows))
+                if subprocess.run([convert, ppm, "-quality", "85", jpg], capture_output=True).returncode == 0:
+                    with open(jpg, "rb") as f:
+                        data = f.read()
+        with self.lock:
+            self.avatars[ident] = data
+        return data
+
+    def update_reply(self, base):
+        mode = self.update_mode
+        if mode == "six":
+            return b"none\r\n"
+        if mode == "fivelines":
+            return b"http://x/u.exe\r\nhttp://x/\r\nTitle\r\n4.0.7.0\r\n2026-12-08\r\n"
+        lines = ["", base + "/update.php", "Orvalo HUD Desktop 4.0.7.0", "4.0.7.0", "2026-12-08",
+                 str(os.path.getsize(self.installer) if self.installer else 0),
+                 "A newer Orvalo HUD Desktop is ready.", "It mends a few things."]
+        if mode == "lf":
+            lines[0] = base + "/downloads/orvaloupdate.exe"
+            return ("\n".join(lines) + "\n").encode("latin-1")
+        if mode in ("offer", "short", "notexe"):
+            lines[0] = base + "/downloads/" + {"offer": "orvaloupdate", "short": "short", "notexe": "notexe"}[mode] + ".exe"
+            return ("\r\n".join(lines) + "\r\n").encode("latin-1")
+        if mode == "local":
+            lines[0] = "file://C:/windows/system32/notepad.exe"
+            return ("\r\n".join(lines) + "\r\n").encode("latin-1")
+        return b""
+
+    def friends_info(self, user):
+        seen = []
+        for members in self.accounts.groups.get(user, {}).values():
+            seen += [m for m in members if m not in seen]
+        lines = ["%s;%s;%s;" % (self.user_id(m), m, "1" if self.accounts.users.get(m, {}).get("avatar", True) else "0")
+                 for m in seen]
+        return "".join(line + "\r\n" for line in lines).encode("latin-1", "replace")
+
+    def handle(self, path, query, host="127.0.0.1"):
+        """(status, content type, body bytes[, announced length]), or None
+        when the path is not ours. With an announced length longer than the
+        body the connection is closed after the body (a cut download)."""
+        base = "http://" + host
+        if path == "/testcontrol":
+            if "update" in query:
+                self.update_mode = query["update"]
+            if "addcontact" in query:
+                self.addcontact_reply = query["addcontact"]
+            return 200, "text/plain", b"ok"
+        if path.startswith("/img/avatars/") and path.endswith(".jpg"):
+            ident = path[len("/img/avatars/"):-4]
+            if ident != "avatar" and ident not in [self.user_id(u) for u in self.accounts.users]:
+                return 404, "text/plain", b"no such avatar\n"
+            data = self.avatar(ident)
+            return (200, "image/jpeg", data) if data else (404, "text/plain", b"no picture\n")
+        if path.startswith("/downloads/"):
+            name = path[len("/downloads/"):]
+            if name == "notexe.exe":
+                return 200, "application/octet-stream", b"<html><body>Not a program</body></html>\n" * 40
+            if not self.installer or name not in ("orvaloupdate.exe", "short.exe"):
+                return 404, "text/plain", b"not found\n"
+            with open(self.installer, "rb") as f:
+                data = f.read()
+            if name == "short.exe":
+                return 200, "application/octet-stream", data[:len(data) // 2], len(data)
+            return 200, "application/octet-stream", data
         if path.startswith("/games/") and path.endswith("/box.jpg"):
             parts = path.split("/")
             if len(parts) != 6:
@@ -87,6 +194,30 @@ class DesktopWeb:
         if not path.startswith(PREFIX):
             return None
         page = path[len(PREFIX):]
+        if page == "getfriendsinfo.php":
+            user = query.get("un", "")
+            if not self.accounts.check(user, query.get("pw", "")):
+                return 403, "text/plain", b"Unknown user or wrong password"
+            return 200, "text/plain", self.friends_info(user)
+        if page == "contactsearch.php":
+            text = query.get("search", "").lower()
+            names = sorted(u for u in self.accounts.users if text and text in u.lower())
+            return 200, "text/plain", "".join("%s;%s (Orvalo member);\r\n" % (n, n) for n in names).encode("latin-1")
+        if page == "addcontact.php":
+            if self.addcontact_reply:
+                return 200, "text/plain", self.addcontact_reply.encode("latin-1")
+            user, handle = query.get("un", ""), query.get("contacthandle", "")
+            if not self.accounts.check(user, query.get("pw", "")):
+                return 200, "text/plain", b"Unknown user or wrong password"
+            if handle not in self.accounts.users or handle == user:
+                return 200, "text/plain", b"No such member"
+            with self.lock:
+                groups = self.accounts.groups.setdefault(user, {})
+                if handle not in self.accounts.friends(user):
+                    groups.setdefault("Friends", []).append(handle)
+            return 200, "text/plain", b"ok"
+        if page == "checkupdate.php":
+            return 200, "text/plain", self.update_reply(base)
         if page == "games.zip":
             return 200, "application/octet-stream", self.games_zip()
         if page == "browserlogin.php":

@@ -528,7 +528,18 @@ def make_http_handler(accounts, log, lock, desktop=None):
             url = urllib.parse.urlsplit(self.path)
             query = dict(urllib.parse.parse_qsl(url.query, keep_blank_values=True))
             user, password = query.get("un", ""), query.get("pw", "")
-            answer = desktop.handle(url.path, query) if desktop else None
+            answer = desktop.handle(url.path, query, self.headers.get("Host", "127.0.0.1")) if desktop else None
+            if answer and len(answer) == 4:
+                # A cut download: the full length is announced, part is sent.
+                self.send_response(answer[0])
+                self.send_header("Content-Type", answer[1])
+                self.send_header("Content-Length", str(answer[3]))
+                self.send_header("Connection", "close")
+                self.end_headers()
+                self.wfile.write(answer[2])
+                self.wfile.flush()
+                self.close_connection = True
+                return None
             if answer:
                 return self.reply_bytes(*answer)
             if not url.path.startswith(prefix):
@@ -761,6 +772,7 @@ def main():
     parser.add_argument("--duplicate", type=float, default=0.0, help="percent sent twice")
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--catalogue", help="INI file of the desktop's game catalogue (default games.ini)")
+    parser.add_argument("--installer", help="the program served as the desktop's update installer")
     parser.add_argument("--max-seconds", type=float, default=900.0, help="stop after this long in any case")
     parser.add_argument("--hostile", action="store_true", help="rude but well-formed peers (robustness tests)")
     args = parser.parse_args()
@@ -771,7 +783,7 @@ def main():
 
     relay_class = HostileRelay if args.hostile else Relay
     relay = relay_class(accounts, log, args.drop, args.reorder, args.duplicate, args.seed)
-    desktop = desktopweb.DesktopWeb(accounts, args.catalogue)
+    desktop = desktopweb.DesktopWeb(accounts, args.catalogue, args.installer)
     if args.hostile:
         chat = HostileChatServer(accounts, log, "127.0.0.1", relay.port, seed=args.seed)
         http_handler = make_hostile_http_handler(accounts, log, threading.Lock(), desktop)
