@@ -43,8 +43,12 @@ FriendsPage::~FriendsPage() {
 
 BOOL FriendsPage::OnInitDialog() {
     HWND list = Item(IDC_FRIENDLIST);
-    m_images = ImageList_Create(kAvatarSize, kAvatarSize, ILC_COLOR24, 16, 16);
+    m_images = ImageList_Create(kAvatarSize, kAvatarSize, ILC_COLOR24, 64, 256);
     ListView_SetImageList(list, m_images, LVSIL_NORMAL);
+    HICON icon = static_cast<HICON>(
+        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, kAvatarSize, kAvatarSize, 0));
+    m_defaultImage = icon ? ImageList_ReplaceIcon(m_images, -1, icon) : -1;
+    if (icon) DestroyIcon(icon);
     // Sub-item 1 holds the group, sub-item 2 the bare user name.
     for (int i = 0; i < 3; ++i) {
         LVCOLUMNA column = {};
@@ -102,19 +106,18 @@ void FriendsPage::FillList() {
     if (!list) return;
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(list);
-    ImageList_RemoveAll(m_images);
-    m_imageOf.clear();
-    HICON icon = static_cast<HICON>(
-        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, kAvatarSize, kAvatarSize, 0));
-    m_defaultImage = icon ? ImageList_ReplaceIcon(m_images, -1, icon) : -1;
-    if (icon) DestroyIcon(icon);
+    // Pictures already loaded stay; the others come from disk a few per
+    // tick, so a long list shows at once and the window never stalls.
+    m_toLoad.clear();
     const std::vector<VKFriendRow>& rows = m_list.Rows();
     for (size_t i = 0; i < rows.size(); ++i) {
+        auto known = m_imageOf.find(rows[i].name);
+        if (known == m_imageOf.end()) m_toLoad.push_back(rows[i].name);
         LVITEMA item = {};
         item.mask = LVIF_TEXT | LVIF_IMAGE;
         item.iItem = static_cast<int>(i);
         item.pszText = const_cast<char*>(rows[i].text.c_str());
-        item.iImage = AvatarImage(rows[i].name, false);
+        item.iImage = known != m_imageOf.end() ? known->second : m_defaultImage;
         int index = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
         LVITEMA sub = {};
         sub.iSubItem = 1;
@@ -139,8 +142,22 @@ void FriendsPage::ShowAvatar(const std::string& name) {
         item.iItem = static_cast<int>(i);
         item.iImage = image;
         SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        // Only that item is drawn again, not the whole list.
+        ListView_RedrawItems(list, static_cast<int>(i), static_cast<int>(i));
     }
-    InvalidateRect(list, nullptr, FALSE);
+}
+
+void FriendsPage::LoadAvatars() {
+    LARGE_INTEGER start, now, frequency;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    while (!m_toLoad.empty()) {
+        std::string name = m_toLoad.front();
+        m_toLoad.pop_front();
+        if (!m_imageOf.count(name)) ShowAvatar(name);
+        QueryPerformanceCounter(&now);
+        if ((now.QuadPart - start.QuadPart) * 1000 >= kLoadBudgetMs * frequency.QuadPart) break;
+    }
 }
 
 void FriendsPage::RequestFriendsInfo() {
@@ -157,6 +174,7 @@ void FriendsPage::Tick() {
     CVKFriendsCache::Step s = m_cache.Advance();
     if (s.statusChanged) SetStatus(s.status);
     if (!s.avatarName.empty()) ShowAvatar(s.avatarName);
+    LoadAvatars();
 }
 
 bool FriendsPage::OnChatEvent(int type) {

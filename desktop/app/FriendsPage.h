@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -46,10 +47,14 @@ public:
 
     int RowCount() const { return static_cast<int>(m_list.Rows().size()); }
     int Phase() const { return static_cast<int>(m_cache.Phase()); }
+    // Avatars on disk not yet shown (they are loaded a few per tick).
+    size_t PendingAvatars() const { return m_toLoad.size(); }
     // The "Friends" folder under the data folder (created when missing).
     static std::string FriendsFolder();
 
     static const int kAvatarSize = 48;
+    // Time one tick spends loading avatars from disk, milliseconds.
+    static const int kLoadBudgetMs = 12;
 
 protected:
     BOOL OnInitDialog() override;
@@ -64,6 +69,7 @@ private:
     void FillList();
     int AvatarImage(const std::string& name, bool reload);
     void ShowAvatar(const std::string& name);
+    void LoadAvatars();
     std::vector<std::string> SelectedNames();
     void OpenFriendPages(bool profile);
     void SetStatus(const std::string& text);
@@ -80,4 +86,5 @@ private:
     HIMAGELIST m_images;
     int m_defaultImage;
     std::map<std::string, int> m_imageOf;
+    std::deque<std::string> m_toLoad;
 };

@@ -1,10 +1,13 @@
 // Friends page figures (printed, never judged): a friends list of N friends
 // with avatars, served by a web server on 127.0.0.1 that this program runs.
 //   list drawn   from the FRIENDS LIST message to the page drawn, without
-//                avatars on disk and with every avatar on disk, milliseconds
-//   ticks        the GUI thread's steps while every avatar is downloaded:
-//                the longest and the median step (messages and the page's
-//                tick), milliseconds; the goal is no step over 50 ms
+//                avatars on disk and with every avatar on disk, milliseconds;
+//                with avatars on disk also until every avatar is shown (they
+//                are loaded a few per tick)
+//   ticks        the GUI thread's steps (messages and the page's tick) while
+//                every avatar is downloaded, and while the avatars on disk
+//                are shown: the longest and the median step, milliseconds;
+//                the goal is no step over 50 ms
 //   friends_bench.exe [friends]
 #include "LoopbackHttp.h"  // winsock2.h before windows.h
 
@@ -180,17 +183,34 @@ int main(int argc, char** argv) {
         Sleep(1);
     }
     double total = Ms(start, Now());
-    double warm = ShowList(&chat, &page, message);
+    // A new page (as at the next start) over the avatars now on disk.
+    page.Destroy();
+    FriendsPage warmPage(nullptr, &chat);
+    warmPage.Create(host);
+    SetWindowPos(warmPage.Handle(), nullptr, 0, 0, 780, 460, SWP_NOZORDER | SWP_SHOWWINDOW);
     Pump();
+    LARGE_INTEGER shown0 = Now();
+    double warm = ShowList(&chat, &warmPage, message);
+    std::vector<double> loadSteps;
+    while (warmPage.PendingAvatars() > 0 && Ms(shown0, Now()) < 600000) {
+        LARGE_INTEGER t0 = Now();
+        Pump();
+        warmPage.Tick();
+        loadSteps.push_back(Ms(t0, Now()));
+    }
+    Pump();
+    double allShown = Ms(shown0, Now());
 
     printf("friends_bench: %d friends, FRIENDS LIST to page drawn: %.0f ms without avatars on disk, %.0f ms with "
-           "every avatar on disk\n",
-           friends, cold, warm);
+           "every avatar on disk (every avatar shown after %.0f ms)\n",
+           friends, cold, warm, allShown);
     printf("friends_bench: avatar downloads: %zu GUI steps in %.1f s, longest %.1f ms, median %.2f ms (goal: none "
            "over 50 ms)\n",
            steps.size(), total / 1000, steps.empty() ? 0 : *std::max_element(steps.begin(), steps.end()),
            Median(steps));
-    page.Destroy();
+    printf("friends_bench: avatars from disk: %zu GUI steps, longest %.1f ms, median %.2f ms\n", loadSteps.size(),
+           loadSteps.empty() ? 0 : *std::max_element(loadSteps.begin(), loadSteps.end()), Median(loadSteps));
+    warmPage.Destroy();
     DestroyWindow(host);
     RemoveFolder(data + "Friends");
     RemoveDirectoryA(data.c_str());
