@@ -40,9 +40,9 @@ void AddFriendDialog::Search() {
     m_results.clear();
     Enable(IDC_AF_SEARCHBTN, false);
     std::string body;
-    bool ok = Fetch(std::string(VKDesktopServiceUrl("contactsearch.php?").Str()) +
-                        ContactSearchQuery(GetText(IDC_AF_SEARCH)),
-                    &body);
+    bool ok =
+        Fetch(std::string(VKDesktopServiceUrl("contactsearch.php?").Str()) + ContactSearchQuery(GetText(IDC_AF_SEARCH)),
+              &body);
     Enable(IDC_AF_SEARCHBTN, true);
     if (!ok) return;
     if (body.empty()) {

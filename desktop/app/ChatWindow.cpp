@@ -11,9 +11,9 @@ ChatWindow::ChatWindow(FriendsPage* page, int session)
 
 BOOL ChatWindow::OnInitDialog() {
     SendMessageA(Item(IDC_CH_HISTORY), EM_EXLIMITTEXT, 0, kMaxHistory * 2);
-    m_tips = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hwnd, nullptr, GetModuleHandleA(nullptr),
-                             nullptr);
+    m_tips =
+        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, m_hwnd, nullptr, GetModuleHandleA(nullptr), nullptr);
     TOOLINFOA info = {};
     info.cbSize = sizeof info;
     info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;

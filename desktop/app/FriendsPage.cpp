@@ -212,7 +212,8 @@ void FriendsPage::OnFriendsList() {
         FriendGroup* g = static_cast<FriendGroup*>(groups.Get(i));
         VKFriendGroupNames n;
         n.name = g->name.Str();
-        for (int k = 0; k < g->online.Count(); ++k) n.online.push_back(static_cast<CVKString*>(g->online.Get(k))->Str());
+        for (int k = 0; k < g->online.Count(); ++k)
+            n.online.push_back(static_cast<CVKString*>(g->online.Get(k))->Str());
         for (int k = 0; k < g->offline.Count(); ++k)
             n.offline.push_back(static_cast<CVKString*>(g->offline.Get(k))->Str());
         names.push_back(n);
@@ -296,7 +297,8 @@ std::vector<std::string> FriendsPage::SelectedNames() {
     std::vector<std::string> names;
     HWND list = Item(IDC_FRIENDLIST);
     const std::vector<VKFriendRow>& rows = m_list.Rows();
-    for (int i = ListView_GetNextItem(list, -1, LVNI_SELECTED); i >= 0; i = ListView_GetNextItem(list, i, LVNI_SELECTED))
+    for (int i = ListView_GetNextItem(list, -1, LVNI_SELECTED); i >= 0;
+         i = ListView_GetNextItem(list, i, LVNI_SELECTED))
         if (i < static_cast<int>(rows.size())) names.push_back(rows[i].name);
     return names;
 }

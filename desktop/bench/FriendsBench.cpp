@@ -129,7 +129,8 @@ void RemoveFolder(const std::string& folder) {
     HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
         do
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA((folder + "\\" + data.cFileName).c_str());
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileA((folder + "\\" + data.cFileName).c_str());
         while (FindNextFileA(find, &data));
         FindClose(find);
     }
@@ -160,8 +161,8 @@ int main(int argc, char** argv) {
     VKSetSetting("webSiteAddr", web.Base().substr(7).c_str());
     RemoveFolder(data + "Friends");
 
-    HWND host = CreateWindowExA(0, "STATIC", "Friends bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 500,
-                                nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND host = CreateWindowExA(0, "STATIC", "Friends bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800, 500, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
     CVQChat chat;
     FriendsPage page(nullptr, &chat);
     if (!host || !page.Create(host)) {
@@ -201,13 +202,14 @@ int main(int argc, char** argv) {
     Pump();
     double allShown = Ms(shown0, Now());
 
-    printf("friends_bench: %d friends, FRIENDS LIST to page drawn: %.0f ms without avatars on disk, %.0f ms with "
-           "every avatar on disk (every avatar shown after %.0f ms)\n",
-           friends, cold, warm, allShown);
-    printf("friends_bench: avatar downloads: %zu GUI steps in %.1f s, longest %.1f ms, median %.2f ms (goal: none "
-           "over 50 ms)\n",
-           steps.size(), total / 1000, steps.empty() ? 0 : *std::max_element(steps.begin(), steps.end()),
-           Median(steps));
+    printf(
+        "friends_bench: %d friends, FRIENDS LIST to page drawn: %.0f ms without avatars on disk, %.0f ms with "
+        "every avatar on disk (every avatar shown after %.0f ms)\n",
+        friends, cold, warm, allShown);
+    printf(
+        "friends_bench: avatar downloads: %zu GUI steps in %.1f s, longest %.1f ms, median %.2f ms (goal: none "
+        "over 50 ms)\n",
+        steps.size(), total / 1000, steps.empty() ? 0 : *std::max_element(steps.begin(), steps.end()), Median(steps));
     printf("friends_bench: avatars from disk: %zu GUI steps, longest %.1f ms, median %.2f ms\n", loadSteps.size(),
            loadSteps.empty() ? 0 : *std::max_element(loadSteps.begin(), loadSteps.end()), Median(loadSteps));
     warmPage.Destroy();

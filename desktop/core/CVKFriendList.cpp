@@ -7,9 +7,7 @@ static std::string Lower(std::string s) {
     return s;
 }
 
-std::string CVKFriendList::RowText(const std::string& name, bool online) {
-    return online ? name : name + " (offline)";
-}
+std::string CVKFriendList::RowText(const std::string& name, bool online) { return online ? name : name + " (offline)"; }
 
 const std::vector<VKFriendRow>& CVKFriendList::SetGroups(const std::vector<VKFriendGroupNames>& groups) {
     m_rows.clear();

@@ -50,10 +50,10 @@ CVKFriendsCache::Step CVKFriendsCache::Advance() {
     long long announced = -1;
     IVKFetcher::State state = m_fetcher->Poll(&announced);
     if (m_phase == 1 && (state == IVKFetcher::kOpening || state == IVKFetcher::kReading)) {
-        std::string status = state == IVKFetcher::kOpening
-                                 ? "Connecting to Orvalo to receive friends information.."
-                                 : "Receiving friends information: " + std::to_string(announced < 0 ? 0 : announced) +
-                                       " bytes";
+        std::string status =
+            state == IVKFetcher::kOpening
+                ? "Connecting to Orvalo to receive friends information.."
+                : "Receiving friends information: " + std::to_string(announced < 0 ? 0 : announced) + " bytes";
         if (status != m_status) {
             m_status = status;
             s.statusChanged = true;

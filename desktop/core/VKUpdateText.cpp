@@ -28,8 +28,8 @@ VKUpdateReply ParseUpdateReply(const std::string& body, VKUpdateInfo* info) {
 }
 
 std::string UpdateDialogText(const VKUpdateInfo& info) {
-    return info.description + "\r\nVersion: " + info.version + "\r\n\r\nDate: " + info.date + "\r\n\r\nSize: " +
-           info.size;
+    return info.description + "\r\nVersion: " + info.version + "\r\n\r\nDate: " + info.date +
+           "\r\n\r\nSize: " + info.size;
 }
 
 bool IsWebAddress(const std::string& address) {

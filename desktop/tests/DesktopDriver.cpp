@@ -141,8 +141,8 @@ std::string ItemText(HWND list, int index) {
     HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, pid);
     if (!process) return "";
     const int size = 512;
-    char* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + size, MEM_COMMIT,
-                                                     PAGE_READWRITE));
+    char* remote =
+        static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + size, MEM_COMMIT, PAGE_READWRITE));
     std::string text;
     if (remote) {
         LVITEMA item = {};

@@ -80,7 +80,8 @@ TEST(InstallerDownload, NothingIsStoredFromABadDownload) {
     LoopbackHttp web;
     std::string exe = Program(20000);
     // The connection ends after half of the announced length.
-    web.Raw("/short.exe", "HTTP/1.1 200 OK\r\nContent-Length: 20000\r\nConnection: close\r\n\r\n" + exe.substr(0, 10000));
+    web.Raw("/short.exe",
+            "HTTP/1.1 200 OK\r\nContent-Length: 20000\r\nConnection: close\r\n\r\n" + exe.substr(0, 10000));
     web.Set("/page.exe", "<html>" + std::string(5000, 'x') + "</html>");
     web.Set("/missing.exe", exe, 404);
     std::vector<std::string> before = UpdateFolders();
