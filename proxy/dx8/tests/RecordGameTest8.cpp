@@ -15,6 +15,7 @@
 #include "CVKRECDecoder.h"
 #include "CVQGameHarness8.h"
 #include "CVQHUD.h"
+#include "LogCapture.h"
 #include "MediaTestUtil.h"
 #include "MemorySettings.h"
 #include "ProxyState8.h"
@@ -55,6 +56,7 @@ TEST(RecordGame8, SessionRecordingOfTheGameWithSound) {
     store.Set("recorderType", "0");
     CVQGameHarness8 game;
     ASSERT_EQ(1, game.Start(640, 480)) << "needs a display";
+    LogCapture log;
 
     std::string recording;
     unsigned frame = 0;
@@ -74,6 +76,9 @@ TEST(RecordGame8, SessionRecordingOfTheGameWithSound) {
     EXPECT_EQ(0, VQHud()->CurrentRecorder()->IsRecording());
     game.Stop();  // the final release ends the HUD
     EXPECT_EQ(nullptr, VQHud());
+    // The copies went through the device-side ring, none failed.
+    EXPECT_EQ(0, log.Count("copied synchronously")) << log.text;
+    EXPECT_EQ(0, log.Count("Proxydx8: Failed")) << log.text;
 
     CVKRECDecoder reader;
     reader.SetOutputFormat(6);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CVKPixels.h"
+#include "CVQCaptureRing.h"
 #include "CVQCompositor8.h"
 #include "CVQGameHarness8.h"
 #include "CVQHUD.h"
@@ -186,6 +187,54 @@ TEST_F(WrapperTest8, ResetWhileRecordingKeepsTheGameAndTheHud) {
     backBuffer->Release();
     VQHud()->CurrentRecorder()->EndRecording();
     EXPECT_EQ(std::string::npos, log.text.find("Failed")) << log.text;
+}
+
+TEST_F(WrapperTest8, CaptureRingReadsACopyOnlyAfterTwoPresentsAndKeepsItsFrame) {
+    Frames(1);
+    CVQCaptureRing ring;
+    m_game.DrawScene(5);  // counter cells 0 and 2 white, cell 1 black
+    ASSERT_EQ(CVQCaptureRing::kCaptured, ring.Capture(55));
+    EXPECT_EQ(0, ring.IsSynchronous());  // lockable render targets under this runtime
+    CVKPixels pixels;
+    int64_t stamp = 0;
+    EXPECT_EQ(CVQCaptureRing::kNothingReady, ring.LockOldest(&pixels, &stamp, 0));
+    m_game.Present();
+    EXPECT_EQ(CVQCaptureRing::kNothingReady, ring.LockOldest(&pixels, &stamp, 0));
+    m_game.DrawScene(6);  // cell 0 black from here on
+    m_game.Present();
+    ASSERT_EQ(CVQCaptureRing::kLocked, ring.LockOldest(&pixels, &stamp, 0));
+    EXPECT_EQ(55, stamp);
+    EXPECT_EQ(640u, pixels.Width());
+    EXPECT_EQ(0xFFFFFFFFu, pixels.GetPixel(12, 12));  // frame 5's, not what the back buffer holds now
+    EXPECT_EQ(0xFF000000u, pixels.GetPixel(20, 12));
+    EXPECT_EQ(0xFFFFFFFFu, pixels.GetPixel(28, 12));
+    ring.UnlockOldest();
+    EXPECT_EQ(0, ring.InFlight());
+
+    // Asked to copy at once: system-memory copies, readable straight away.
+    CVQCaptureRing::SetForceSynchronous(1);
+    ring.Release();
+    m_game.DrawScene(5);
+    ASSERT_EQ(CVQCaptureRing::kCaptured, ring.Capture(66));
+    EXPECT_EQ(1, ring.IsSynchronous());
+    ASSERT_EQ(CVQCaptureRing::kLocked, ring.LockOldest(&pixels, &stamp, 0));
+    EXPECT_EQ(0xFFFFFFFFu, pixels.GetPixel(12, 12));
+    ring.UnlockOldest();
+    CVQCaptureRing::SetForceSynchronous(0);
+    ring.Release();
+    EXPECT_EQ(2u, Proxy8HudDeviceRefs(m_game.RealDevice()));  // the ring's copies are gone, the HUD's windows stay
+}
+
+TEST_F(WrapperTest8, AdditionalSwapChainsAreForwardedSilentlyAndShowNoHud) {
+    LogCapture log;
+    D3DPRESENT_PARAMETERS pp = g_proxy8.storedPresentParameters;
+    IDirect3DSwapChain8* chain = nullptr;
+    ASSERT_EQ(D3D_OK, m_game.Device()->CreateAdditionalSwapChain(&pp, &chain));
+    m_game.DrawScene(1);
+    EXPECT_EQ(D3D_OK, chain->Present(nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(nullptr, VQHud());  // only the device's Present makes and draws the HUD
+    EXPECT_EQ("", log.text);
+    chain->Release();
 }
 
 // Reaches the surface's fields to claim another format than it was made in.
