@@ -85,12 +85,14 @@ void CVQHUD::Shutdown() {
     m_capture = nullptr;
     if (m_sessionRecorder.IsRecording()) m_sessionRecorder.EndRecording();
     if (m_pipelinedRecorder.IsRecording()) m_pipelinedRecorder.EndRecording();
+    if (m_aviRecorder.IsRecording()) m_aviRecorder.EndRecording();
 }
 
 void CVQHUD::ReleaseSurfaces() {
     for (int i = 0; i < m_windows.Count(); ++i) static_cast<CVQWindow*>(m_windows.Get(i))->ReleaseSurface();
     m_sessionRecorder.ReleaseSurface();
     m_pipelinedRecorder.ReleaseSurface();
+    m_aviRecorder.ReleaseSurface();
 }
 
 void CVQHUD::Update() {
@@ -102,6 +104,7 @@ void CVQHUD::Update() {
 IVQRecord* CVQHUD::CurrentRecorder() {
     switch (m_recorderType) {
     case 0: return &m_sessionRecorder;
+    case 1: return &m_aviRecorder;
     case 2: return &m_pipelinedRecorder;
     default: return nullptr;
     }
@@ -111,6 +114,8 @@ void CVQHUD::RecordFrame() {
     // The recorders copy the back buffer here, before the HUD is drawn on it.
     if (m_recorderType == 0) {
         m_sessionRecorder.ProcessFrame();
+    } else if (m_recorderType == 1) {
+        m_aviRecorder.ProcessFrame();
     } else if (m_recorderType == 2) {
         m_pipelinedRecorder.CollectAudio();
         m_pipelinedRecorder.CopyFrame();

@@ -7,6 +7,7 @@
 #include "CVQDashboard.h"
 #include "CVQLogo.h"
 #include "CVQRecord.h"
+#include "CVQRecordAvi.h"
 #include "CVQRecordSE.h"
 #include "IVQRecord.h"
 
@@ -73,6 +74,7 @@ public:
     IVQRecord* CurrentRecorder();
     CVQRecordSE* SessionRecorder() { return &m_sessionRecorder; }
     CVQRecord* PipelinedRecorder() { return &m_pipelinedRecorder; }
+    CVQRecordAvi* AviRecorder() { return &m_aviRecorder; }
 
 private:
     void FlushDeleted();
@@ -97,6 +99,7 @@ private:
     // closes it (the file's last bytes) while the controller still exists.
     CVQController m_controller;
     CVQRecord m_pipelinedRecorder;  // type 2, with its worker controller
+    CVQRecordAvi m_aviRecorder;     // type 1
     CVQRecordSE m_sessionRecorder;  // type 0
     CVQWindow* m_capture;
     CVKPtrList m_deleted;  // closed windows waiting for the next safe point

@@ -139,3 +139,77 @@ TEST(RecordGame, SessionRecordingOfTheGameWithSound) {
     printf("recorded %d pictures, %d sound records; the tone runs unbroken for %lld of %lld frames\n", videoRecords,
            audioRecords, static_cast<long long>(CountSignalFrames(sound, 2)), static_cast<long long>(sound.size() / 2));
 }
+
+// Recorder type 1: the HUD owns the AVI recorder and hands it out as the
+// current recorder; the file holds the game's frames at half size, without
+// the HUD, and one 1/30 s of sound per picture.
+TEST(RecordGame, AviRecordingOfTheGameThroughTheHud) {
+    ASSERT_TRUE(WriteSignalFile(2, 60));
+    const char* folder = "C:\\record-game-avi-test\\";
+    CreateDirectoryA(folder, nullptr);
+    MemorySettings store;
+    store.Set("recorderFolder", folder);
+    store.Set("recorderType", "1");
+    CVQGameHarness game;
+    ASSERT_EQ(1, game.Start(640, 480)) << "needs a display";
+
+    std::string recording;
+    CVQRecordAvi::Stats stats = {};
+    for (unsigned frame = 0; frame < 600; ++frame) {
+        game.DrawScene(frame);
+        game.Present();
+        if (frame == 3) {
+            ASSERT_EQ(static_cast<IVQRecord*>(g_proxy.hud->AviRecorder()), CurrentRecorder());
+            ASSERT_EQ(1, CurrentRecorder()->BeginRecording());
+            recording = g_proxy.hud->AviRecorder()->GetPath();
+        }
+        if (frame > 3 && g_proxy.hud->AviRecorder()->GetStats().framesWritten >= 45) break;
+        Sleep(5);
+    }
+    stats = g_proxy.hud->AviRecorder()->GetStats();
+    CurrentRecorder()->EndRecording();
+    EXPECT_EQ(0, CurrentRecorder()->IsRecording());
+    game.Stop();
+
+    const std::vector<ContainerStream> streams = ReadContainerFile(recording);
+    ASSERT_EQ(2u, streams.size()) << recording;
+    const ContainerStream& video = streams[0];
+    EXPECT_EQ(320, video.width);
+    EXPECT_EQ(240, video.height);
+    EXPECT_GE(video.packets, 45);
+    size_t soundBytes = 0;
+    for (const auto& d : streams[1].data) soundBytes += d.size();
+    EXPECT_EQ(static_cast<size_t>(video.packets) * 2940, soundBytes);
+    EXPECT_EQ(static_cast<int>(stats.framesWritten), video.packets);
+
+    // The pictures are the game's: counters rise, and where the HUD's logo
+    // and dashboard are on the screen, the recording has the game's scene.
+    std::vector<uint32_t> full(640 * 480);
+    uint32_t last = 0;
+    int worst = 0;
+    for (const std::vector<uint8_t>& frame : video.data) {
+        ASSERT_EQ(static_cast<size_t>(320 * 3 * 240), frame.size());
+        for (int y = 0; y < 480; y++)
+            for (int x = 0; x < 640; x++) {
+                const uint8_t* p = &frame[static_cast<size_t>(239 - y / 2) * 960 + 3 * (x / 2)];
+                full[static_cast<size_t>(y) * 640 + x] = 0xFF000000u | p[2] << 16 | p[1] << 8 | p[0];
+            }
+        const uint32_t counter = ReadCounter(full.data(), 640, 480);
+        EXPECT_GE(counter, last);
+        last = counter;
+        Sample9Frame scene;
+        BuildSample9Frame(counter, 640, 480, scene);
+        for (int y : {20, 40, 100, 300}) {
+            for (int x : {60, 100, 300, 500}) {
+                uint32_t expected = scene.background;
+                for (const Sample9Rect& r : scene.clears)
+                    if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) expected = r.color;
+                for (const Sample9Rect& r : scene.quads)
+                    if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) expected = r.color;
+                worst = std::max(worst, ChannelError(full[static_cast<size_t>(y) * 640 + x], expected));
+            }
+        }
+    }
+    EXPECT_LE(worst, 12) << "recorded pixels differ from the game's picture (HUD in the recording?)";
+    DeleteFileA(recording.c_str());
+}
