@@ -33,10 +33,12 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "Sample9Bmp.h"
+#include "Sample9DirectInput.h"
 #include "Sample9Options.h"
 #include "Sample9Scene.h"
 
@@ -519,6 +521,7 @@ private:
     D3DPRESENT_PARAMETERS pp_ = {};
     int width_ = 0, height_ = 0;
     bool sameReported_ = false;
+    Sample9DirectInput directInput_{Say};
 };
 
 bool Game::MakeDevice(IDirect3DDevice9** dev) {
@@ -705,6 +708,7 @@ int Game::Run() {
         return 1;
     }
     ReportWindow(hwnd_);
+    if (opts_.directInput != Sample9Options::DirectInputOff && !directInput_.Open(hwnd_, opts_.directInput)) return 1;
 
     d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
     if (!d3d_) {
@@ -732,6 +736,7 @@ int Game::Run() {
             if (a.frame == frame && !InjectInput(hwnd_, a))
                 Say("warning: SendInput did not take all input of frame %u (error %lu)", frame, GetLastError());
         }
+        if (opts_.directInput != Sample9Options::DirectInputOff) directInput_.Read(frame);
         if (frame == switchAt) {
             if (opts_.twoDevices == Sample9Options::TwoSequential) {
                 Say("creating second device after releasing the first");
@@ -777,6 +782,7 @@ int Game::Run() {
         }
     }
     if (g_quit) Say("window closed after frame %u", frame - 1);
+    directInput_.Close();
 
     bool clean = ReleaseDevice(dev_) && ReleaseDevice(first_);
     ULONG refs = ReleaseAndReport(d3d_, "d3d9");
@@ -795,6 +801,7 @@ int Game::Run() {
 
 // Releases what an early return left behind, without reporting it.
 void Game::Cleanup() {
+    directInput_.Close();
     if (offscreen_) offscreen_->Release();
     offscreen_ = NULL;
     if (dev_) dev_->Release();

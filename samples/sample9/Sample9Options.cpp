@@ -106,9 +106,9 @@ int ParseSample9Options(int argc, const char* const* argv, Sample9Options& o, st
         }
 
         static const char* const kWithValue[] = {
-            "--frames",     "--width", "--height",       "--fps",    "--present",
-            "--swap",       "--probe", "--probe-frames", "--dump",   "--reset-at",
-            "--reset-size", "--at",    "--bench",        "--rounds", "--leave-target",
+            "--frames", "--width",        "--height",       "--fps",      "--present",    "--swap",
+            "--probe",  "--probe-frames", "--dump",         "--reset-at", "--reset-size", "--at",
+            "--bench",  "--rounds",       "--leave-target", "--dinput",
         };
         bool known = false;
         for (const char* k : kWithValue) known = known || opt == k;
@@ -168,6 +168,9 @@ int ParseSample9Options(int argc, const char* const* argv, Sample9Options& o, st
             Sample9Action a;
             ok = o.actions.size() < kSample9MaxList && ParseAction(v, a);
             o.actions.push_back(a);
+        } else if (opt == "--dinput") {
+            ok = v == "state" || v == "buffered";
+            o.directInput = v == "state" ? Sample9Options::DirectInputState : Sample9Options::DirectInputBuffered;
         } else if (opt == "--bench") {
             ok = ParseUnsigned(v, 1, kSample9MaxFrames, o.benchFrames);
         } else if (opt == "--leave-target") {
@@ -234,6 +237,8 @@ const char* Sample9Usage() {
            "  --two-devices[=concurrent]  render with a second device after (or beside) the first\n"
            "  --at F:ACTION           inject input before frame F: key:VK keydown:VK keyup:VK\n"
            "                          click:X,Y rclick:X,Y move:X,Y (client coordinates)\n"
+           "  --dinput state|buffered read keyboard and mouse through DirectInput 8 each frame\n"
+           "                          (whole state or buffered changes) and print what was read\n"
            "  --bench N --rounds R    time N frames through the system runtime and the d3d9.dll\n"
            "                          beside the program, R rounds each\n"
            "  --help                  this text\n";

@@ -49,7 +49,12 @@ struct Sample9Options {
     // pixels that are no longer that colour.
     bool leaveTarget = false;
     int leaveTargetX = 0, leaveTargetY = 0;
-    bool refCounts = false;    // probe frames report reference counts
+    bool refCounts = false;  // probe frames report reference counts
+    // Keyboard and mouse read through DirectInput 8 each frame, as games
+    // that never look at window messages do: their whole state, or their
+    // buffered changes.
+    enum DirectInputMode { DirectInputOff, DirectInputState, DirectInputBuffered };
+    DirectInputMode directInput = DirectInputOff;
     unsigned benchFrames = 0;  // 0: no benchmark
     unsigned benchRounds = 3;
     bool help = false;

@@ -71,6 +71,8 @@ TEST(Sample9Options, DefaultsAndFullCommandLine) {
                         "4:click:-5,10",
                         "--two-devices=concurrent",
                         "--perf",
+                        "--dinput",
+                        "buffered",
                         "--query-interface"},
                        o, err))
         << err;
@@ -90,6 +92,7 @@ TEST(Sample9Options, DefaultsAndFullCommandLine) {
     EXPECT_EQ(Sample9Action::Click, o.actions[1].kind);
     EXPECT_EQ(-5, o.actions[1].x);
     EXPECT_EQ(Sample9Options::TwoConcurrent, o.twoDevices);
+    EXPECT_EQ(Sample9Options::DirectInputBuffered, o.directInput);
 }
 
 TEST(Sample9Options, RejectsMalformedAndOutOfRangeValues) {
@@ -117,6 +120,7 @@ TEST(Sample9Options, RejectsMalformedAndOutOfRangeValues) {
         {"--at", "121:key:45"},
         {"--frames", "10", "--reset-at", "12", "--reset-size", "320x240"},
         {"--frames", "1", "--two-devices"},
+        {"--dinput", "hook"},
         {"--bogus"},
     };
     for (const auto& args : bad) {

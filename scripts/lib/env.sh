@@ -41,7 +41,7 @@ export DEPS_PREFIX64="$ORVALO_CACHE/deps/x86_64"
 : "${WINEPREFIX:=$ORVALO_CACHE/wineprefix-$ORVALO_TEST_ARCH}"
 export WINEPREFIX
 export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="mscoree,mshtml=;d3d9=n,b;d3d8=n,b"
+export WINEDLLOVERRIDES="mscoree,mshtml=;d3d9=n,b;d3d8=n,b;dinput8=n,b"
 # A home whose .asoundrc gives Wine one null wave-in and one wave-out device.
 : "${ORVALO_SOUND_HOME:=$ORVALO_CACHE/soundhome}"
 export ORVALO_SOUND_HOME
