@@ -13,7 +13,7 @@
 // sound) and its picture is written once per buffer taken.
 class CVQAviPacer {
 public:
-    static const uint32_t kIntervalMs = 33;
+    static constexpr uint32_t kIntervalMs = 33;
 
     CVQAviPacer() : m_started(false), m_timer(0) {}
     // A new recording or file part: the next frame starts the timer.

@@ -19,16 +19,14 @@ const uint32_t kSoundSilenceMs = 3000;  // no sound buffer for this long: the de
 
 CVQRecordAvi::CVQRecordAvi()
     : m_recording(0),
-      m_videoStream(nullptr),
+      m_videoStream(-1),
       m_fileOpen(0),
-      m_file(nullptr),
       m_width(0),
       m_height(0),
       m_format(0),
       m_frameIndex(0),
-      m_compressedStream(nullptr),
       m_frameBuffer(nullptr),
-      m_audioStream(nullptr),
+      m_audioStream(-1),
       m_samplePosition(0),
       m_part(0),
       m_framesSinceSizeCheck(0),
@@ -36,7 +34,6 @@ CVQRecordAvi::CVQRecordAvi()
       m_backBufferHeight(0),
       m_splitBytes(kSplitBytes),
       m_audioDevice(0),
-      m_aviInit(0),
       m_lastSoundTime(0) {
     memset(&m_videoInfo, 0, sizeof m_videoInfo);
     memset(&m_picture, 0, sizeof m_picture);
@@ -45,15 +42,12 @@ CVQRecordAvi::CVQRecordAvi()
     memset(&m_report, 0, sizeof m_report);
     memset(&m_stats, 0, sizeof m_stats);
     m_path[0] = 0;
-    AVIFileInit();
-    m_aviInit = 1;
 }
 
 CVQRecordAvi::~CVQRecordAvi() {
     EndMovieCapture();
     ReleasePart();
     FreeFrameBuffer();
-    if (m_aviInit) AVIFileExit();
 }
 
 int CVQRecordAvi::BeginRecording() {
@@ -70,12 +64,9 @@ void CVQRecordAvi::FreeFrameBuffer() {
 }
 
 void CVQRecordAvi::ReleasePart() {
-    if (m_compressedStream) AVIStreamRelease(m_compressedStream);
-    if (m_videoStream) AVIStreamRelease(m_videoStream);
-    if (m_audioStream) AVIStreamRelease(m_audioStream);
-    if (m_file) AVIFileRelease(m_file);
-    m_compressedStream = m_videoStream = m_audioStream = nullptr;
-    m_file = nullptr;
+    if (m_file.IsOpen() && !m_file.Close())
+        LogMessage("CVQRecordAvi::EndMovieCapture(): Failed to finish AVI file: %s\r\n", m_path);
+    m_videoStream = m_audioStream = -1;
     m_waveIn.Close();
 }
 
@@ -151,8 +142,7 @@ int CVQRecordAvi::BeginMovieCapture(int continuation) {
     }
 
     m_framesSinceSizeCheck = 0;
-    if (AVIFileOpenA(&m_file, m_path, OF_WRITE | OF_CREATE, nullptr) != AVIERR_OK) {
-        m_file = nullptr;
+    if (!m_file.Create(m_path)) {
         LogMessage("CVQRecordAvi::BeginMovieCapture(): Failed to create AVI file: %s\r\n", m_path);
         return fail(false);
     }
@@ -188,7 +178,7 @@ void CVQRecordAvi::EndMovieCapture() {
     if (!m_recording) return;
     m_recording = 0;
     m_report.frames = static_cast<uint32_t>(m_frameIndex);
-    if (m_videoStream) ReportFrameRate(&m_report, 1, VKClockMs());
+    if (m_videoStream >= 0) ReportFrameRate(&m_report, 1, VKClockMs());
     LogMessage("End recording\r\n");
     FreeFrameBuffer();
     ReleasePart();
@@ -205,15 +195,13 @@ void CVQRecordAvi::ProcessFrame() {
     }
     if (!m_pacer.FrameDue(VKClockMs())) return;
     m_stats.framesLookedAt++;
-    if (!m_videoStream && !ProcessFirst()) return;
+    if (m_videoStream < 0 && !ProcessFirst()) return;
     const int written = ProcessDelta();
     if (written <= 0) return;
     m_framesSinceSizeCheck += static_cast<uint32_t>(written);
     if (m_framesSinceSizeCheck >= kSizeCheckFrames) {
         m_framesSinceSizeCheck = 0;
-        WIN32_FILE_ATTRIBUTE_DATA attributes;
-        if (GetFileAttributesExA(m_path, GetFileExInfoStandard, &attributes) &&
-            attributes.nFileSizeLow > m_splitBytes) {
+        if (m_file.Bytes() > m_splitBytes) {
             EndMovieCapture();
             BeginMovieCapture(1);  // on failure the recording stays ended
         }
@@ -221,41 +209,31 @@ void CVQRecordAvi::ProcessFrame() {
 }
 
 int CVQRecordAvi::ProcessFirst() {
-    auto fail = [this](const char* line) {
-        LogMessage(line);
+    memset(&m_videoInfo, 0, sizeof m_videoInfo);
+    m_videoInfo.type = CVQAviWriter::kVideo;
+    m_videoInfo.scale = 1;
+    m_videoInfo.rate = 30;
+    m_videoInfo.frame[2] = static_cast<int16_t>(m_width);
+    m_videoInfo.frame[3] = static_cast<int16_t>(m_height);
+    // No compressor: the pictures are stored as they are.
+    m_videoStream = m_file.AddStream(m_videoInfo, &m_picture, sizeof m_picture);
+    if (m_videoStream < 0) {
+        LogMessage("CVQRecordAvi::ProcessFirst(): Failed to create AVI video stream\r\n");
         m_fileOpen = 0;
         return 0;
-    };
-    m_videoInfo.fccType = streamtypeVIDEO;
-    m_videoInfo.fccHandler = 0;
-    m_videoInfo.dwScale = 1;
-    m_videoInfo.dwRate = 30;
-    m_videoInfo.dwSuggestedBufferSize = m_picture.biSizeImage;
-    SetRect(&m_videoInfo.rcFrame, 0, 0, static_cast<int>(m_width), static_cast<int>(m_height));
-    if (AVIFileCreateStreamA(m_file, &m_videoStream, &m_videoInfo) != AVIERR_OK) {
-        m_videoStream = nullptr;
-        return fail("CVQRecordAvi::ProcessFirst(): Failed to create AVI video stream\r\n");
     }
-    AVICOMPRESSOPTIONS options;
-    memset(&options, 0, sizeof options);  // no compressor: pictures are stored as they are
-    if (AVIMakeCompressedStream(&m_compressedStream, m_videoStream, &options, nullptr) != AVIERR_OK) {
-        m_compressedStream = nullptr;
-        return fail("CVQRecordAvi::ProcessFirst(): Failed to create AVI compressed video stream\r\n");
+    memset(&m_audioInfo, 0, sizeof m_audioInfo);
+    m_audioInfo.type = CVQAviWriter::kAudio;
+    m_audioInfo.scale = m_audioFormat.nBlockAlign;
+    m_audioInfo.rate = m_audioFormat.nBlockAlign * m_audioFormat.nSamplesPerSec;
+    m_audioInfo.quality = static_cast<uint32_t>(-1);
+    m_audioInfo.sampleSize = m_audioFormat.nBlockAlign;
+    m_audioStream = m_file.AddStream(m_audioInfo, &m_audioFormat, sizeof m_audioFormat);
+    if (m_audioStream < 0) {
+        LogMessage("CVQRecordAvi::ProcessFirst(): Failed to create AVI audio stream\r\n");
+        m_fileOpen = 0;
+        return 0;
     }
-    if (AVIStreamSetFormat(m_compressedStream, 0, &m_picture, sizeof m_picture) != AVIERR_OK)
-        return fail("CVQRecordAvi::ProcessFirst(): Failed to set AVI video format\r\n");
-
-    m_audioInfo.fccType = streamtypeAUDIO;
-    m_audioInfo.dwScale = m_audioFormat.nBlockAlign;
-    m_audioInfo.dwRate = m_audioFormat.nBlockAlign * m_audioFormat.nSamplesPerSec;
-    m_audioInfo.dwQuality = static_cast<DWORD>(-1);
-    m_audioInfo.dwSampleSize = m_audioFormat.nBlockAlign;
-    if (AVIFileCreateStreamA(m_file, &m_audioStream, &m_audioInfo) != AVIERR_OK) {
-        m_audioStream = nullptr;
-        return fail("CVQRecordAvi::ProcessFirst(): Failed to create AVI audio stream\r\n");
-    }
-    if (AVIStreamSetFormat(m_audioStream, 0, &m_audioFormat, sizeof m_audioFormat) != AVIERR_OK)
-        return fail("CVQRecordAvi::ProcessFirst(): Failed to set AVI audio format\r\n");
     InitFrameRateReport(&m_report, VKClockMs());
     return 1;
 }
@@ -275,8 +253,7 @@ int CVQRecordAvi::ProcessDelta() {
     // One picture per sound buffer: a game below 30 frames per second has
     // its picture repeated, so no sound is lost and both stay in step.
     for (int i = 0; i < buffers; i++) {
-        if (AVIStreamWrite(m_audioStream, m_samplePosition, kAudioBufferSamples, m_waveIn.GetCurrentData(),
-                           static_cast<LONG>(kAudioBufferBytes), 0, nullptr, nullptr) != AVIERR_OK) {
+        if (!m_file.Write(m_audioStream, m_waveIn.GetCurrentData(), kAudioBufferBytes, kAudioBufferSamples, true)) {
             LogMessage("CVQRecordAvi::ProcessDelta(): Failed to write AVI audio data\r\n");
             m_fileOpen = 0;
             return 0;
@@ -285,8 +262,7 @@ int CVQRecordAvi::ProcessDelta() {
         m_waveIn.Requeue();
         m_waveIn.IncrementCount();
         m_stats.audioBuffers++;
-        if (AVIStreamWrite(m_compressedStream, m_frameIndex, 1, m_frameBuffer, static_cast<LONG>(m_picture.biSizeImage),
-                           AVIIF_KEYFRAME, nullptr, nullptr) != AVIERR_OK) {
+        if (!m_file.Write(m_videoStream, m_frameBuffer, m_picture.biSizeImage, 1, true)) {
             LogMessage("CVQRecordAvi::ProcessDelta(): Failed to write AVI video data\r\n");
             m_fileOpen = 0;
             return 0;

@@ -2,11 +2,11 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <mmsystem.h>
-#include <vfw.h>
 
 #include <cstdint>
 
 #include "CVQAviPacer.h"
+#include "CVQAviWriter.h"
 #include "CVQSurface.h"
 #include "CWaveIn.h"
 #include "IVQRecord.h"
@@ -14,7 +14,7 @@
 
 // The recorder of recorder type 1: the game's picture at half size as
 // uncompressed DIB frames and the sound as 22050 Hz 16-bit stereo PCM, into
-// AVI files through the platform's AVIFile service. A new numbered file
+// AVI 1.0 files (CVQAviWriter). A new numbered file
 // (_0001.avi, _0002.avi, ...) is started whenever the current one has grown
 // past 1,000,000,000 bytes.
 //
@@ -28,9 +28,9 @@
 // the recording on the next frame; what was written stays a valid file.
 class CVQRecordAvi : public IVQRecord {
 public:
-    static const uint32_t kSplitBytes = 1000000000u;
-    static const DWORD kAudioBufferBytes = 2940;  // 1/30 s of 22050 Hz 16-bit stereo
-    static const LONG kAudioBufferSamples = 735;
+    static constexpr uint32_t kSplitBytes = 1000000000u;
+    static constexpr DWORD kAudioBufferBytes = 2940;  // 1/30 s of 22050 Hz 16-bit stereo
+    static constexpr LONG kAudioBufferSamples = 735;
 
     CVQRecordAvi();
     virtual ~CVQRecordAvi();
@@ -71,27 +71,27 @@ private:
     int ProcessFirst();
     int ProcessDelta();
     int CopyFrame();
-    // Releases the streams, the file and the sound device of the current part.
+    // Closes the file and the sound device of the current part (the file
+    // stays valid: its index and headers are written).
     void ReleasePart();
     void FreeFrameBuffer();
 
     BYTE m_recording;
     CVQSurface m_copy;
-    PAVISTREAM m_videoStream;
+    int m_videoStream;  // stream numbers in the file, -1 until made
     BYTE m_fileOpen;
-    PAVIFILE m_file;
+    CVQAviWriter m_file;
     uint32_t m_width;  // stored picture size (back buffer / 2)
     uint32_t m_height;
     uint32_t m_format;  // the back buffer's Direct3D format
     LONG m_frameIndex;  // next video frame's position in the stream
-    AVISTREAMINFOA m_videoInfo;
-    PAVISTREAM m_compressedStream;  // the stream pictures are written to
+    CVQAviWriter::StreamInfo m_videoInfo;
     uint8_t* m_frameBuffer;
     BITMAPINFOHEADER m_picture;
     CVQAviPacer m_pacer;
-    PAVISTREAM m_audioStream;
+    int m_audioStream;
     LONG m_samplePosition;  // next sound sample's position in the stream
-    AVISTREAMINFOA m_audioInfo;
+    CVQAviWriter::StreamInfo m_audioInfo;
     WAVEFORMATEX m_audioFormat;
     CWaveIn m_waveIn;
     char m_path[MAX_PATH];
@@ -102,7 +102,6 @@ private:
     uint32_t m_backBufferHeight;
     uint32_t m_splitBytes;
     int m_audioDevice;
-    int m_aviInit;             // AVIFileInit succeeded
     uint32_t m_lastSoundTime;  // when a sound buffer was last finished
     Stats m_stats;
 };

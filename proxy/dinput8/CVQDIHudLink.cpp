@@ -5,7 +5,8 @@ const UINT kPointerQuery = 78;  // KeyboardProcDI: is the HUD taking input now?
 }
 
 CVQDIHudLink::CVQDIHudLink() : m_module(nullptr), m_keyboard(nullptr), m_mouse(nullptr) {
-    for (const char* name : {"d3d9.dll", "d3d8.dll"}) {
+    static const char* const kProxies[] = {"d3d9.dll", "d3d8.dll"};
+    for (const char* name : kProxies) {
         HMODULE module = nullptr;
         if (!GetModuleHandleExA(0, name, &module) || !module) continue;  // pins the library while linked
         InputProc keyboard =

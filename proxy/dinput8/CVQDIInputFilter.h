@@ -35,9 +35,9 @@ public:
         ~Sink() {}
     };
 
-    static const uint32_t kRelative = 0x40;  // mouse data is a movement: dx low 16 bits, dy high
-    static const uint32_t kAbsolute = 0x80;  // mouse data is a position
-    static const int kMouseButtons = 8;
+    static constexpr uint32_t kRelative = 0x40;  // mouse data is a movement: dx low 16 bits, dy high
+    static constexpr uint32_t kAbsolute = 0x80;  // mouse data is a position
+    static constexpr int kMouseButtons = 8;
 
     CVQDIInputFilter();
 

@@ -2,15 +2,17 @@
 #include <windows.h>
 #include <dinput.h>
 
+#include <utility>
+
 #include "CVQDirectInputDevice8.h"
 
 // The game's DirectInput object (IDirectInput8A or W; Base is the generated
 // forwarder of the interface): every method is the runtime's, except that
 // the system keyboard and the system mouse it creates come back wrapped.
 template <class Base, const IID& kIid, class DeviceBase, const IID& kDeviceIid, class DevicePtr>
-class CVQDirectInput8 : public Base {
+class CVQDirectInput8 final : public Base {
 public:
-    typedef decltype(static_cast<Base*>(nullptr)->Real()) RealPtr;
+    typedef decltype(std::declval<Base&>().Real()) RealPtr;
     typedef CVQDirectInputDevice8<DeviceBase, kDeviceIid> Device;
 
     explicit CVQDirectInput8(RealPtr real) : Base(real) {}

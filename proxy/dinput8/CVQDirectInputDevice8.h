@@ -3,6 +3,7 @@
 #include <dinput.h>
 
 #include <cstring>
+#include <utility>
 #include <mutex>
 
 #include "CVQDIHudLink.h"
@@ -14,10 +15,10 @@
 // to the HUD and give the game what the HUD left to it (CVQDIInputFilter).
 // Without a Direct3D proxy in the process the reads are left untouched.
 template <class Base, const IID& kIid>
-class CVQDirectInputDevice8 : public Base {
+class CVQDirectInputDevice8 final : public Base {
 public:
     enum Kind { kKeyboard, kMouse };
-    typedef decltype(static_cast<Base*>(nullptr)->Real()) RealPtr;
+    typedef decltype(std::declval<Base&>().Real()) RealPtr;
 
     CVQDirectInputDevice8(RealPtr real, Kind kind) : Base(real), m_kind(kind), m_format(0), m_absolute(false) {}
 

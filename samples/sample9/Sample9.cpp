@@ -477,6 +477,15 @@ bool InjectInput(HWND hwnd, const Sample9Action& a) {
         }
         break;
     }
+    case Sample9Action::RelativeMove: {
+        INPUT in = {};
+        in.type = INPUT_MOUSE;
+        in.mi.dx = a.x;
+        in.mi.dy = a.y;
+        in.mi.dwFlags = MOUSEEVENTF_MOVE;
+        inputs.push_back(in);
+        break;
+    }
     }
     UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
     // Input and hooks arrive through this thread's queue: give them a moment.

@@ -55,10 +55,11 @@ bool ParseAction(const std::string& s, Sample9Action& a) {
         a.kind = verb == "key" ? Sample9Action::Key : verb == "keydown" ? Sample9Action::KeyDown : Sample9Action::KeyUp;
         return ParseUnsigned(arg, 1, 254, a.vk);
     }
-    if (verb == "click" || verb == "rclick" || verb == "move") {
+    if (verb == "click" || verb == "rclick" || verb == "move" || verb == "rmove") {
         a.kind = verb == "click"    ? Sample9Action::Click
                  : verb == "rclick" ? Sample9Action::RClick
-                                    : Sample9Action::Move;
+                 : verb == "move"   ? Sample9Action::Move
+                                    : Sample9Action::RelativeMove;
         return ParsePair(arg, ',', -kCoordLimit, kCoordLimit, a.x, a.y);
     }
     return false;
@@ -237,6 +238,7 @@ const char* Sample9Usage() {
            "  --two-devices[=concurrent]  render with a second device after (or beside) the first\n"
            "  --at F:ACTION           inject input before frame F: key:VK keydown:VK keyup:VK\n"
            "                          click:X,Y rclick:X,Y move:X,Y (client coordinates)\n"
+           "                          rmove:DX,DY (the mouse moved by DX,DY, as a device reports it)\n"
            "  --dinput state|buffered read keyboard and mouse through DirectInput 8 each frame\n"
            "                          (whole state or buffered changes) and print what was read\n"
            "  --bench N --rounds R    time N frames through the system runtime and the d3d9.dll\n"

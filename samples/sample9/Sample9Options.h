@@ -8,11 +8,11 @@
 
 // One injected input, run just before a frame is rendered.
 struct Sample9Action {
-    enum Kind { Key, KeyDown, KeyUp, Click, RClick, Move };
+    enum Kind { Key, KeyDown, KeyUp, Click, RClick, Move, RelativeMove };
     unsigned frame = 0;
     Kind kind = Key;
     unsigned vk = 0;   // Key, KeyDown, KeyUp
-    int x = 0, y = 0;  // Click, RClick, Move: client coordinates
+    int x = 0, y = 0;  // Click, RClick, Move: client coordinates; RelativeMove: a movement
 };
 
 struct Sample9Probe {

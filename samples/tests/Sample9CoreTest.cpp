@@ -69,6 +69,8 @@ TEST(Sample9Options, DefaultsAndFullCommandLine) {
                         "3:key:45",
                         "--at",
                         "4:click:-5,10",
+                        "--at",
+                        "6:rmove:-3,4",
                         "--two-devices=concurrent",
                         "--perf",
                         "--dinput",
@@ -86,7 +88,9 @@ TEST(Sample9Options, DefaultsAndFullCommandLine) {
     EXPECT_EQ("Z:\\tmp\\a.bmp", o.dumps[0].path);  // only the first colon separates
     EXPECT_EQ(800, o.resetWidth);
     EXPECT_EQ(600, o.resetHeight);
-    ASSERT_EQ(2u, o.actions.size());
+    ASSERT_EQ(3u, o.actions.size());
+    EXPECT_EQ(Sample9Action::RelativeMove, o.actions[2].kind);
+    EXPECT_EQ(-3, o.actions[2].x);
     EXPECT_EQ(Sample9Action::Key, o.actions[0].kind);
     EXPECT_EQ(45u, o.actions[0].vk);
     EXPECT_EQ(Sample9Action::Click, o.actions[1].kind);

@@ -128,7 +128,7 @@ def press(frame, vk):
     return ["--at", "%d:keydown:%d" % (frame, vk), "--at", "%d:keyup:%d" % (frame + 1, vk)]
 
 
-PLAIN = ["--frames", "30"] + press(5, 65) + press(10, 45) + ["--at", "15:move:200,200"] + press(20, 66)
+PLAIN = ["--frames", "30"] + press(5, 65) + press(10, 45) + ["--at", "15:rmove:20,10"] + press(20, 66)
 for mode in ("state", "buffered"):
     # 1. The game alone, then with our dinput8.dll and no Direct3D proxy: the
     # same keys and clicks in the same order.
@@ -147,11 +147,11 @@ for mode in ("state", "buffered"):
     hud, log = run("hud-" + mode, ["--dinput", mode, "--frames", "40", "--swap", "copy"] +
                    press(5, 65) +                  # the game's key
                    press(10, 45) +                 # HUD shown
-                   ["--at", "18:move:400,300"] +   # the pointer moves: not the game's
+                   ["--at", "18:rmove:30,20"] +   # the pointer moves: not the game's
                    press(20, 66) +                 # typed while the HUD has the pointer
                    press(25, 45) +                 # HUD hidden
                    press(30, 67) +                 # the game's key again
-                   ["--at", "34:move:100,100",
+                   ["--at", "34:rmove:-20,-10",
                     "--probe-frames", "8,16,29", "--probe", "300,150"], dinput=True, proxy=True)
     p = probes(hud)
     check(mode + ": the game gets its keys", keys(hud, DIK_A) == ["key down dik=0x1E", "key up dik=0x1E"] and

@@ -97,18 +97,18 @@ int main(int argc, char** argv) {
         game.DrawScene(frame);
         game.Present();  // the HUD is drawn, the recorder takes the frame before it
         if (frame == 5) {
-            if (!CurrentRecorder() || !CurrentRecorder()->BeginRecording()) {
+            if (!VQHud()->CurrentRecorder() || !VQHud()->CurrentRecorder()->BeginRecording()) {
                 printf("avi demo: the recorder did not start\n");
                 return 1;
             }
-            recording = g_proxy.hud->AviRecorder()->GetPath();
+            recording = VQHud()->AviRecorder()->GetPath();
             printf("avi demo: recording to %s\n", recording.c_str());
         }
-        if (frame > 5 && g_proxy.hud->AviRecorder()->GetStats().framesWritten >= 90) break;
+        if (frame > 5 && VQHud()->AviRecorder()->GetStats().framesWritten >= 90) break;
         Sleep(10);
     }
-    const CVQRecordAvi::Stats stats = g_proxy.hud->AviRecorder()->GetStats();
-    CurrentRecorder()->EndRecording();
+    const CVQRecordAvi::Stats stats = VQHud()->AviRecorder()->GetStats();
+    VQHud()->CurrentRecorder()->EndRecording();
     game.Stop();
     printf("avi demo: frames looked at %u, pictures taken %u, frames written %u, sound buffers %u\n",
            stats.framesLookedAt, stats.picturesCopied, stats.framesWritten, stats.audioBuffers);

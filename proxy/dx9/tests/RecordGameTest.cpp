@@ -159,16 +159,16 @@ TEST(RecordGame, AviRecordingOfTheGameThroughTheHud) {
         game.DrawScene(frame);
         game.Present();
         if (frame == 3) {
-            ASSERT_EQ(static_cast<IVQRecord*>(g_proxy.hud->AviRecorder()), CurrentRecorder());
-            ASSERT_EQ(1, CurrentRecorder()->BeginRecording());
-            recording = g_proxy.hud->AviRecorder()->GetPath();
+            ASSERT_EQ(static_cast<IVQRecord*>(VQHud()->AviRecorder()), VQHud()->CurrentRecorder());
+            ASSERT_EQ(1, VQHud()->CurrentRecorder()->BeginRecording());
+            recording = VQHud()->AviRecorder()->GetPath();
         }
-        if (frame > 3 && g_proxy.hud->AviRecorder()->GetStats().framesWritten >= 45) break;
+        if (frame > 3 && VQHud()->AviRecorder()->GetStats().framesWritten >= 45) break;
         Sleep(5);
     }
-    stats = g_proxy.hud->AviRecorder()->GetStats();
-    CurrentRecorder()->EndRecording();
-    EXPECT_EQ(0, CurrentRecorder()->IsRecording());
+    stats = VQHud()->AviRecorder()->GetStats();
+    VQHud()->CurrentRecorder()->EndRecording();
+    EXPECT_EQ(0, VQHud()->CurrentRecorder()->IsRecording());
     game.Stop();
 
     const std::vector<ContainerStream> streams = ReadContainerFile(recording);
