@@ -4,16 +4,14 @@
 # second with sound that arrives in real time. The AVI recorder copies,
 # converts and writes uncompressed pictures on the render thread; the .rec
 # recorder hands its copy to an encoder thread.
-#   scripts/bench.d/record-avi.sh [frames]     (build dir: build/bench-<preset>)
-# ORVALO_BENCH_BUILD names another build folder.
+#   scripts/bench.d/record-avi.sh [frames]
+# Runs the Windows build of the preset that runs here (built if needed).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 source "$root/scripts/lib/env.sh"
 frames=${1:-300}
-build="${ORVALO_BENCH_BUILD:-$root/build/bench-$ORVALO_TEST_PRESET}"
-cmake --preset "$ORVALO_TEST_PRESET" -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -Wno-dev \
-  >"$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
-cmake --build "$build" --target media_avi_bench -j2 >"$build.build.log" 2>&1 || { tail -40 "$build.build.log"; exit 1; }
+build="$root/build/$ORVALO_TEST_PRESET"
+cmake --build "$build" --target media_avi_bench >/dev/null 2>&1 || build=$("$root/scripts/lib/build-windows")
 out=$(mktemp -d)
 trap '"$root/scripts/lib/paced-sound" stop "$out/pulse" >/dev/null 2>&1 || true; rm -rf "$out"' EXIT
 "$root/scripts/lib/paced-sound" start "$out/pulse"
