@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "Sample9Bmp.h"
+#include "Sample9DirectInput.h"
 #include "Sample9Options.h"
 #include "Sample9Scene.h"
 
@@ -412,6 +413,15 @@ bool InjectInput(HWND hwnd, const Sample9Action& a) {
         }
         break;
     }
+    case Sample9Action::RelativeMove: {
+        INPUT in = {};
+        in.type = INPUT_MOUSE;
+        in.mi.dx = a.x;
+        in.mi.dy = a.y;
+        in.mi.dwFlags = MOUSEEVENTF_MOVE;
+        inputs.push_back(in);
+        break;
+    }
     }
     UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
     // Input and hooks arrive through this thread's queue: give them a moment.
@@ -455,6 +465,7 @@ private:
     IDirect3DSurface8* offscreen_ = NULL;  // --leave-target: the game's own render target
     D3DPRESENT_PARAMETERS pp_ = {};
     int width_ = 0, height_ = 0;
+    Sample9DirectInput directInput_{Say};
 };
 
 bool Game::MakeDevice(IDirect3DDevice8** dev) {
@@ -628,6 +639,7 @@ int Game::Run() {
         return 1;
     }
     ReportWindow(hwnd_);
+    if (opts_.directInput != Sample9Options::DirectInputOff && !directInput_.Open(hwnd_, opts_.directInput)) return 1;
 
     d3d_ = Direct3DCreate8(D3D_SDK_VERSION);
     if (!d3d_) {
@@ -655,6 +667,7 @@ int Game::Run() {
             if (a.frame == frame && !InjectInput(hwnd_, a))
                 Say("warning: SendInput did not take all input of frame %u (error %lu)", frame, GetLastError());
         }
+        if (opts_.directInput != Sample9Options::DirectInputOff) directInput_.Read(frame);
         if (frame == switchAt) {
             if (opts_.twoDevices == Sample9Options::TwoSequential) {
                 Say("creating second device after releasing the first");
@@ -699,6 +712,7 @@ int Game::Run() {
         }
     }
     if (g_quit) Say("window closed after frame %u", frame - 1);
+    directInput_.Close();
 
     bool clean = ReleaseDevice(dev_) && ReleaseDevice(first_);
     ULONG refs = ReleaseAndReport(d3d_, "d3d8");
@@ -717,6 +731,7 @@ int Game::Run() {
 
 // Releases what an early return left behind, without reporting it.
 void Game::Cleanup() {
+    directInput_.Close();
     if (offscreen_) offscreen_->Release();
     offscreen_ = NULL;
     if (dev_) dev_->Release();
