@@ -319,6 +319,7 @@ bool MainWindow::OnCommand(int id, int code, HWND control) {
         return true;
     case ID_HELP_HELP: OpenWebPage(m_hwnd, "/faq.php", true); return true;
     case ID_HELP_REPORT: OpenWebPage(m_hwnd, "/discuss.php", true); return true;
+    case ID_UPLOADS_MYVIDEOS: OpenWebPage(m_hwnd, "/mymedia.php", true); return true;
     case ID_HELP_UPDATE: RunUpdateCheck(); return true;
     case ID_HELP_ABOUT: {
         AboutDialog about;
