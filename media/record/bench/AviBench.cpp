@@ -70,10 +70,10 @@ void Print(const char* what, uint32_t width, uint32_t height, const Timing& t, u
     std::sort(sorted.begin(), sorted.end());
     const double p95 = sorted.empty() ? 0 : sorted[sorted.size() * 95 / 100];
     printf(
-        "avi_bench %ux%u %s: calls %zu, %.3f ms per call, %.3f ms per call that took a picture (%u), "
+        "avi_bench %ux%u %s: calls %u, %.3f ms per call, %.3f ms per call that took a picture (%u), "
         "p95 %.3f ms, max %.3f ms; frames written %u, sound buffers %u\n",
-        width, height, what, t.ms.size(), t.ms.empty() ? 0 : t.total / t.ms.size(), working ? t.total / working : 0.0,
-        working, p95, sorted.empty() ? 0 : sorted.back(), written, sound);
+        width, height, what, static_cast<unsigned>(t.ms.size()), t.ms.empty() ? 0 : t.total / t.ms.size(),
+        working ? t.total / working : 0.0, working, p95, sorted.empty() ? 0 : sorted.back(), written, sound);
 }
 
 void Run(uint32_t width, uint32_t height, int frames) {
