@@ -2,8 +2,9 @@
 # The Direct3D 8 sample game with our d3d8.dll beside it: the HUD over the
 # game on the first frames, then the dashboard moved with the hot key and the
 # arrow keys (the game does not see those keys). Leaves 01-hud-shown.png, 02-dashboard-moved.png, the proxy's log
-# (proxy8.log) and what the game printed (game8-output.txt) in the folder
-# given; other files there (pictures of other pieces) are left alone.
+# (proxy8.log), what the game printed (game8-output.txt) and the game
+# recorded with the AVI recorder (scripts/lib/avi-demo) in the folder given;
+# other files there (pictures of other pieces) are left alone.
 #   scripts/demo.d/dx8.sh <folder>
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
@@ -35,4 +36,6 @@ done
 tr -d '\r' <"$out/game8-output.txt" | grep -qx 'sample8: done' || die "dx8 demo: the game did not finish (see $out/game8-output.txt)"
 grep -q "Proxydx8: First Present" "$out/proxy8.log" || die "dx8 demo: the proxy did not draw the HUD (see $out/proxy8.log)"
 ! grep -q "got WM_KEYDOWN vk=39" "$out/game8-output.txt" || die "dx8 demo: the arrow keys reached the game (see $out/game8-output.txt)"
-echo "dx8 demo: 01-hud-shown.png, 02-dashboard-moved.png, proxy8.log and game8-output.txt are in $out"
+# The game recorded with the AVI recorder and read back as pictures and sound.
+"$root/scripts/lib/avi-demo" "$out" >/dev/null || die "dx8 demo: the AVI recording failed (see $out/avi-output.txt)"
+echo "dx8 demo: 01-hud-shown.png, 02-dashboard-moved.png, proxy8.log, game8-output.txt and an AVI recording with its pictures (avi-frame-NNN.png) and sound (avi-sound.wav) are in $out"

@@ -1,20 +1,19 @@
-// Records a few seconds of the sample game with the AVI recorder (recorder
-// type 1) through the whole path a player uses: a real device behind our
+// Records a few seconds of the Direct3D 8 sample game with the AVI recorder
+// (recorder type 1) through the whole path a player uses: a real device behind our
 // wrapper, the HUD over the game, the recorder driven from Present, the
 // capture device's sound. The file is then read back with the codec library
 // and a handful of its pictures are written as BMP files and its sound as a
 // WAV file, for a person to look at and listen to.
-//   avi_demo.exe <output folder, ending with a backslash>
+//   avi_demo8.exe <output folder, ending with a backslash>
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "CVQGameHarness.h"
+#include "CVQGameHarness8.h"
 #include "CVQHUD.h"
 #include "MediaTestUtil.h"
-#include "ProxyState.h"
 #include "VKSettings.h"
 
 namespace {
@@ -83,14 +82,14 @@ bool WriteWav(const std::string& path, const std::vector<uint8_t>& pcm) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        printf("usage: avi_demo <output folder\\>\n");
+        printf("usage: avi_demo8 <output folder\\>\n");
         return 2;
     }
     std::string folder = argv[1];
     if (folder.back() != '\\') folder += '\\';
     DemoSettings settings(folder);
     VKSetSettingsStore(&settings);
-    CVQGameHarness game;
+    CVQGameHarness8 game;
     if (!game.Start(640, 480)) return 1;
     std::string recording;
     for (unsigned frame = 0; frame < 2000; ++frame) {
