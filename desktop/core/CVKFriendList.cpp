@@ -29,6 +29,6 @@ std::vector<int> CVKFriendList::SetStatus(const std::string& name, bool online, 
         m_rows[i].text = RowText(name, online);
         changed.push_back(static_cast<int>(i));
     }
-    if (changed.empty() && m_asked.insert(key).second) *ask = true;
+    if (changed.empty() && m_asked.size() < kMaxQuestions && m_asked.insert(key).second) *ask = true;
     return changed;
 }

@@ -29,8 +29,12 @@ public:
     const std::vector<VKFriendRow>& Rows() const { return m_rows; }
     // A presence change: every row of the name (compared without case) is
     // set on- or offline and its index returned. With no such row, *ask is
-    // set the first time the name comes in this run, never again.
+    // set the first time the name comes in this run, never again, and for at
+    // most kMaxQuestions names a run: a server cannot bury the user in
+    // questions.
     std::vector<int> SetStatus(const std::string& name, bool online, bool* ask);
+
+    static constexpr size_t kMaxQuestions = 16;
 
     static std::string RowText(const std::string& name, bool online);
 

@@ -48,6 +48,13 @@ TEST(FriendList, UnknownNameIsAskedAboutOncePerRun) {
     list.SetGroups({{"Mates", {"bo"}, {}}});
     list.SetStatus("eve", true, &ask);
     EXPECT_FALSE(ask);
+    // A flood of strangers is asked about only up to the limit.
+    int asked = 1;
+    for (int i = 0; i < 100; ++i) {
+        list.SetStatus("stranger" + std::to_string(i), true, &ask);
+        asked += ask ? 1 : 0;
+    }
+    EXPECT_EQ(asked, static_cast<int>(CVKFriendList::kMaxQuestions));
 }
 
 TEST(ChatSessions, TitleMembersAndOneUsersLinePerChange) {
