@@ -1,7 +1,7 @@
 #include "ProxyState.h"
+#include "VQProcessRuntime.h"
 
 #include <cstring>
-#include <cwctype>
 #include <map>
 
 #include "VQResource.h"
@@ -61,47 +61,6 @@ void ProxyAttachEngine(HINSTANCE instance) {
 
 namespace {
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-// Length of a file path's folder, without its last separator.
-size_t FolderLength(const wchar_t* path) {
-    size_t cut = 0;
-    for (size_t i = 0; path[i]; ++i)
-        if (IsSeparator(path[i])) cut = i;
-    return cut;
-}
-
-// A folder's length without trailing separators.
-size_t TrimmedLength(const wchar_t* folder) {
-    size_t n = wcslen(folder);
-    while (n > 0 && IsSeparator(folder[n - 1])) --n;
-    return n;
-}
-
-// The first n characters of a and b name the same folder: equal without
-// regard to case (as the file system compares names), either separator.
-bool SameFolder(const wchar_t* a, size_t na, const wchar_t* b, size_t nb) {
-    if (na == 0 || na != nb) return false;
-    for (size_t i = 0; i < na; ++i) {
-        if (IsSeparator(a[i]) && IsSeparator(b[i])) continue;
-        if (std::towupper(a[i]) != std::towupper(b[i])) return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-bool ProxyIsProcessRuntime(bool staticImport, const wchar_t* modulePath, const wchar_t* exePath,
-                           const wchar_t* dllDirectory) {
-    if (staticImport) return true;
-    if (!modulePath || !exePath) return false;
-    const size_t own = FolderLength(modulePath);
-    if (SameFolder(modulePath, own, exePath, FolderLength(exePath))) return true;
-    return dllDirectory && SameFolder(modulePath, own, dllDirectory, TrimmedLength(dllDirectory));
-}
-
-namespace {
-
 // A module's full path in its long form (the loader may hold a short one).
 bool ModulePath(HMODULE module, wchar_t* path, DWORD size) {
     DWORD n = GetModuleFileNameW(module, path, size);
@@ -120,7 +79,7 @@ bool ProxyLoadedAsRuntime(HINSTANCE instance, bool staticImport) {
     if (!ModulePath(instance, module, MAX_PATH) || !ModulePath(nullptr, exe, MAX_PATH))
         return true;  // cannot tell: as before
     DWORD n = GetDllDirectoryW(MAX_PATH, directory);
-    return ProxyIsProcessRuntime(false, module, exe, n > 0 && n < MAX_PATH ? directory : nullptr);
+    return VQIsProcessRuntime(false, module, exe, n > 0 && n < MAX_PATH ? directory : nullptr);
 }
 
 void ProxyKeepLoaded() {

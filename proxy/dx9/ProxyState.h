@@ -71,17 +71,8 @@ ULONG ProxyHudDeviceRefs(IDirect3DDevice9* device);
 // Sets every variable to its value at load.
 void ProxyResetState(HINSTANCE instance);
 
-// Whether a process takes this library as its Direct3D 9 runtime. The
-// loader bound the program's import of the runtime to it (staticImport), or
-// it sits where the process looks first for a library asked for by name: the
-// program's own folder, or the folder the program named with
-// SetDllDirectory. Anything else mapped it by its full path, as the system
-// does for a keyboard hook in every program that receives a key while the
-// game runs; a later request of that program for the runtime by name then
-// finds this library already loaded. dllDirectory may be null.
-bool ProxyIsProcessRuntime(bool staticImport, const wchar_t* modulePath, const wchar_t* exePath,
-                           const wchar_t* dllDirectory);
-// The same for this library in this process (paths from the loader).
+// Whether this library is the process's Direct3D runtime (VQIsProcessRuntime
+// with the paths from the loader).
 bool ProxyLoadedAsRuntime(HINSTANCE instance, bool staticImport);
 
 // Keeps this library loaded until the process ends. Once the game holds

@@ -12,8 +12,10 @@ TEST(VQIsProcessRuntime, OnlyFromTheProgramsFolderOrItsDllDirectory) {
     EXPECT_TRUE(VQIsProcessRuntime(false, game, L"c:/games/OLD/Old.exe", nullptr));
     EXPECT_FALSE(VQIsProcessRuntime(false, game, L"C:\\Browser\\browser.exe", nullptr));
     EXPECT_FALSE(VQIsProcessRuntime(false, game, L"C:\\Games\\Old2\\old.exe", nullptr));
+    EXPECT_FALSE(VQIsProcessRuntime(false, game, L"C:\\Games\\old.exe", nullptr));
     EXPECT_FALSE(VQIsProcessRuntime(false, game, L"C:\\Games\\Old\\bin\\old.exe", nullptr));
     EXPECT_TRUE(VQIsProcessRuntime(false, game, L"C:\\Games\\launch.exe", L"C:\\Games\\Old\\"));
+    EXPECT_TRUE(VQIsProcessRuntime(false, game, L"C:\\Games\\launch.exe", L"C:\\Games\\Old"));
     EXPECT_FALSE(VQIsProcessRuntime(false, game, L"C:\\Games\\launch.exe", L""));
     EXPECT_FALSE(VQIsProcessRuntime(false, L"d3d8.dll", L"old.exe", nullptr));  // no folder at all
     EXPECT_FALSE(VQIsProcessRuntime(false, nullptr, L"old.exe", nullptr));

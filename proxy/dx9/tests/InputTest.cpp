@@ -317,21 +317,6 @@ TEST_F(InputTest, HookHandlesChangeUnderOneLock) {
     EXPECT_EQ(nullptr, g_proxy.keyboardHook);
 }
 
-TEST_F(InputTest, ProcessRuntimeOnlyFromTheProgramsFolder) {
-    const wchar_t* game = L"C:\\Games\\Tank\\d3d9.dll";
-    EXPECT_TRUE(ProxyIsProcessRuntime(true, game, L"C:\\Other\\x.exe", nullptr));  // bound by the loader
-    EXPECT_TRUE(ProxyIsProcessRuntime(false, game, L"C:\\Games\\Tank\\tank.exe", nullptr));
-    EXPECT_TRUE(ProxyIsProcessRuntime(false, game, L"c:/games/TANK/Tank.exe", nullptr));
-    EXPECT_FALSE(ProxyIsProcessRuntime(false, game, L"C:\\Browser\\browser.exe", nullptr));
-    EXPECT_FALSE(ProxyIsProcessRuntime(false, game, L"C:\\Games\\Tank2\\tank.exe", nullptr));
-    EXPECT_FALSE(ProxyIsProcessRuntime(false, game, L"C:\\Games\\tank.exe", nullptr));
-    EXPECT_FALSE(ProxyIsProcessRuntime(false, game, L"C:\\Games\\Tank\\bin\\tank.exe", nullptr));
-    EXPECT_TRUE(ProxyIsProcessRuntime(false, game, L"C:\\Games\\launch.exe", L"C:\\Games\\Tank\\"));
-    EXPECT_TRUE(ProxyIsProcessRuntime(false, game, L"C:\\Games\\launch.exe", L"C:\\Games\\Tank"));
-    EXPECT_FALSE(ProxyIsProcessRuntime(false, game, L"C:\\Games\\launch.exe", L""));
-    EXPECT_FALSE(ProxyIsProcessRuntime(false, L"d3d9.dll", L"tank.exe", nullptr));  // no folder at all
-}
-
 TEST_F(InputTest, PassiveProcessGivesTheHudNothing) {
     RecordingHud* hud = MakeHud();
     g_proxy.passive = 1;
