@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "CVQWindow.h"
+#include "VKNetEndpoints.h"
 #include "VKSettings.h"
 
 namespace {
@@ -11,6 +12,20 @@ bool SystemKeyState(uint32_t vk) { return GetKeyState(static_cast<int>(vk)) < 0;
 VQKeyStateFn g_keyState = SystemKeyState;
 
 const uint32_t kKeyDown = 0x100, kKeyUp = 0x101, kLButtonDown = 0x201;
+
+void FreeNames(CVKPtrList* list) {
+    for (int i = 0; i < list->Count(); ++i) delete static_cast<CVKString*>(list->Get(i));
+    list->Clear();
+}
+
+// Appends a copy of name unless it is listed already or the list is full.
+void AddName(CVKPtrList* list, const char* name, int max) {
+    if (!name || !*name) return;
+    for (int i = 0; i < list->Count(); ++i)
+        if (static_cast<CVKString*>(list->Get(i))->Equals(name)) return;
+    if (list->Count() >= max) return;
+    list->Insert(new CVKString(name));
+}
 }  // namespace
 
 CVQHUD* VQHud() { return g_hud; }
@@ -39,10 +54,15 @@ CVQHUD::CVQHUD()
       m_hotKey(45),
       m_lonePress(0),
       m_recorderType(0),
+      m_shareSession(-1),
+      m_sharePort(13580),
       m_capture(nullptr) {
     g_hud = this;
     m_hotKey = static_cast<uint32_t>(VKGetSettingInt("hotkey", "45"));
     m_recorderType = VKGetSettingInt("recorderType", "0");
+    m_shareHost = VKShareServerHost("");
+    m_sharePort = VKShareServerPort();
+    m_chat.Initialise();
     if (m_recorderType == 2) {
         m_pipelinedRecorder.SetController(&m_controller);
         m_controller.SetRecord(&m_pipelinedRecorder);
@@ -63,6 +83,8 @@ void CVQHUD::Init() {
     if (VKGetSetting("loginShowIntro", "1").Equals("0")) {
         m_logo.SetVisible(0);
         m_dashboard.SetVisible(0);
+        // Without the intro the panel goes straight to signing in.
+        m_dashboard.SignInFromSettings();
     }
     UpdateActiveStates();
 }
@@ -83,6 +105,9 @@ void CVQHUD::Shutdown() {
     m_focus = nullptr;
     m_hover = nullptr;
     m_capture = nullptr;
+    FreeNames(&m_invitesPending);
+    FreeNames(&m_invitesSent);
+    m_shareSession = -1;
     if (m_sessionRecorder.IsRecording()) m_sessionRecorder.EndRecording();
     if (m_pipelinedRecorder.IsRecording()) m_pipelinedRecorder.EndRecording();
     if (m_aviRecorder.IsRecording()) m_aviRecorder.EndRecording();
@@ -98,6 +123,8 @@ void CVQHUD::ReleaseSurfaces() {
 void CVQHUD::Update() {
     // A safe point: no window handler is running now.
     FlushDeleted();
+    m_chat.Update();
+    m_misc.Poll();
     RecordFrame();
 }
 
@@ -160,7 +187,34 @@ void CVQHUD::ForgetWindow(CVQWindow* window) {
     if (m_focus == window) m_focus = nullptr;
     if (m_hover == window) m_hover = nullptr;
     if (m_capture == window) m_capture = nullptr;
+    // Windows that answer to this one (its message boxes) go with it.
+    for (int i = m_windows.Count() - 1; i >= 0; --i) {
+        if (i >= m_windows.Count()) continue;
+        CVQWindow* w = static_cast<CVQWindow*>(m_windows.Get(i));
+        if (w->Owner() == window) w->OnOwnerGone();
+    }
 }
+
+void CVQHUD::InviteIfRequested(const char* name, int start) {
+    if (start) QueueShareInvitation(name);
+}
+
+void CVQHUD::QueueShareInvitation(const char* name) { AddName(&m_invitesPending, name, kMaxInvitations); }
+
+void CVQHUD::MarkInvited(const char* name) { AddName(&m_invitesSent, name, kMaxInvitations); }
+
+void CVQHUD::ConnectView(const char* peer, int, const char*, int) {
+    // No view session of this peer is open here: the announcement is dropped.
+    (void)peer;
+}
+
+void CVQHUD::ReloadShareServer(const char* fallback) { m_shareHost = VKShareServerHost(fallback); }
+
+void CVQHUD::SetShareServerPort(int port) {
+    if (port > 0 && port <= 65535) m_sharePort = port;
+}
+
+void CVQHUD::StopShare() { m_shareSession = 0; }
 
 void CVQHUD::BringToTop(CVQWindow* window) {
     if (m_windows.IndexOf(window) < 0) return;

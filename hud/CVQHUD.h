@@ -5,6 +5,8 @@
 #include "CVKString.h"
 #include "CVQController.h"
 #include "CVQDashboard.h"
+#include "CVQHUD_Chat.h"
+#include "CVQHUD_Misc.h"
 #include "CVQLogo.h"
 #include "CVQRecord.h"
 #include "CVQRecordAvi.h"
@@ -76,6 +78,34 @@ public:
     CVQRecord* PipelinedRecorder() { return &m_pipelinedRecorder; }
     CVQRecordAvi* AviRecorder() { return &m_aviRecorder; }
 
+    // The social components and the signed-in user.
+    CVQHUD_Chat* Chat() { return &m_chat; }
+    CVQHUD_Misc* Misc() { return &m_misc; }
+    const char* GetUser() const { return m_user.Str(); }
+    const char* GetPassword() const { return m_password.Str(); }
+    void SetUser(const char* user) { m_user.Set(user); }
+    void SetPassword(const char* password) { m_password.Set(password); }
+
+    // A friend asked to watch: with start set, told about the share once it runs.
+    virtual void InviteIfRequested(const char* name, int start);
+    // A friend's stream is ready: the view session of that friend connects.
+    virtual void ConnectView(const char* peer, int number, const char* host, int port);
+    // The video-sharing server: the setting "serverAddrVS", else fallback.
+    virtual void ReloadShareServer(const char* fallback);
+    const char* GetShareServerHost() const { return m_shareHost.Str(); }
+    virtual void SetShareServerPort(int port);
+    int GetShareServerPort() const { return m_sharePort; }
+    virtual void QueueShareInvitation(const char* name);
+    // The friend counts as told about the share (a friend refused video is
+    // not told the next session number).
+    virtual void MarkInvited(const char* name);
+    virtual void StopShare();
+    const CVKPtrList& PendingInvitations() const { return m_invitesPending; }
+    const CVKPtrList& SentInvitations() const { return m_invitesSent; }
+    int ShareSession() const { return m_shareSession; }
+    // Names kept in each invitation list at most.
+    static constexpr int kMaxInvitations = 64;
+
 private:
     void FlushDeleted();
     void RotateFocus();
@@ -92,6 +122,8 @@ private:
     uint32_t m_hotKey;
     int m_lonePress;
     int m_recorderType;
+    CVQHUD_Chat m_chat;
+    CVQHUD_Misc m_misc;
     CVQLogo m_logo;
     CVQDashboard m_dashboard;
     // The controller is declared first so it outlives the recorder: the
@@ -101,6 +133,13 @@ private:
     CVQRecord m_pipelinedRecorder;  // type 2, with its worker controller
     CVQRecordAvi m_aviRecorder;     // type 1
     CVQRecordSE m_sessionRecorder;  // type 0
+    CVKString m_user;
+    CVKString m_password;
+    CVKPtrList m_invitesPending;  // CVKString*, owned
+    CVKPtrList m_invitesSent;     // CVKString*, owned
+    int m_shareSession;
+    CVKString m_shareHost;
+    int m_sharePort;
     CVQWindow* m_capture;
     CVKPtrList m_deleted;  // closed windows waiting for the next safe point
 };

@@ -47,3 +47,20 @@ std::string VKFlattenLine(const char* text) {
         if (c == '\n' || c == '\r') c = ' ';
     return line;
 }
+
+std::string VKPercentEncode(const char* text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text ? text : ""); *p; ++p) {
+        const unsigned char c = *p;
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+            c == '.' || c == '~') {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}

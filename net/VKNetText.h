@@ -20,3 +20,8 @@ bool VKIsLineText(const char* text);
 // Free text (a chat line) with every line feed and carriage return replaced
 // by a blank, so the text stays one line.
 std::string VKFlattenLine(const char* text);
+
+// Text placed into a request address as one query value: every byte but
+// letters, digits and "-_.~" becomes "%XX", so "&", "#", "%", "+" or a blank
+// in a name cannot change the request.
+std::string VKPercentEncode(const char* text);

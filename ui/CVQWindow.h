@@ -38,6 +38,10 @@ public:
     // Active look of frame windows (caption colour); nothing for others.
     virtual void SetActive(int) {}
     virtual int IsActive() const { return 0; }
+    // The window this one answers to without being its child (a message box
+    // and the window that asked); the HUD closes such a window with its owner.
+    virtual CVQWindow* Owner() const { return nullptr; }
+    virtual void OnOwnerGone() {}
 
     int32_t GetX() const { return m_x; }
     int32_t GetY() const { return m_y; }
@@ -45,8 +49,10 @@ public:
         m_x = x;
         m_y = y;
     }
-    int32_t Width() { return m_canvas.DibWidth(); }
-    int32_t Height() { return m_canvas.DibHeight(); }
+    // The size of what the window shows (a control may show a shared picture
+    // instead of its own canvas).
+    int32_t Width() { return GetGraphics()->DibWidth(); }
+    int32_t Height() { return GetGraphics()->DibHeight(); }
     CVQWindow* GetParent() const { return m_parent; }
     CVQSurface* GetSurface() { return &m_surface; }
     int NeedsRedraw() const { return m_needsRedraw; }

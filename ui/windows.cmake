@@ -1,6 +1,16 @@
 # Window base, frame windows and panels (Windows).
 if(WIN32)
-  add_library(vqui STATIC CVQWindow.cpp CVQFrmWnd.cpp CVQLogo.cpp CVQDashboard.cpp)
+  add_library(vqui STATIC CVQWindow.cpp CVQFrmWnd.cpp CVQLogo.cpp CVQDashboard.cpp
+    CVQButton.cpp CVQImgButton.cpp CVQCheckBox.cpp CVQTextBox.cpp CVQScrollBarV.cpp
+    CVQContact.cpp CVQListContacts.cpp CVQMsgBox.cpp)
   target_include_directories(vqui PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(vqui PUBLIC vqui_graphics vqhud_pixels vqhud vkbase)
+  target_link_libraries(vqui PUBLIC vqui_graphics vqhud_pixels vqhud vqsocial vkbase)
+endif()
+
+if(WIN32 AND BUILD_TESTING)
+  # Controls and message boxes inside a running HUD over the in-memory frame.
+  orvalo_test(ui_controls_test
+    SOURCES tests/ControlsTest.cpp ${PROJECT_SOURCE_DIR}/hud/tests/FakeFrame.cpp $<TARGET_OBJECTS:vqui_images>
+    LIBS vqhud vqui vqsocial vqui_graphics vqrecord)
+  target_include_directories(ui_controls_test PRIVATE ${PROJECT_SOURCE_DIR}/hud/tests)
 endif()
