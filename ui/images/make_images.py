@@ -347,8 +347,8 @@ def pictures():
                                         p.triangle(((2, 9), (7, 9), (2, 13)), INK)))
     out[4302] = icon(14, 14, lambda p: (p.round_rect(0, 3, 10, 8, 2, INK),
                                         p.triangle(((9, 7), (14, 3), (14, 11)), INK)))
-    # Status dots: 4303 and 4304 for states 2 and 3, 4305 and 4306 for states 0 and 1.
-    for ident, colour in ((4305, GREY), (4306, GREEN), (4303, YELLOW), (4304, RED)):
+    # Status dots: 4305 online (state 0), 4306 offline (state 1), 4303 and 4304 for states 2 and 3.
+    for ident, colour in ((4305, GREEN), (4306, GREY), (4303, YELLOW), (4304, RED)):
         out[ident] = icon(15, 11, lambda p, c=colour: (p.disc(7.5, 5.5, 5, DARK), p.disc(7.5, 5.5, 4, c)),
                           WHITE)
     out[4307] = icon(47, 38, lambda p: (p.round_rect(0, 0, 47, 38, 6, DEEP), person(p, 17, 8, WHITE),
