@@ -32,6 +32,8 @@ public:
     virtual int Write(const uint8_t* src, int n);
     virtual int Close() { return 0; }
     virtual int GetSize() const { return m_size; }
+    // The bytes held (for readers that keep their own position); null when empty.
+    const uint8_t* Data() const { return m_data; }
     virtual void Clear();
 
     // A write-only, not seekable I/O context over this stream; free it with

@@ -1,0 +1,90 @@
+#pragma once
+#include <cstdint>
+
+#include "CVKString.h"
+
+struct AVAudioFifo;
+struct AVCodecContext;
+struct AVFormatContext;
+struct AVFrame;
+struct AVPacket;
+struct AVStream;
+struct SwrContext;
+struct SwsContext;
+
+// Writes a Windows Media file (.wmv): an ASF container with Windows Media
+// Video 8 pictures and Windows Media Audio 2 sound at 44,100 Hz stereo, at
+// the picture size and bit rates of one of the encoder profiles. It is our
+// own small writer over the codec library: the caller hands it top-down
+// 32-bit pictures of any size with their times, and PCM sound in any of the
+// recording formats; it scales the pictures, resamples the sound, encodes
+// and interleaves both.
+//
+// Calling order: LoadProfile, Open, InitAudio, InitVideo, BeginWriting, then
+// WriteAudioSample / WriteVideoSample in any mix, Close. Every failure is
+// logged and returns 0; after a failed write the file is not complete and
+// Close says so.
+class CVKWMVEncoder {
+public:
+    CVKWMVEncoder();
+    virtual ~CVKWMVEncoder();
+    CVKWMVEncoder(const CVKWMVEncoder&) = delete;
+    CVKWMVEncoder& operator=(const CVKWMVEncoder&) = delete;
+
+    // Profile index 0..2. 1 or 0.
+    int LoadProfile(int index);
+    int Open(const char* path);
+    // PCM input: channels 1 or 2, 8 or 16 bits, any rate up to 192,000 Hz.
+    int InitAudio(int channels, int samplesPerSecond, int bitsPerSample, int sampleSize);
+    // Picture input size and the frame time in 100 ns units.
+    int InitVideo(int width, int height, int64_t frameTime);
+    int BeginWriting();
+    // Writes length bytes of sound at the running audio time and advances it.
+    int WriteAudioSample(const uint8_t* data, uint32_t length);
+    // Writes a top-down picture (width x height x 4 bytes, B G R X) at a time
+    // in 100 ns units. A time at or before the previous picture's goes one
+    // frame after it.
+    int WriteVideoSample(const uint8_t* pixels, int64_t time);
+    // Ends the file. 1 when everything written is in a complete file.
+    int Close();
+    // Duration (100 ns units) and bit rate of a written file. 1 or 0.
+    static int ReadHeader(const char* path, int64_t* duration, int32_t* bitRate);
+
+    int64_t GetAudioTime() const { return m_audioTime; }
+    int GetOutputWidth() const { return m_outWidth; }
+    int GetOutputHeight() const { return m_outHeight; }
+
+private:
+    int EncodeAudioFrames(bool flush);
+    int Drain(AVCodecContext* codec, AVStream* stream);
+    void Free();
+
+    int m_profile;
+    int m_outWidth;
+    int m_outHeight;
+    int m_videoBitRate;
+    int m_audioBitRate;
+    CVKString m_path;
+    AVFormatContext* m_format;
+    AVStream* m_videoStream;
+    AVStream* m_audioStream;
+    AVCodecContext* m_video;
+    AVCodecContext* m_audio;
+    AVFrame* m_picture;
+    AVFrame* m_sound;
+    AVPacket* m_packet;
+    SwsContext* m_sws;
+    SwrContext* m_swr;
+    AVAudioFifo* m_fifo;
+    int m_inChannels;
+    int m_inRate;
+    int m_inBits;
+    int m_inWidth;
+    int m_inHeight;
+    int64_t m_frameTime;
+    int64_t m_audioTime;     // 100 ns units of sound written
+    int64_t m_audioSamples;  // output samples handed to the codec
+    int64_t m_lastVideoPts;  // in frames; -1 before the first
+    int m_writing;
+    int m_failed;
+};
