@@ -13,14 +13,16 @@ add_custom_target(desktop_images DEPENDS ${DESKTOP_IMAGE_FILES})
 
 # The Win32 support of the desktop program and its helper.
 add_library(vkdesktop_win STATIC
-  win/CVKDialog.cpp win/CVKInternet.cpp win/CVKInternetFetcher.cpp win/CVKInstallerDownload.cpp win/VKJpegBitmap.cpp win/CVKWinFileSystem.cpp win/VKWinRegistry.cpp win/VKDesktopShell.cpp)
+  win/CVKDialog.cpp win/CVKInternet.cpp win/CVKInternetFetcher.cpp win/CVKInstallerDownload.cpp win/VKJpegBitmap.cpp win/CVKWinFileSystem.cpp win/VKWinRegistry.cpp win/VKDesktopShell.cpp
+  win/CVKJobWorker.cpp win/CVKWaveOutSink.cpp win/VKRecordingFiles.cpp)
 target_include_directories(vkdesktop_win PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/win)
-target_link_libraries(vkdesktop_win PUBLIC vkdesktop_core vqnet wininet shell32 version comctl32 ole32)
+target_link_libraries(vkdesktop_win PUBLIC vkdesktop_core vkdesktop_media vqnet wininet shell32 version comctl32 ole32 winmm)
 
 # The program's windows (everything but its entry, so tests can drive them).
 add_library(vkdesktop_app STATIC
   app/AboutDialog.cpp app/AddFriendDialog.cpp app/AddGameDialog.cpp app/ChatWindow.cpp app/DesktopPage.cpp app/FriendsPage.cpp app/DesktopStartup.cpp app/GamesPage.cpp
-  app/HudConfigDialog.cpp app/MainWindow.cpp app/OptionsDialog.cpp app/PageToolbar.cpp app/SignInPage.cpp app/UpdateDialog.cpp)
+  app/HudConfigDialog.cpp app/MainWindow.cpp app/OptionsDialog.cpp app/PageToolbar.cpp app/SignInPage.cpp app/UpdateDialog.cpp
+  app/UploadsPage.cpp app/RecordingsPage.cpp app/RecPlayerWindow.cpp app/EncodeDialog.cpp app/UploadDialog.cpp)
 target_include_directories(vkdesktop_app PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/app)
 target_link_libraries(vkdesktop_app PUBLIC vkdesktop_win comdlg32 winmm gdi32 user32)
 

@@ -10,7 +10,9 @@
 #include "FriendsPage.h"
 #include "GamesPage.h"
 #include "PageToolbar.h"
+#include "RecordingsPage.h"
 #include "SignInPage.h"
+#include "UploadsPage.h"
 
 class OptionsDialog;
 class UpdateDialog;
@@ -27,6 +29,8 @@ public:
     SignInPage& SignIn() { return m_signIn; }
     GamesPage& Games() { return m_games; }
     FriendsPage& Friends() { return m_friends; }
+    RecordingsPage& Recordings() { return m_recordings; }
+    UploadsPage& Uploads() { return m_uploads; }
     void SelectTab(int tab);
     // Asks the service for a newer version; offers it in the Update dialog.
     // Silent: "up to date" is not shown. True when an update is offered.
@@ -63,7 +67,8 @@ private:
     SignInPage m_signIn;
     GamesPage m_games;
     FriendsPage m_friends;
-    PlaceholderPage m_recordings, m_uploads;
+    RecordingsPage m_recordings;
+    UploadsPage m_uploads;
     PageToolbar m_toolbar;
     std::unique_ptr<OptionsDialog> m_options;
     std::unique_ptr<UpdateDialog> m_update;

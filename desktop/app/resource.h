@@ -12,6 +12,10 @@
 #define IDD_ABOUT 106
 #define IDD_ADDGAME 107
 #define IDD_HUDCONFIG 108
+#define IDD_UPLOADS 120
+#define IDD_RECORDINGS 121
+#define IDD_ENCODE 122
+#define IDD_UPLOAD 123
 
 #define IDR_MAINMENU 200
 #define IDR_TRAYMENU 201
@@ -104,6 +108,43 @@
 #define IDC_OP_RC_AUDIO 1116
 #define IDC_OP_STARTUP 1117
 
+// Uploads page
+#define IDC_UP_LIST 1200
+#define IDC_UP_ENC_LABEL 1201
+#define IDC_UP_ENC_BAR 1202
+#define IDC_UP_UPL_LABEL 1203
+#define IDC_UP_UPL_BAR 1204
+#define IDC_UP_STATUS 1205
+#define IDC_UP_PAUSE 1206
+#define IDC_UP_CANCEL 1207
+#define IDC_UP_CANCELALL 1208
+#define IDC_UP_PREVIEW 1209
+// Recordings page
+#define IDC_RC_LIST 1220
+// Encode and Upload dialogs
+#define IDC_EN_PROFILE 1230
+#define IDC_EN_FILE 1231
+#define IDC_EN_BROWSE 1232
+#define IDC_EN_SPIN 1233
+#define IDC_EN_FRAME 1234
+#define IDC_EN_PREVIEW 1235
+#define IDC_UL_GAME 1240
+#define IDC_UL_GAMERATING 1241
+#define IDC_UL_TITLE 1242
+#define IDC_UL_FILE 1243
+#define IDC_UL_BROWSE 1244
+#define IDC_UL_PROFILE 1245
+#define IDC_UL_TAGS 1246
+#define IDC_UL_SPIN 1247
+#define IDC_UL_FRAME 1248
+#define IDC_UL_PREVIEW 1249
+#define IDC_UL_PLATFORM 1250
+#define IDC_UL_MEDIARATING 1251
+#define IDC_UL_USER 1252
+#define IDC_UL_PASSWORD 1253
+#define IDC_UL_DESCRIPTION 1254
+#define IDC_UL_HELP 1255
+
 // Commands
 #define IDM_ABOUTBOX 16
 #define ID_FILE_SIGNOUT 32771
@@ -137,6 +178,7 @@
 #define ID_REC_PLAY 32812
 #define ID_REC_REMOVE 32813
 #define ID_UPLOADS_MYVIDEOS 32820
+#define ID_REC_REFRESH 32821
 
 // Friends page, chat window, Add Friend, Update
 #define IDD_FRIENDS 109

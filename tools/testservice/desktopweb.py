@@ -15,12 +15,17 @@
   /testcontrol?update=MODE&addcontact=TEXT     update modes: none (0 bytes), six (6 bytes), fivelines,
                                                lf (line feeds only), offer, short, notexe, local;
                                                addcontact: a reply given instead of the real one
+  /services/desktop.4.0.6.0/getservers.php    the upload server: "host:port;user;password;"
+  /services/desktop.4.0.6.0/checklogin.php    "OK" for a known user and password
+  /services/desktop.4.0.6.0/upload.php        multipart form post of one file, kept in --received
+  /services/desktop.4.0.6.0/registermedia.php registration, its query kept in --received
 
 The catalogue file is --catalogue (default games.ini beside this file). Box
 pictures are drawn here and turned into JPEG by ImageMagick when it is
 installed (404 otherwise)."""
 
 import configparser
+import json
 import os
 import shutil
 import struct
@@ -45,6 +50,41 @@ class DesktopWeb:
         self.registered = {}  # (user, short, platform, genre) -> number
         self.next_number = 1001
         self.boxes = {}
+        self.upload_server = ""  # "host:port;user;password;" of the FTP server, when one runs
+        self.received = None  # folder that keeps what the publishing pages received
+        self.register_reply = "OK"
+        self.uploads = 0
+
+    def keep(self, name, data):
+        if not self.received:
+            return
+        os.makedirs(self.received, exist_ok=True)
+        with open(os.path.join(self.received, name), "ab" if name.endswith(".txt") else "wb") as f:
+            f.write(data)
+
+    def form_post(self, body, content_type):
+        """One multipart post of upload.php: the file is kept under its own
+        name, the whole request body as post-N.bin."""
+        marker = "boundary="
+        if marker not in content_type:
+            return b"No boundary"
+        boundary = content_type.split(marker, 1)[1].strip().encode()
+        with self.lock:
+            self.uploads += 1
+            number = self.uploads
+        self.keep("post-%d.bin" % number, body)
+        for part in body.split(b"--" + boundary):
+            head, _, data = part.partition(b"\r\n\r\n")
+            if b'name="uploadedfile"' not in head:
+                continue
+            name = head.split(b'filename="', 1)[1].split(b'"', 1)[0].decode("latin-1")
+            if not name or "/" in name or "\\" in name or name.startswith("."):
+                return b"Bad file name"
+            if not data.endswith(b"\r\n"):
+                return b"Broken part"
+            self.keep(name, data[:-2])
+            return b"OK"
+        return b"No file"
 
     def games(self):
         parser = configparser.RawConfigParser(strict=False, interpolation=None)
@@ -157,7 +197,7 @@ class DesktopWeb:
                  for m in seen]
         return "".join(line + "\r\n" for line in lines).encode("latin-1", "replace")
 
-    def handle(self, path, query, host="127.0.0.1"):
+    def handle(self, path, query, host="127.0.0.1", body=b"", content_type=""):
         """(status, content type, body bytes[, announced length]), or None
         when the path is not ours. With an announced length longer than the
         body the connection is closed after the body (a cut download)."""
@@ -218,6 +258,18 @@ class DesktopWeb:
             return 200, "text/plain", b"ok"
         if page == "checkupdate.php":
             return 200, "text/plain", self.update_reply(base)
+        if page == "getservers.php":
+            return 200, "text/plain", self.upload_server.encode()
+        if page == "checklogin.php":
+            ok = self.accounts.check(query.get("username", ""), query.get("password", ""))
+            return 200, "text/plain", b"OK" if ok else b"FAILED"
+        if page == "upload.php":
+            return 200, "text/plain", self.form_post(body, content_type)
+        if page == "registermedia.php":
+            self.keep("registrations.txt", (json.dumps(query, sort_keys=True) + "\n").encode())
+            if not self.accounts.check(query.get("username", ""), query.get("password", "")):
+                return 200, "text/plain", b"Unknown user or wrong password"
+            return 200, "text/plain", self.register_reply.encode("latin-1")
         if page == "games.zip":
             return 200, "application/octet-stream", self.games_zip()
         if page == "browserlogin.php":

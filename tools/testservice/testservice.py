@@ -528,7 +528,8 @@ def make_http_handler(accounts, log, lock, desktop=None):
             url = urllib.parse.urlsplit(self.path)
             query = dict(urllib.parse.parse_qsl(url.query, keep_blank_values=True))
             user, password = query.get("un", ""), query.get("pw", "")
-            answer = desktop.handle(url.path, query, self.headers.get("Host", "127.0.0.1")) if desktop else None
+            answer = desktop.handle(url.path, query, self.headers.get("Host", "127.0.0.1"), body,
+                                    self.headers.get("Content-Type", "")) if desktop else None
             if answer and len(answer) == 4:
                 # A cut download: the full length is announced, part is sent.
                 self.send_response(answer[0])
@@ -775,6 +776,11 @@ def main():
     parser.add_argument("--installer", help="the program served as the desktop's update installer")
     parser.add_argument("--max-seconds", type=float, default=900.0, help="stop after this long in any case")
     parser.add_argument("--hostile", action="store_true", help="rude but well-formed peers (robustness tests)")
+    parser.add_argument("--ftp-root", help="also run an FTP upload server storing into this folder")
+    parser.add_argument("--ftp-drop-after", type=int, default=0,
+                        help="the FTP server breaks off every upload after this many bytes")
+    parser.add_argument("--received", help="folder keeping what the desktop's publishing pages received")
+    parser.add_argument("--register-reply", default="OK", help="reply of registermedia.php for a known user")
     args = parser.parse_args()
 
     accounts = Accounts(args.accounts)
@@ -784,6 +790,13 @@ def main():
     relay_class = HostileRelay if args.hostile else Relay
     relay = relay_class(accounts, log, args.drop, args.reorder, args.duplicate, args.seed)
     desktop = desktopweb.DesktopWeb(accounts, args.catalogue, args.installer)
+    desktop.received = args.received
+    desktop.register_reply = args.register_reply.encode("latin-1").decode("unicode_escape")
+    ftp_port = 0
+    if args.ftp_root:
+        import ftpserver
+        ftp_port = ftpserver.start(args.ftp_root, args.ftp_drop_after)
+        desktop.upload_server = "127.0.0.1:%d;%s;%s;" % (ftp_port, ftpserver.USER, ftpserver.PASSWORD)
     if args.hostile:
         chat = HostileChatServer(accounts, log, "127.0.0.1", relay.port, seed=args.seed)
         http_handler = make_hostile_http_handler(accounts, log, threading.Lock(), desktop)
@@ -797,7 +810,7 @@ def main():
         threading.Thread(target=target, daemon=True).start()
 
     ports = {"chat": chat_server.server_address[1], "vs": relay.port, "http": http_server.server_address[1],
-             "pid": os.getpid()}
+             "ftp": ftp_port, "pid": os.getpid()}
     if args.ports_file:
         tmp = args.ports_file + ".tmp"
         with open(tmp, "w") as f:
