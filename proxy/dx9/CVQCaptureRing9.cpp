@@ -34,7 +34,7 @@ struct Ring9 {
     IDirect3DSurface9* target[CVQCaptureRing::kSlots];  // device-side copies (asynchronous)
     IDirect3DQuery9* query[CVQCaptureRing::kSlots];     // marks each copy complete
     IDirect3DSurface9* copy[CVQCaptureRing::kSlots];    // system-memory copies (synchronous)
-    IDirect3DSurface9* resolve;   // synchronous copy of a multisampled back buffer goes through it
+    IDirect3DSurface9* resolve;  // synchronous copy of a multisampled back buffer goes through it
     IDirect3DSurface9* readback[CVQCaptureRing::kSlots];  // system-memory copies of the targets
     IDirect3DQuery9* readQuery[CVQCaptureRing::kSlots];   // marks each read complete
     int reading[CVQCaptureRing::kSlots];                  // the read into readback[] was started
