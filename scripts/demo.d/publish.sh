@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Publishing demonstration: the recording of the record piece handed to the
+# Publishing demonstration: a recording of the sample game handed to the
 # desktop program through the registry as the HUD hands it over, encoded to
 # Windows Media, sent to a local FTP server and registered with the local
 # test service.   scripts/demo.d/publish.sh <output folder>
@@ -15,12 +15,12 @@ out="$(cd "$out" && pwd)"
 build="$ROOT/build/$ORVALO_TEST_PRESET"
 cmake --build "$build" --target OrvaloHUDDesktop DllPlacer desktop_driver >/dev/null 2>&1 ||
   die "publish demo: build of the desktop programs in $build failed"
-# The recording of the record piece (which runs after this one: made here when missing).
-record="$out/../record"
-if ! compgen -G "$record/*.rec" >/dev/null; then
-  bash "$ROOT/scripts/demo.d/record.sh" "$record" >"$out/record-first.txt" 2>&1 ||
-    die "publish demo: no recording to publish (see $out/record-first.txt)"
-fi
+# A recording made as the record piece makes it, 20 s long so that the
+# uploads page can be seen while it encodes (a few seconds encode faster
+# than the page can be caught mid-way).
+record="$out/recording"
+bash "$ROOT/scripts/demo.d/record.sh" "$record" 600 >"$out/record-first.txt" 2>&1 ||
+  die "publish demo: no recording to publish (see $out/record-first.txt)"
 rec="$(ls -t "$record"/*.rec | head -1)"
 rm -f "$out"/*.wmv "$out"/*.jpg "$out"/*.png
 ORVALO_BUILD="$build" "$SYS_PYTHON" desktop/tests/publish-demo --out "$out" --recording "$rec" >"$out/run.txt" 2>&1

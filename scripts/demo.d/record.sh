@@ -3,7 +3,8 @@
 # a known tone from a capture source paced in real time, then reads the
 # recording back.
 # Leaves the .rec and .di files, a handful of decoded frames (PNG) and the
-# sound (WAV) in the folder given.   scripts/demo.d/record.sh <folder>
+# sound (WAV) in the folder given.   scripts/demo.d/record.sh <folder> [pictures]
+# (pictures: how many to record, 90 unless given)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 source "$root/scripts/lib/env.sh"
@@ -16,7 +17,7 @@ pulse="$(mktemp -d)"
 trap '"$root/scripts/lib/paced-sound" stop "$pulse"; rm -rf "$pulse"' EXIT
 "$root/scripts/lib/paced-sound" start "$pulse"
 ORVALO_PULSE_DIR="$pulse" "$root/scripts/lib/with-display" "$root/scripts/lib/wine-run" \
-  "$build/bin/record_demo.exe" "Z:${out//\//\\}\\" 2>&1 | tr -d '\r' | tee "$out/record-output.txt"
+  "$build/bin/record_demo.exe" "Z:${out//\//\\}\\" ${2:-90} 2>&1 | tr -d '\r' | tee "$out/record-output.txt"
 for f in "$out"/*.bmp; do
   if [ -f "$f" ]; then convert-im6.q16 "$f" "${f%.bmp}.png" && rm -f "$f"; fi
 done

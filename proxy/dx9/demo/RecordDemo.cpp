@@ -7,7 +7,9 @@
 #include <windows.h>
 #include <d3d9.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -87,17 +89,19 @@ bool WriteWav(const std::string& path, const std::vector<uint8_t>& pcm, int chan
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        printf("usage: record_demo <output folder\\>\n");
+        printf("usage: record_demo <output folder\\> [pictures]\n");
         return 2;
     }
     std::string folder = argv[1];
+    // The number of pictures to record (90, three seconds, unless asked).
+    const unsigned pictures = argc > 2 ? static_cast<unsigned>(std::min(std::max(atoi(argv[2]), 1), 36000)) : 90;
     if (folder.back() != '\\') folder += '\\';
     DemoSettings settings(folder);
     VKSetSettingsStore(&settings);
     CVQGameHarness game;
     if (!game.Start(640, 480)) return 1;
     std::string recording;
-    for (unsigned frame = 0; frame < 2000; ++frame) {
+    for (unsigned frame = 0; frame < 2000 + 20 * pictures; ++frame) {
         game.DrawScene(frame);
         game.Present();  // the HUD is drawn, the recorder takes the frame
         if (frame == 5) {
@@ -108,7 +112,7 @@ int main(int argc, char** argv) {
             recording = VQHud()->SessionRecorder()->GetPath();
             printf("record demo: recording to %s\n", recording.c_str());
         }
-        if (frame > 5 && VQHud()->SessionRecorder()->GetStats().recorded >= 90) break;
+        if (frame > 5 && VQHud()->SessionRecorder()->GetStats().recorded >= pictures) break;
         Sleep(10);
     }
     CVQRecordSE::Stats stats = VQHud()->SessionRecorder()->GetStats();
