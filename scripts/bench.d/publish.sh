@@ -23,8 +23,8 @@ echo "== publishing: encoding a ${seconds} s 1280x720 recording to Windows Media
 "$root/scripts/lib/wine-run" "$build/bin/media_wmv_bench.exe" "Z:${out//\//\\}\\" "$seconds" 2>&1 | tr -d '\r' |
   grep '^wmv_bench' | tee "$out/ours.txt"
 if command -v ffmpeg >/dev/null; then
-  for spec in "0 640 480 563000 128040" "2 1280 1024 2735000 256032"; do
-    read -r profile w h vrate arate <<<"$spec"
+  for profile_line in "0 640 480 563000 128040" "2 1280 1024 2735000 256032"; do
+    read -r profile w h vrate arate <<<"$profile_line"
     start=$(date +%s.%N)
     ffmpeg -v error -y -i "$out/bench.avi" -vf "scale=${w}:${h}:flags=bilinear" -c:v wmv2 -b:v "$vrate" -g 120 \
       -bf 0 -c:a wmav2 -b:a "$arate" -ar 44100 -ac 2 -f asf "$out/cli-$profile.wmv"
