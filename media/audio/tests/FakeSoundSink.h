@@ -1,0 +1,86 @@
+#pragma once
+#include <windows.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "IVQSoundSink.h"
+
+// Behaves as a wave-out device that never finishes a buffer by itself: the
+// test finishes them. Every call notes the thread it came from.
+class FakeSoundSink : public IVQSoundSink {
+public:
+    struct Device {
+        WAVEFORMATEX format;
+        bool open = true;
+        std::vector<WAVEHDR*> queue;
+        std::vector<std::string> played;
+    };
+
+    MMRESULT Open(HWAVEOUT* device, const WAVEFORMATEX* format) override {
+        Note();
+        if (refuseOpen) return MMSYSERR_NODRIVER;
+        devices.push_back(new Device());
+        devices.back()->format = *format;
+        *device = reinterpret_cast<HWAVEOUT>(static_cast<intptr_t>(devices.size()));
+        return MMSYSERR_NOERROR;
+    }
+    MMRESULT Prepare(HWAVEOUT, WAVEHDR* header) override {
+        Note();
+        header->dwFlags |= WHDR_PREPARED;
+        ++prepares;
+        return MMSYSERR_NOERROR;
+    }
+    MMRESULT Unprepare(HWAVEOUT, WAVEHDR* header) override {
+        Note();
+        if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+        header->dwFlags &= ~WHDR_PREPARED;
+        ++unprepares;
+        return MMSYSERR_NOERROR;
+    }
+    MMRESULT Write(HWAVEOUT device, WAVEHDR* header) override {
+        Note();
+        if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
+        if (refuseWrite) return MMSYSERR_ERROR;
+        header->dwFlags |= WHDR_INQUEUE;
+        header->dwFlags &= ~WHDR_DONE;
+        Dev(device)->queue.push_back(header);
+        Dev(device)->played.push_back(std::string(header->lpData, header->dwBufferLength));
+        return MMSYSERR_NOERROR;
+    }
+    MMRESULT Reset(HWAVEOUT device) override {
+        Note();
+        while (!Dev(device)->queue.empty()) Finish(device);
+        return MMSYSERR_NOERROR;
+    }
+    MMRESULT Close(HWAVEOUT device) override {
+        Note();
+        if (!Dev(device)->queue.empty()) return WAVERR_STILLPLAYING;
+        Dev(device)->open = false;
+        return MMSYSERR_NOERROR;
+    }
+    // The device is done with its oldest queued buffer.
+    void Finish(HWAVEOUT device) {
+        Device* d = Dev(device);
+        if (d->queue.empty()) return;
+        WAVEHDR* h = d->queue.front();
+        d->queue.erase(d->queue.begin());
+        h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
+    }
+    Device* Dev(HWAVEOUT device) { return devices[static_cast<size_t>(reinterpret_cast<intptr_t>(device)) - 1]; }
+    Device* Last() { return devices.back(); }
+    HWAVEOUT LastHandle() { return reinterpret_cast<HWAVEOUT>(static_cast<intptr_t>(devices.size())); }
+    ~FakeSoundSink() override {
+        for (Device* d : devices) delete d;
+    }
+
+    void Note() { threads.insert(GetCurrentThreadId()); }
+
+    std::vector<Device*> devices;
+    std::set<DWORD> threads;
+    bool refuseOpen = false;
+    bool refuseWrite = false;
+    int prepares = 0;
+    int unprepares = 0;
+};

@@ -1,0 +1,193 @@
+// Playback channels over a sound sink that records what it is given, and the
+// playback thread that owns them; one run through the platform's wave-out.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "CVQHUD_Audio.h"
+#include "CVQHUD_AudioT.h"
+#include "FakeSoundSink.h"
+#include "LogCapture.h"
+
+namespace {
+std::string Bytes(int n, char c) { return std::string(static_cast<size_t>(n), c); }
+}  // namespace
+
+TEST(HudAudio, ChannelsArePcmDevicesWithDistinctNumbersAndBoundedFormats) {
+    LogCapture log;
+    FakeSoundSink sink;
+    CVQHUD_Audio audio(&sink);
+    const int a = audio.OpenChannel(44100, 2, 2);
+    const int b = audio.OpenChannel(22050, 1, 1);
+    ASSERT_GE(a, 1);
+    ASSERT_LE(a, 9999);
+    ASSERT_GE(b, 1);
+    ASSERT_LE(b, 9999);
+    EXPECT_NE(a, b);
+    const WAVEFORMATEX& f = sink.devices[0]->format;
+    EXPECT_EQ(WAVE_FORMAT_PCM, f.wFormatTag);
+    EXPECT_EQ(2, f.nChannels);
+    EXPECT_EQ(44100u, f.nSamplesPerSec);
+    EXPECT_EQ(4, f.nBlockAlign);
+    EXPECT_EQ(176400u, f.nAvgBytesPerSec);
+    EXPECT_EQ(16, f.wBitsPerSample);
+    EXPECT_EQ(0, f.cbSize);
+    EXPECT_EQ(8, sink.devices[1]->format.wBitsPerSample);
+    EXPECT_EQ(1, audio.HasChannel(a));
+    EXPECT_EQ(0, audio.HasChannel(-1));
+
+    // Formats from a stream that we cannot play, and a refusing device.
+    EXPECT_EQ(-1, audio.OpenChannel(0, 2, 2));
+    EXPECT_EQ(-1, audio.OpenChannel(44100, 0, 2));
+    EXPECT_EQ(-1, audio.OpenChannel(44100, 2, 3));
+    EXPECT_EQ(-1, audio.OpenChannel(1000000, 2, 2));
+    sink.refuseOpen = true;
+    EXPECT_EQ(-1, audio.OpenChannel(44100, 2, 2));
+    EXPECT_EQ(1, log.Count("CVQHUD_Audio::OpenChannel(): Can't open WAVE Out Device"));
+    sink.refuseOpen = false;
+    EXPECT_EQ(2, audio.ChannelCount());
+
+    // A flood of streams cannot open devices without end.
+    std::set<int> numbers = {a, b};
+    while (audio.ChannelCount() < CVQHUD_Audio::kMaxChannels) {
+        int n = audio.OpenChannel(8000, 1, 2);
+        ASSERT_GE(n, 1);
+        EXPECT_TRUE(numbers.insert(n).second) << "number used twice: " << n;
+    }
+    EXPECT_EQ(-1, audio.OpenChannel(8000, 1, 2));
+}
+
+TEST(HudAudio, PlayQueuesTenCopiesThenDropsAndReusesFinishedHeaders) {
+    FakeSoundSink sink;
+    CVQHUD_Audio audio(&sink);
+    const int ch = audio.OpenChannel(44100, 2, 2);
+    ASSERT_GT(ch, 0);
+    std::string piece = Bytes(400, 'a');
+    for (int i = 0; i < CVQHUD_Audio::kHeaders; ++i) {
+        piece[0] = static_cast<char>('0' + i);
+        ASSERT_EQ(1, audio.Play(ch, piece.data(), static_cast<int>(piece.size()))) << i;
+    }
+    EXPECT_EQ(10, audio.QueuedHeaders(ch));
+    // The caller's bytes were copied: changing them afterwards changes nothing.
+    piece.assign(400, 'z');
+    EXPECT_EQ('0', sink.Last()->played[0][0]);
+    EXPECT_EQ('9', sink.Last()->played[9][0]);
+    EXPECT_EQ(0, audio.Play(ch, piece.data(), 400)) << "all ten queued: dropped";
+    EXPECT_EQ(10u, sink.Last()->played.size());
+
+    // A finished header is unprepared, refilled (grown for a larger piece) and queued again.
+    sink.Finish(sink.LastHandle());
+    const std::string big = Bytes(1000, 'b');
+    ASSERT_EQ(1, audio.Play(ch, big.data(), 1000));
+    EXPECT_EQ(big, sink.Last()->played.back());
+    EXPECT_EQ(1, sink.unprepares);
+    // A smaller piece in the grown buffer plays only its own bytes.
+    sink.Finish(sink.LastHandle());
+    ASSERT_EQ(1, audio.Play(ch, "xy", 2));
+    EXPECT_EQ("xy", sink.Last()->played.back());
+
+    // Sizes outside what one piece may be, no data, or an unknown channel: dropped.
+    sink.Finish(sink.LastHandle());
+    EXPECT_EQ(0, audio.Play(ch, big.data(), 0));
+    EXPECT_EQ(0, audio.Play(ch, big.data(), -5));
+    EXPECT_EQ(0, audio.Play(ch, nullptr, 10));
+    EXPECT_EQ(0, audio.Play(ch, big.data(), CVQHUD_Audio::kMaxPlayBytes + 1));
+    EXPECT_EQ(0, audio.Play(ch + 1 > 9999 ? 1 : ch + 1, big.data(), 10));
+    // A device that refuses the write leaves the header free for the next piece.
+    sink.refuseWrite = true;
+    EXPECT_EQ(0, audio.Play(ch, big.data(), 10));
+    sink.refuseWrite = false;
+    EXPECT_EQ(1, audio.Play(ch, big.data(), 10));
+}
+
+TEST(HudAudio, ClosingResetsUnpreparesEveryHeaderThenClosesTheDevice) {
+    FakeSoundSink sink;
+    CVQHUD_Audio audio(&sink);
+    const int a = audio.OpenChannel(44100, 2, 2);
+    const int b = audio.OpenChannel(44100, 2, 2);
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(1, audio.Play(a, "abcd", 4));
+    audio.CloseChannel(a);
+    EXPECT_FALSE(sink.devices[0]->open) << "closed after its queued headers came back";
+    EXPECT_EQ(sink.prepares, sink.unprepares);
+    EXPECT_EQ(0, audio.HasChannel(a));
+    EXPECT_EQ(1, audio.HasChannel(b));
+    audio.CloseChannel(a);  // twice: nothing
+    ASSERT_EQ(1, audio.Play(b, "abcd", 4));
+    audio.Initialise();
+    EXPECT_FALSE(sink.devices[1]->open);
+    EXPECT_EQ(0, audio.ChannelCount());
+}
+
+TEST(HudAudioThread, EveryDeviceCallRunsOnThePlaybackThread) {
+    FakeSoundSink sink;
+    CVQHUD_AudioT audio(&sink);
+    EXPECT_EQ(-1, audio.OpenChannel(44100, 2, 2)) << "no thread yet";
+    EXPECT_EQ(0, audio.Play(1, "ab", 2));
+    ASSERT_EQ(1, audio.Start());
+    const int ch = audio.OpenChannel(44100, 2, 2);
+    ASSERT_GT(ch, 0);
+    EXPECT_EQ(1, audio.HasChannel(ch));
+    EXPECT_EQ(1, audio.Play(ch, "abcd", 4));
+    EXPECT_EQ("abcd", sink.Last()->played.back());
+    audio.CloseChannel(ch);
+    EXPECT_EQ(0, audio.HasChannel(ch));
+    const int kept = audio.OpenChannel(22050, 1, 2);
+    ASSERT_GT(kept, 0);
+    ASSERT_EQ(1, audio.Play(kept, "abcd", 4));
+    const DWORD playback = audio.ThreadId();
+    audio.Stop();
+    EXPECT_FALSE(sink.Last()->open) << "the thread closes its channels when it ends";
+    EXPECT_EQ(std::set<DWORD>{playback}, sink.threads);
+    EXPECT_EQ(-1, audio.OpenChannel(44100, 2, 2)) << "stopped";
+    // It can be started again.
+    ASSERT_EQ(1, audio.Start());
+    EXPECT_GT(audio.OpenChannel(44100, 2, 2), 0);
+}
+
+TEST(HudAudioThread, CallersOnSeveralThreadsAreTakenOneAtATime) {
+    FakeSoundSink sink;
+    CVQHUD_AudioT audio(&sink);
+    ASSERT_EQ(1, audio.Start());
+    std::atomic<int> opened(0), failures(0);
+    std::vector<std::thread> callers;
+    for (int t = 0; t < 4; ++t)
+        callers.emplace_back([&] {
+            for (int i = 0; i < 50; ++i) {
+                int ch = audio.OpenChannel(8000, 1, 2);
+                if (ch <= 0) {
+                    ++failures;
+                    continue;
+                }
+                ++opened;
+                if (audio.Play(ch, "abcd", 4) != 1 || audio.HasChannel(ch) != 1) ++failures;
+                audio.CloseChannel(ch);
+            }
+        });
+    for (std::thread& t : callers) t.join();
+    EXPECT_EQ(200, opened.load());
+    EXPECT_EQ(0, failures.load());
+    audio.Stop();
+    EXPECT_EQ(1u, sink.threads.size());
+}
+
+TEST(HudAudioThread, PlaysThroughThePlatformWaveOut) {
+    // The test's sound home has one null output device.
+    CVQHUD_AudioT audio;
+    ASSERT_EQ(1, audio.Start());
+    const int ch = audio.OpenChannel(22050, 2, 2);
+    ASSERT_GT(ch, 0);
+    std::vector<short> tone(2205 * 2);
+    for (size_t i = 0; i < tone.size(); ++i) tone[i] = static_cast<short>((i / 2) % 50 * 400 - 10000);
+    const int bytes = static_cast<int>(tone.size() * sizeof(short));
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(1, audio.Play(ch, tone.data(), bytes)) << i;
+    audio.CloseChannel(ch);  // while buffers may still be queued
+    EXPECT_EQ(0, audio.HasChannel(ch));
+    audio.Stop();
+}
