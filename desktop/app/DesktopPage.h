@@ -15,6 +15,11 @@ public:
     bool Visible() const { return m_hwnd && IsWindowVisible(m_hwnd); }
 
 protected:
+    // A button of the page itself (Pause, Cancel on the uploads page) goes to
+    // the page's command handler as the menu and toolbar commands do.
+    bool OnCommand(int id, int code, HWND control) override {
+        return control && code == BN_CLICKED && HandleCommand(id);
+    }
     // Enter and Escape never close a page.
     void OnOK() override {}
     void OnCancel() override {}

@@ -24,6 +24,10 @@
 //   wait-lvtext TITLE ID INDEX TEXT SECONDS  list view item INDEX reads TEXT
 //   wait-occurs TITLE ID TEXT N SECONDS      the control's text holds TEXT
 //                                   exactly N times
+//   cb-select TITLE ID INDEX        chooses a combo box line (the dialog is
+//                                   told, as when the user picks it)
+//   select-text TITLE ID TEXT       selects the list view item that reads TEXT
+//   move TITLE X Y                  moves the window's top-left corner to X, Y
 #include <windows.h>
 #include <commctrl.h>
 
@@ -277,6 +281,22 @@ int main(int argc, char** argv) {
                 return c && Occurrences(Text(c), arg(3)) == atoi(arg(4));
             });
             used = 6;
+        } else if (step == "cb-select") {
+            HWND c = Control(arg(1), atoi(arg(2)));
+            ok = c && SendMessageA(c, CB_SETCURSEL, atoi(arg(3)), 0) == atoi(arg(3)) &&
+                 PostMessageA(GetParent(c), WM_COMMAND, MAKEWPARAM(atoi(arg(2)), CBN_SELCHANGE),
+                              reinterpret_cast<LPARAM>(c));
+            used = 4;
+        } else if (step == "select-text") {
+            HWND c = Control(arg(1), atoi(arg(2)));
+            const int count = c ? static_cast<int>(SendMessageA(c, LVM_GETITEMCOUNT, 0, 0)) : 0;
+            for (int k = 0; k < count && !ok; ++k)
+                if (ItemText(c, k) == arg(3)) ok = SelectItem(c, k);
+            used = 4;
+        } else if (step == "move") {
+            HWND w = TopWindow(arg(1));
+            ok = w && SetWindowPos(w, nullptr, atoi(arg(2)), atoi(arg(3)), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+            used = 4;
         } else if (step == "no-box") {
             HWND box = MessageBoxWindow("");
             ok = box == nullptr;
