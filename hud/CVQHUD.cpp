@@ -87,6 +87,7 @@ void CVQHUD::Init() {
         m_dashboard.SignInFromSettings();
     }
     UpdateActiveStates();
+    m_audio.Start();
 }
 
 void CVQHUD::Shutdown() {
@@ -111,6 +112,9 @@ void CVQHUD::Shutdown() {
     if (m_sessionRecorder.IsRecording()) m_sessionRecorder.EndRecording();
     if (m_pipelinedRecorder.IsRecording()) m_pipelinedRecorder.EndRecording();
     if (m_aviRecorder.IsRecording()) m_aviRecorder.EndRecording();
+    // The call ends (its friends' channels closed) before the playback thread stops.
+    m_voice.Reset();
+    m_audio.Stop();
 }
 
 void CVQHUD::ReleaseSurfaces() {
@@ -125,6 +129,7 @@ void CVQHUD::Update() {
     FlushDeleted();
     m_chat.Update();
     m_misc.Poll();
+    m_voice.Update();
     RecordFrame();
 }
 

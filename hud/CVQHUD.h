@@ -5,8 +5,10 @@
 #include "CVKString.h"
 #include "CVQController.h"
 #include "CVQDashboard.h"
+#include "CVQHUD_AudioT.h"
 #include "CVQHUD_Chat.h"
 #include "CVQHUD_Misc.h"
+#include "CVQHUD_Voice.h"
 #include "CVQLogo.h"
 #include "CVQRecord.h"
 #include "CVQRecordAvi.h"
@@ -81,6 +83,9 @@ public:
     // The social components and the signed-in user.
     CVQHUD_Chat* Chat() { return &m_chat; }
     CVQHUD_Misc* Misc() { return &m_misc; }
+    // Sound of viewed streams and voice calls; voice calls.
+    CVQHUD_AudioT* Audio() { return &m_audio; }
+    CVQHUD_Voice* Voice() { return &m_voice; }
     const char* GetUser() const { return m_user.Str(); }
     const char* GetPassword() const { return m_password.Str(); }
     void SetUser(const char* user) { m_user.Set(user); }
@@ -124,6 +129,8 @@ private:
     int m_recorderType;
     CVQHUD_Chat m_chat;
     CVQHUD_Misc m_misc;
+    CVQHUD_AudioT m_audio;
+    CVQHUD_Voice m_voice;
     CVQLogo m_logo;
     CVQDashboard m_dashboard;
     // The controller is declared first so it outlives the recorder: the

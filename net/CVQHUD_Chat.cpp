@@ -151,8 +151,9 @@ void CVQHUD_Chat::RequestView(const char* friendName, int start) { m_client.Send
 void CVQHUD_Chat::RequestVoice(const char* friendName, int start) {
     CVQHUD* hud = VQHud();
     if (!hud) return;
-    // No voice stream of our own yet: session 0.
-    m_client.SendRequestVoice(friendName, start, 0, hud->GetShareServerHost(), hud->GetShareServerPort());
+    // The own voice stream's session (0 while it is not logged in).
+    m_client.SendRequestVoice(friendName, start, hud->Voice()->GetVoiceSession(), hud->GetShareServerHost(),
+                              hud->GetShareServerPort());
 }
 
 void CVQHUD_Chat::SetChatTitle(ChatSession* chat) {
@@ -340,6 +341,14 @@ void CVQHUD_Chat::Update() {
             int session = 0, port = 0;
             if (m_client.GetDesktopId(&name, &session, &server, &port))
                 hud->ConnectView(name.Str(), session, server.Str(), port);
+            break;
+        }
+        case kChatVoice: {
+            CVKString name, server;
+            int start = 0, session = 0, port = 0;
+            // "Stop" changes nothing: a call ends by its listeners' check or its logout.
+            if (m_client.GetVoiceRequest(&name, &start, &session, &server, &port) && start)
+                hud->Voice()->OnVoice(name.Str(), session, server.Str(), port);
             break;
         }
         case kChatConnectionLost:

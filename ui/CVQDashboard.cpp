@@ -83,6 +83,11 @@ void CVQDashboard::SignInFromSettings() {
 }
 
 int CVQDashboard::OnNotify(int code, void*, CVQWindow* sender, int*) {
+    // A box over the dashboard was answered: an incoming call's box answers the call.
+    if (code == 78) {
+        if (CVQHUD* hud = VQHud()) hud->Voice()->OnCallBoxAnswer(sender);
+        return 0;
+    }
     if (code != 0) return 0;
     for (int i = 0; i < 3; ++i) {
         if (!m_defaults[i] || sender != m_defaults[i]) continue;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts the local test service with accounts of its own (one whose name and
-# password need encoding in a request address), runs the HUD's chat and
-# permission tests under Wine against it, then checks the exact request
+# password need encoding in a request address), runs the HUD's chat,
+# permission and voice tests under Wine against it, then checks the exact request
 # bytes the service received.
 #   run_social.sh <test program .exe>
 set -euo pipefail
@@ -48,6 +48,7 @@ export NET_CHAT_PORT="$(port chat)" NET_VS_PORT="$(port vs)" NET_HTTP_PORT="$(po
 import json, sys
 http = b""
 chat = b""
+vs = b""
 for line in open(sys.argv[1]):
     e = json.loads(line)
     if e["dir"] != "in":
@@ -56,6 +57,8 @@ for line in open(sys.argv[1]):
         http += bytes.fromhex(e["hex"])
     elif e["ep"] == "chat":
         chat += bytes.fromhex(e["hex"])
+    elif e["ep"] == "vs":
+        vs += bytes.fromhex(e["hex"])
 base = b"/services/vqhud.4.0.6.0/"
 agent = b"\r\nUser-Agent: Orvalo HUD v4.0.6.0\r\n"
 need = [
@@ -72,6 +75,9 @@ need = [
     (b"START CHAT\n2\nbo\ncy\n\n" in chat, "start chat with the selected friends"),
     (b"CHAT SESSION SEND\n" in chat and b"\nanna\nhi & all\n\n" in chat, "chat text"),
     (b"LOGIN\nVERSION 2\ned&d #1\np%w+&x =\n0\n\n" in chat, "login with game number 0"),
+    (b"REQUEST VOICE\nbo\nStart\n" in chat, "voice request with the own stream"),
+    (b"\nanna\nanna-pw\nSHARE\n" in vs and b"\n800\n600\n20\n" in vs and b"\nAudioBitrate=64000\nVOICE\n\n" in vs,
+     "voice stream login"),
 ]
 failed = [what for ok, what in need if not ok]
 if failed:
