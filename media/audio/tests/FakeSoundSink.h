@@ -68,6 +68,11 @@ public:
         d->queue.erase(d->queue.begin());
         h->dwFlags = (h->dwFlags & ~WHDR_INQUEUE) | WHDR_DONE;
     }
+    // Every device is done with everything queued (a device keeping up).
+    void FinishAll() {
+        for (size_t i = 0; i < devices.size(); ++i)
+            while (!devices[i]->queue.empty()) Finish(reinterpret_cast<HWAVEOUT>(static_cast<intptr_t>(i + 1)));
+    }
     Device* Dev(HWAVEOUT device) { return devices[static_cast<size_t>(reinterpret_cast<intptr_t>(device)) - 1]; }
     Device* Last() { return devices.back(); }
     HWAVEOUT LastHandle() { return reinterpret_cast<HWAVEOUT>(static_cast<intptr_t>(devices.size())); }
