@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "CVQBrowsePlayWnd.h"
 #include "CVQWindow.h"
 #include "VKNetEndpoints.h"
 #include "VKSettings.h"
@@ -131,6 +132,22 @@ void CVQHUD::Update() {
     m_misc.Poll();
     m_voice.Update();
     RecordFrame();
+    StepPlayers();
+}
+
+void CVQHUD::AddPlayer(CVQBrowsePlayWnd* player) {
+    if (player && m_players.IndexOf(player) < 0) m_players.Insert(player);
+}
+
+void CVQHUD::StepPlayers() {
+    // A hidden player only notes it, so it does not run ahead while unseen.
+    for (int i = 0; i < m_players.Count(); ++i) {
+        CVQBrowsePlayWnd* player = static_cast<CVQBrowsePlayWnd*>(m_players.Get(i));
+        if (player->IsVisible(0))
+            player->PlayStep();
+        else
+            player->IdleStep();
+    }
 }
 
 IVQRecord* CVQHUD::CurrentRecorder() {
@@ -189,6 +206,7 @@ void CVQHUD::ForgetWindow(CVQWindow* window) {
     // be listed: neither the drawing order nor the deletions may keep it.
     m_windows.Remove(window);
     m_deleted.Remove(window);
+    m_players.Remove(window);
     if (m_focus == window) m_focus = nullptr;
     if (m_hover == window) m_hover = nullptr;
     if (m_capture == window) m_capture = nullptr;

@@ -15,6 +15,7 @@
 #include "CVQRecordSE.h"
 #include "IVQRecord.h"
 
+class CVQBrowsePlayWnd;
 class CVQWindow;
 
 // The one object that owns the in-game HUD of a process: its windows and
@@ -57,6 +58,11 @@ public:
     // Deletes a window at the next safe point (start of the next frame), so
     // a window may close itself from inside its own handlers.
     void DeleteLater(CVQWindow* window);
+    // Recording players: each gets its playback step every frame while it is
+    // visible (its idle step while hidden). The list does not own them.
+    void AddPlayer(CVQBrowsePlayWnd* player);
+    void RemovePlayer(CVQBrowsePlayWnd* player) { m_players.Remove(player); }
+    const CVKPtrList& Players() const { return m_players; }
     // Mouse events go to this window until it lets go (a caption being dragged).
     void SetCapture(CVQWindow* window) { m_capture = window; }
     // Called by a window's destructor: no pointer to it may stay behind
@@ -118,6 +124,7 @@ private:
     void FlipKind(int kind);
     void RecordFrame();
     void RecordInput(bool keyboard, uint32_t message, uint32_t value, uint32_t data);
+    void StepPlayers();
 
     CVKPtrList m_windows;
     CVQWindow* m_focus;
@@ -149,6 +156,7 @@ private:
     int m_sharePort;
     CVQWindow* m_capture;
     CVKPtrList m_deleted;  // closed windows waiting for the next safe point
+    CVKPtrList m_players;  // CVQBrowsePlayWnd*, not owned
 };
 
 // The one HUD of the process belongs to the engine, whatever Direct3D frame

@@ -15,7 +15,7 @@ foreach(line ${VQUI_IMAGE_LINES})
 endforeach()
 add_custom_command(OUTPUT ${VQUI_IMAGES}
   COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/images/make_images.py ${VQUI_IMAGE_DIR}
-  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/images/make_images.py
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/images/make_images.py ${CMAKE_CURRENT_SOURCE_DIR}/VQKeyTable.inc
   COMMENT "Drawing the HUD's pictures")
 add_custom_target(vqui_image_files DEPENDS ${VQUI_IMAGES})
 

@@ -2,9 +2,10 @@
 if(WIN32)
   add_library(vqui STATIC CVQWindow.cpp CVQFrmWnd.cpp CVQLogo.cpp CVQDashboard.cpp
     CVQButton.cpp CVQImgButton.cpp CVQCheckBox.cpp CVQTextBox.cpp CVQScrollBarV.cpp
-    CVQContact.cpp CVQListContacts.cpp CVQMsgBox.cpp)
+    CVQContact.cpp CVQListContacts.cpp CVQMsgBox.cpp
+    CVQBrowseWnd.cpp CVQBrowsePlayWnd.cpp CVQBrowseDiWnd.cpp)
   target_include_directories(vqui PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(vqui PUBLIC vqui_graphics vqhud_pixels vqhud vqsocial vkbase)
+  target_link_libraries(vqui PUBLIC vqui_graphics vqui_browse vqcodec vqhud_pixels vqhud vqsocial vkbase)
 endif()
 
 if(WIN32 AND BUILD_TESTING)
@@ -13,4 +14,13 @@ if(WIN32 AND BUILD_TESTING)
     SOURCES tests/ControlsTest.cpp ${PROJECT_SOURCE_DIR}/hud/tests/FakeFrame.cpp $<TARGET_OBJECTS:vqui_images>
     LIBS vqhud vqui vqsocial vqui_graphics vqrecord)
   target_include_directories(ui_controls_test PRIVATE ${PROJECT_SOURCE_DIR}/hud/tests)
+endif()
+
+if(WIN32 AND BUILD_TESTING)
+  # The recordings browser and players inside a running HUD, over folders,
+  # videos and .di files the test writes itself.
+  orvalo_test(ui_browse_test
+    SOURCES tests/BrowseTest.cpp ${PROJECT_SOURCE_DIR}/hud/tests/FakeFrame.cpp $<TARGET_OBJECTS:vqui_images>
+    LIBS vqhud vqui vqsocial vqui_graphics vqrecord vqcodec)
+  target_include_directories(ui_browse_test PRIVATE ${PROJECT_SOURCE_DIR}/hud/tests)
 endif()

@@ -6,6 +6,7 @@ Only the standard library is used: zlib and struct are enough for PNG.
 The file names are those listed in VQImages.rc (img<id>.png).
 """
 import os
+import re
 import struct
 import sys
 import zlib
@@ -123,6 +124,15 @@ FONT = {
     'U': (17, 17, 17, 17, 17, 17, 14), 'V': (17, 17, 17, 17, 17, 10, 4), 'W': (17, 17, 17, 21, 21, 21, 10),
     'Y': (17, 17, 10, 4, 4, 4, 4), ' ': (0,) * 7, '-': (0, 0, 0, 14, 0, 0, 0), '?': (14, 17, 1, 2, 4, 0, 4),
     '.': (0, 0, 0, 0, 0, 0, 4),
+    'J': (7, 2, 2, 2, 2, 18, 12), 'Q': (14, 17, 17, 17, 21, 18, 13), 'X': (17, 17, 10, 4, 10, 17, 17),
+    'Z': (31, 1, 2, 4, 8, 16, 31), '0': (14, 17, 19, 21, 25, 17, 14), '1': (4, 12, 4, 4, 4, 4, 14),
+    '2': (14, 17, 1, 2, 4, 8, 31), '3': (31, 2, 4, 2, 1, 17, 14), '4': (2, 6, 10, 18, 31, 2, 2),
+    '5': (31, 16, 30, 1, 1, 17, 14), '6': (6, 8, 16, 30, 17, 17, 14), '7': (31, 1, 2, 4, 8, 8, 8),
+    '8': (14, 17, 17, 14, 17, 17, 14), '9': (14, 17, 17, 15, 1, 2, 12), ',': (0, 0, 0, 0, 6, 4, 8),
+    '/': (1, 1, 2, 4, 8, 16, 16), '\\': (16, 16, 8, 4, 2, 1, 1), ';': (0, 6, 6, 0, 6, 4, 8),
+    "'": (4, 4, 8, 0, 0, 0, 0), '[': (14, 8, 8, 8, 8, 8, 14), ']': (14, 2, 2, 2, 2, 2, 14),
+    '=': (0, 0, 31, 0, 31, 0, 0), '`': (8, 4, 2, 0, 0, 0, 0), '^': (4, 10, 17, 0, 0, 0, 0),
+    '<': (2, 4, 8, 16, 8, 4, 2), '>': (8, 4, 2, 1, 2, 4, 8),
 }
 
 
@@ -239,30 +249,45 @@ def tab(selected):
     return p
 
 
+KEY_TABLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'VQKeyTable.inc')
+# Where the picture sits in the input replay window: the table's places are
+# window coordinates.
+KEYBOARD_AT = (2, 12)
+OTHER_KEY = (404, 110, 16, 16)
+
+
+def key_rows():
+    """The rows of VQKeyTable.inc: (name, x, y, width, height, label)."""
+    pattern = re.compile(r'^VQ_KEY\("(\w+)",\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+),\s*"((?:[^"\\]|\\.)*)"\)')
+    rows = []
+    with open(KEY_TABLE) as f:
+        for line in f:
+            m = pattern.match(line.strip())
+            if m:
+                label = m.group(6).replace('\\\\', '\\')
+                rows.append((m.group(1), int(m.group(2)), int(m.group(3)), int(m.group(4)), int(m.group(5)), label))
+    return rows
+
+
 def keyboard():
+    """The keyboard and mouse of the input replay, drawn from the key table."""
+    ox, oy = KEYBOARD_AT
     p = Picture(491, 121, PANEL)
-    p.round_rect(2, 36, 430, 84, 6, 0xDDE3EA)
-    key = lambda x, y, w: (p.rect(x, y, w, 15, WHITE), p.frame(x, y, w, 15, GREY))
-    key(8, 43, 15)
-    for i in range(13):
-        key(25 + 17 * i, 43, 15)
-    key(25 + 17 * 13, 43, 33)
-    for row, (y, x0) in enumerate(((60, 34), (77, 42), (94, 50))):
-        key(2 + row * 4 if row else 8, y, x0 - 4 - (2 + row * 4 if row else 8) if row else 24)
-        for i in range(12 - row):
-            key(x0 + 17 * i, y, 15)
-        key(x0 + 17 * (12 - row), y, 33)
-    key(8, 111, 33)
-    key(59, 111, 15)
-    key(76, 111, 170)
-    key(263, 111, 15)
-    key(280, 111, 33)
-    # The mouse with its three buttons at the right.
-    p.round_rect(440, 58, 44, 58, 14, 0xDDE3EA)
-    for x, w in ((445, 12), (459, 10), (469, 12)):
-        p.rect(x, 62, w, 15, WHITE)
-        p.frame(x, 62, w, 15, GREY)
-    p.text(440, 10, 'KEYS', INK, 2)
+    p.round_rect(2, 8, 340, 110, 6, 0xDDE3EA)
+    p.round_rect(434, 44, 52, 74, 16, 0xDDE3EA)  # the mouse
+    p.text(438, 100, 'MOUSE', GREY)
+    x, y, w, h = OTHER_KEY
+    p.frame(x - ox, y - oy, w, h, GREY)
+    p.text(x - ox + 6, y - oy + 4, '?', GREY)
+    p.text(x - ox - 8, y - oy - 10, 'OTHER', GREY)
+    for name, x, y, w, h, label in key_rows():
+        x, y = x - ox, y - oy
+        p.rect(x, y, w, h, WHITE)
+        p.frame(x, y, w, h, GREY)
+        if label and len(label) * 6 - 1 <= w - 2:
+            p.text(x + (w - (len(label) * 6 - 1)) // 2, y + (h - 7) // 2, label, INK)
+        elif label:
+            p.text(x + 2, y + (h - 7) // 2, label[:(w - 3) // 6], INK)
     return p
 
 

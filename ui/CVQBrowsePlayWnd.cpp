@@ -1,0 +1,436 @@
+#include "CVQBrowsePlayWnd.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "CVQBrowseDiWnd.h"
+#include "CVQButton.h"
+#include "CVQFFmpegDecoder.h"
+#include "CVQHUD.h"
+#include "CVQPen.h"
+#include "CVQSolidBrush.h"
+#include "IVQSoundOut.h"
+#include "VKClock.h"
+#include "VKLog.h"
+#include "VQBrowseRules.h"
+
+namespace {
+IVQSoundOut* g_sound = nullptr;
+int g_cascade = 0;
+
+const int kPictureX = 2, kPictureY = 12;  // the picture's place below the title bar
+const uint32_t kPictureBack = 0xFF000000;
+const COLORREF kCaptionText = 0xFFE8CD;
+const COLORREF kWhite = RGB(255, 255, 255);
+
+struct ButtonPlace {
+    const char* caption;
+    int x, width;
+};
+const ButtonPlace kPlaces[CVQBrowsePlayWnd::kButtons] = {
+    {"Pause", 10, 50},        {"Speed / 2", 70, 60}, {"Speed * 2", 140, 60}, {"Speed - 10%", 210, 70},
+    {"Speed + 10%", 290, 70}, {"Mute", 370, 50},     {"Hide", 430, 50}};
+const int kRgb32 = 6;
+
+bool FileExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+}  // namespace
+
+IVQSoundOut* VQPlayerSound() { return g_sound; }
+
+IVQSoundOut* VQSetPlayerSound(IVQSoundOut* sound) {
+    IVQSoundOut* previous = g_sound;
+    g_sound = sound;
+    return previous;
+}
+
+void CVQBrowsePlayWnd::ResetCascade() { g_cascade = 0; }
+
+CVQBrowsePlayWnd::CVQBrowsePlayWnd()
+    : m_decoder(nullptr),
+      m_buttons{},
+      m_opened(0),
+      m_sourceWidth(320),
+      m_sourceHeight(240),
+      m_shownWidth(316),
+      m_shownHeight(228),
+      m_zoom(100.0),
+      m_rate(1.0),
+      m_playing(0),
+      m_buttonsVisible(1),
+      m_muted(0),
+      m_wasHidden(0),
+      m_media(0),
+      m_frameTime(0),
+      m_firstStamp(-1),
+      m_start(0),
+      m_frames(0),
+      m_framesAtTitle(0),
+      m_titleTime(0),
+      m_channel(-1),
+      m_soundFailed(0),
+      m_lastPicture(nullptr),
+      m_cascadeIndex(0),
+      m_input(nullptr) {
+    m_kind = kView;
+}
+
+CVQBrowsePlayWnd::~CVQBrowsePlayWnd() {
+    Teardown();
+    if (m_input) m_input->DetachPlayer();
+    m_input = nullptr;
+}
+
+int CVQBrowsePlayWnd::Open(int32_t x, int32_t y, int32_t width, int32_t height, const char* path) {
+    m_path = path ? path : "";
+    m_cascadeIndex = VQNextCascade(&g_cascade);
+    const int32_t top = y + 20 * m_cascadeIndex;
+    if (!CreateFrame(x, top, width, height)) return 0;
+    for (int i = 0; i < kButtons; ++i) {
+        m_buttons[i] = new CVQButton();
+        m_buttons[i]->SetCaption(kPlaces[i].caption);
+        m_buttons[i]->Create(kPlaces[i].x, 13, kPlaces[i].width, 16, this);
+        AddChild(m_buttons[i]);
+    }
+    m_decoder = new CVQFFmpegDecoder();
+    m_decoder->SetFileName(m_path.c_str());
+    m_decoder->SetOutputPixelFormat(kRgb32);
+    m_decoder->SetAudioDisabled(0);
+    if (m_decoder->Open() && m_decoder->GetOutputPixelFormat() == kRgb32 && m_decoder->HasVideo()) {
+        m_opened = 1;
+        m_sourceWidth = m_decoder->GetWidth();
+        m_sourceHeight = m_decoder->GetHeight();
+        m_zoom = VQStepZoom(100.0, 1.0, m_sourceWidth, m_sourceHeight);
+        m_shownWidth = std::max(1, static_cast<int>(m_sourceWidth * m_zoom * 0.01));
+        m_shownHeight = std::max(1, static_cast<int>(m_sourceHeight * m_zoom * 0.01));
+        if (m_sourceWidth != 320 || m_sourceHeight != 240) Resize();
+        if (CVQHUD* hud = VQHud()) hud->AddPlayer(this);
+        m_playing = 1;
+        m_start = VKClockMs();
+        m_titleTime = m_start;
+    } else {
+        m_decoder->Close();
+        delete m_decoder;
+        m_decoder = nullptr;
+        m_buttons[kPlay]->SetCaption("Play");
+    }
+    Repaint();
+    UpdateTitle(VKClockMs());
+
+    const std::string inputPath = VQCompanionInputPath(m_path);
+    if (!inputPath.empty() && FileExists(inputPath)) {
+        CVQBrowseDiWnd* input = new CVQBrowseDiWnd();
+        if (input->Open(x, top + Height() + 12, 495, 135, inputPath.c_str(), this)) {
+            m_input = input;
+            if (CVQHUD* hud = VQHud()) hud->AddWindow(input);
+            LogMessage("NEW DEVICEINPUT\r\n");
+        } else {
+            delete input;
+        }
+    }
+    return 1;
+}
+
+void CVQBrowsePlayWnd::Teardown() {
+    if (CVQHUD* hud = VQHud()) hud->RemovePlayer(this);
+    CloseSound();
+    if (m_decoder) {
+        m_decoder->Close();
+        delete m_decoder;
+        m_decoder = nullptr;
+    }
+    m_lastPicture = nullptr;
+    m_opened = 0;
+    m_playing = 0;
+}
+
+void CVQBrowsePlayWnd::Close() {
+    Teardown();
+    CVQBrowseDiWnd* input = m_input;
+    m_input = nullptr;
+    if (input) {
+        input->DetachPlayer();
+        input->Close();
+    }
+    CVQFrmWnd::Close();
+}
+
+void CVQBrowsePlayWnd::DetachInput(CVQBrowseDiWnd* window) {
+    if (m_input == window) m_input = nullptr;
+}
+
+void CVQBrowsePlayWnd::CloseSound() {
+    if (m_channel >= 0 && g_sound) g_sound->CloseChannel(m_channel);
+    m_channel = -1;
+    m_soundFailed = 0;
+}
+
+void CVQBrowsePlayWnd::RestartFrom(uint32_t now) {
+    // Playback continues from the current media time at the current rate.
+    m_start = now - static_cast<uint32_t>(static_cast<double>(m_media) / m_rate);
+}
+
+void CVQBrowsePlayWnd::PlayStep() {
+    const uint32_t now = VKClockMs();
+    if (!m_decoder || !m_opened) return;
+    if (m_wasHidden) {
+        // Hidden playback does not run ahead: go on from where it stopped.
+        m_wasHidden = 0;
+        RestartFrom(now);
+    }
+    if (m_playing) {
+        m_media = static_cast<int64_t>(static_cast<double>(static_cast<uint32_t>(now - m_start)) * m_rate);
+        if (m_media >= m_frameTime) {
+            if (m_input) m_input->AdvanceTo(m_media);
+            m_decoder->Process();
+            const uint8_t* data = nullptr;
+            int size = 0;
+            if (m_decoder->GetAudio(&data, &size) && !m_muted && data && size > 0) {
+                if (m_channel < 0 && !m_soundFailed && g_sound) {
+                    m_channel = g_sound->OpenChannel(m_decoder->GetSamplesPerSecond(), m_decoder->GetChannels(),
+                                                     m_decoder->GetBitsPerSample() / 8);
+                    m_soundFailed = m_channel < 0;
+                }
+                if (m_channel >= 0 && g_sound) g_sound->Play(m_channel, data, size);
+            }
+            if (m_decoder->GetPicture(&data, &size) && data &&
+                static_cast<int64_t>(size) >= static_cast<int64_t>(m_sourceWidth) * m_sourceHeight * 4) {
+                const int64_t stamp = m_decoder->GetVideoTime();
+                if (m_firstStamp < 0) m_firstStamp = stamp;
+                m_frameTime = stamp - m_firstStamp;
+                m_lastPicture = data;
+                ++m_frames;
+                DrawPicture();
+            }
+            if (m_decoder->IsAtEnd()) {
+                // The end: back to the start, stopped, ready to play again.
+                m_media = 0;
+                m_frameTime = 0;
+                m_start = now;
+                m_decoder->SeekTo(0);
+                CloseSound();
+                m_playing = 0;
+                m_buttons[kPlay]->SetCaption("Play");
+                if (m_input) m_input->Rewind();
+            }
+        }
+    }
+    UpdateTitle(now);
+}
+
+void CVQBrowsePlayWnd::UpdateTitle(uint32_t now) {
+    const std::string text = VQPlayerTitle(m_path, m_zoom, m_media);
+    if (text == m_titleText) return;
+    const int fps = VQFramesPerSecond(m_frames, m_framesAtTitle, static_cast<uint32_t>(now - m_titleTime));
+    m_titleText = text;
+    m_framesAtTitle = m_frames;
+    m_titleTime = now;
+    SetTitle((text + ", fps: " + std::to_string(fps)).c_str());
+}
+
+void CVQBrowsePlayWnd::TogglePlay() {
+    if (!m_opened) return;
+    const uint32_t now = VKClockMs();
+    if (m_playing) {
+        m_media = static_cast<int64_t>(static_cast<double>(static_cast<uint32_t>(now - m_start)) * m_rate);
+        m_playing = 0;
+        m_buttons[kPlay]->SetCaption("Play");
+    } else {
+        m_playing = 1;
+        RestartFrom(now);
+        m_buttons[kPlay]->SetCaption("Pause");
+    }
+}
+
+void CVQBrowsePlayWnd::ChangeRate(double factor) {
+    const uint32_t now = VKClockMs();
+    if (m_playing) m_media = static_cast<int64_t>(static_cast<double>(static_cast<uint32_t>(now - m_start)) * m_rate);
+    m_rate = VQStepRate(m_rate, factor);
+    RestartFrom(now);
+}
+
+void CVQBrowsePlayWnd::ChangeZoom(double factor) {
+    m_zoom = VQStepZoom(m_zoom, factor, m_sourceWidth, m_sourceHeight);
+    m_shownWidth = std::max(1, static_cast<int>(m_sourceWidth * m_zoom * 0.01));
+    m_shownHeight = std::max(1, static_cast<int>(m_sourceHeight * m_zoom * 0.01));
+    Resize();
+    Repaint();
+    UpdateTitle(VKClockMs());
+}
+
+void CVQBrowsePlayWnd::ToggleMute() {
+    m_muted = !m_muted;
+    m_buttons[kMute]->SetCaption(m_muted ? "Unmute" : "Mute");
+}
+
+void CVQBrowsePlayWnd::ToggleButtons() {
+    m_buttonsVisible = !m_buttonsVisible;
+    for (CVQButton* button : m_buttons)
+        if (button) button->SetVisible(m_buttonsVisible);
+    Repaint();
+}
+
+void CVQBrowsePlayWnd::Resize() {
+    // A frame never smaller than its title bar needs.
+    const int w = std::max(m_shownWidth + 4, 40);
+    const int h = std::max(m_shownHeight + 12, 24);
+    m_canvas.CreateCanvas(w, h, m_background);
+}
+
+void CVQBrowsePlayWnd::Repaint() {
+    CVQSolidBrush black(kPictureBack);
+    m_canvas.FillRectangle(&black, kPictureX, kPictureY, m_shownWidth, m_shownHeight);
+    DrawCaption();
+    if (m_lastPicture) {
+        DrawPicture();
+    } else {
+        m_canvas.SetFont("Arial", 8, kWhite, 400, 0, 0);
+        if (m_opened)
+            m_canvas.DrawDataText(20, 40, 200, 16, "Connecting...", DT_SINGLELINE);
+        else
+            m_canvas.DrawDataText(20, 50, 200, 16, "ERROR", DT_SINGLELINE);
+        for (CVQButton* button : m_buttons)
+            if (button && button->IsVisible(0)) button->GetGraphics()->SetDirty(1);
+    }
+    m_canvas.SetDirty(1);
+}
+
+void CVQBrowsePlayWnd::DrawPicture() {
+    if (!m_lastPicture) return;
+    const int sw = m_sourceWidth, sh = m_sourceHeight;
+    const uint32_t* source = reinterpret_cast<const uint32_t*>(m_lastPicture);
+    CVKPixels* target = nullptr;
+    if (m_shownWidth == sw && m_shownHeight == sh) {
+        // Unscaled: the rows go straight into the window's canvas.
+        if (m_canvas.GetPixels(&target) == S_OK && target && target->Data()) {
+            const int w = std::min(sw, static_cast<int>(target->Width()) - kPictureX);
+            const int h = std::min(sh, static_cast<int>(target->Height()) - kPictureY);
+            for (int y = 0; y < h; ++y) {
+                uint32_t* row =
+                    reinterpret_cast<uint32_t*>(target->Data() + (y + kPictureY) * target->Stride()) + kPictureX;
+                const uint32_t* from = source + static_cast<size_t>(y) * sw;
+                for (int x = 0; x < w; ++x) row[x] = from[x] | 0xFF000000u;
+            }
+        }
+    } else {
+        if (m_picture.DibWidth() != sw || m_picture.DibHeight() != sh) m_picture.CreateCanvas(sw, sh, kPictureBack);
+        if (m_picture.GetPixels(&target) == S_OK && target && target->Data() &&
+            static_cast<int>(target->Width()) == sw && static_cast<int>(target->Height()) == sh) {
+            for (int y = 0; y < sh; ++y) {
+                uint32_t* row = reinterpret_cast<uint32_t*>(target->Data() + y * target->Stride());
+                const uint32_t* from = source + static_cast<size_t>(y) * sw;
+                for (int x = 0; x < sw; ++x) row[x] = from[x] | 0xFF000000u;
+            }
+            m_canvas.Blit(kPictureX, kPictureY, m_shownWidth, m_shownHeight, &m_picture, 0, 0, sw, sh);
+        }
+    }
+    // The picture covers the buttons' place: the shown ones go on top again.
+    for (CVQButton* button : m_buttons)
+        if (button && button->IsVisible(0)) button->GetGraphics()->SetDirty(1);
+    m_canvas.SetDirty(1);
+}
+
+int CVQBrowsePlayWnd::PrepareSurface() {
+    // Hidden buttons may redraw (a caption change) but never reach the frame.
+    for (CVQButton* button : m_buttons) {
+        if (!button || button->IsVisible(0)) continue;
+        button->PrepareSurface();
+        button->GetGraphics()->SetDirty(0);
+    }
+    return CVQFrmWnd::PrepareSurface();
+}
+
+void CVQBrowsePlayWnd::DrawCaption() {
+    const int w = Width();
+    if (w <= 0) return;
+    CVQSolidBrush brush(m_active ? m_background : kInactiveCaption);
+    m_canvas.FillRectangle(&brush, 1, 1, w - 2, 11);
+    // Zoom out (a circle with a minus) and zoom in (with a plus).
+    CVQPen ink(PS_SOLID, 1, 0xFF000000);
+    m_canvas.DrawEllipse(&ink, 1, 1, 7, 7);
+    m_canvas.DrawLine(&ink, 3, 4, 6, 4);
+    m_canvas.DrawEllipse(&ink, 9, 1, 7, 7);
+    m_canvas.DrawLine(&ink, 11, 4, 14, 4);
+    m_canvas.DrawLine(&ink, 12, 2, 12, 6);
+    m_canvas.SetFont("Arial", 7, kCaptionText, 400, 0, 0);
+    if (m_title.Length()) m_canvas.DrawDataText(20, 0, w - 30, 12, m_title.Get(), DT_SINGLELINE | DT_LEFT);
+    CVQGraphics box;
+    if (box.LoadResourceImage(4097) == S_OK)
+        m_canvas.Blit(w - 8, 0, box.DibWidth(), box.DibHeight(), &box, 0, 0, box.DibWidth(), box.DibHeight());
+    m_canvas.SetDirty(1);
+}
+
+int CVQBrowsePlayWnd::OnNotify(int code, void*, CVQWindow* sender, int*) {
+    if (code != 0 || !sender) return 0;
+    if (sender == m_buttons[kPlay])
+        TogglePlay();
+    else if (sender == m_buttons[kSlower])
+        ChangeRate(0.5);
+    else if (sender == m_buttons[kFaster])
+        ChangeRate(2.0);
+    else if (sender == m_buttons[kLess])
+        ChangeRate(0.9);
+    else if (sender == m_buttons[kMore])
+        ChangeRate(1.1);
+    else if (sender == m_buttons[kMute])
+        ToggleMute();
+    else if (sender == m_buttons[kHide])
+        ToggleButtons();
+    return 0;
+}
+
+int CVQBrowsePlayWnd::OnKeyboard(uint32_t message, uint32_t key, uint32_t keyData, int* handled) {
+    if (message == WM_KEYDOWN) {
+        if (key == VK_ADD || key == VK_SUBTRACT) {
+            ChangeZoom(key == VK_ADD ? 1.1 : 0.9);
+            *handled = 1;
+            return 0;
+        }
+        if (key == VK_TAB && !m_buttonsVisible) {
+            ToggleButtons();
+            *handled = 1;
+            return 0;
+        }
+    }
+    return CVQFrmWnd::OnKeyboard(message, key, keyData, handled);
+}
+
+int CVQBrowsePlayWnd::OnMouse(uint32_t message, uint32_t data, uint32_t position, int* handled) {
+    const int x = static_cast<int16_t>(position & 0xFFFF) - m_x;
+    const int y = static_cast<int16_t>(position >> 16) - m_y;
+    if (message == WM_MOUSEWHEEL) {
+        // Each 120 units of the wheel is one zoom step (a few steps at most per event).
+        int steps = static_cast<int16_t>(data >> 16) / 120;
+        steps = std::max(-10, std::min(10, steps));
+        for (int i = 0; i < std::abs(steps); ++i) ChangeZoom(steps > 0 ? 1.1 : 0.9);
+        *handled = 1;
+        return 0;
+    }
+    if (message == WM_LBUTTONDOWN && y >= 0 && y <= 7) {
+        if (x >= 10 && x <= 18) {
+            ChangeZoom(1.1);
+            *handled = 1;
+            return 0;
+        }
+        if (x >= 1 && x <= 8) {
+            ChangeZoom(0.9);
+            *handled = 1;
+            return 0;
+        }
+    }
+    bool onButton = false;
+    for (CVQButton* button : m_buttons)
+        onButton = onButton || (button && button->IsVisible(0) && button->Contains(x, y));
+    CVQFrmWnd::OnMouse(message, data, position, handled);
+    if (message == WM_LBUTTONDOWN && !onButton && !IsDragging() && y > 10 && y < Height() && x >= 0 && x < Width()) {
+        // Hidden buttons come back with a click on the picture; shown ones go
+        // with a click below them or right of them.
+        if (!m_buttonsVisible || y > 28 || x > 480) ToggleButtons();
+    }
+    return 0;
+}
