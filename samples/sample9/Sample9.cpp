@@ -738,15 +738,51 @@ int Game::Run() {
     LARGE_INTEGER freq, start, now;
     QueryPerformanceFrequency(&freq);
     QueryPerformanceCounter(&start);
-    unsigned frame = 1;
-    for (; frame <= opts_.frames && !g_quit; ++frame) {
+    // Frame n ends no earlier than n / fps seconds after the start.
+    auto pace = [&](unsigned n) {
+        if (opts_.fps == 0) return;
+        LONGLONG due = start.QuadPart + freq.QuadPart * static_cast<LONGLONG>(n) / opts_.fps;
+        for (;;) {
+            QueryPerformanceCounter(&now);
+            if (now.QuadPart >= due) break;
+            LONGLONG ms = (due - now.QuadPart) * 1000 / freq.QuadPart;
+            Sleep(ms > 1 ? static_cast<DWORD>(ms - 1) : 0);
+        }
+    };
+    // frame counts the frames rendered; cue is the frame of the schedule
+    // (input, dumps, probes, Reset, the end), which stands still while held.
+    unsigned frame = 1, held = 0;
+    LONGLONG holdEnd = 0;
+    for (; frame - held <= opts_.frames && !g_quit; ++frame) {
+        const unsigned cue = frame - held;
         PumpMessages();
+        if (cue == opts_.holdFrame && GetFileAttributesA(opts_.holdPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            QueryPerformanceCounter(&now);
+            if (holdEnd == 0) {
+                Say("holding at frame %u until %s exists", cue, opts_.holdPath.c_str());
+                holdEnd = now.QuadPart + freq.QuadPart * kSample9MaxHoldSeconds;
+            }
+            if (now.QuadPart < holdEnd) {
+                HRESULT hr = DrawScene(dev_, frame, width_, height_);
+                if (SUCCEEDED(hr)) hr = PresentFrame(dev_, opts_.present, sameReported_);
+                if (hr == D3DERR_DEVICELOST) {
+                    if (!RecoverLostDevice()) return 1;
+                } else if (FAILED(hr)) {
+                    Fail("rendering while held", hr);
+                    return 1;
+                }
+                held++;
+                pace(frame);
+                continue;
+            }
+            Say("warning: %s did not appear; the schedule goes on", opts_.holdPath.c_str());
+        }
         for (const Sample9Action& a : opts_.actions) {
-            if (a.frame == frame && !InjectInput(hwnd_, a))
-                Say("warning: SendInput did not take all input of frame %u (error %lu)", frame, GetLastError());
+            if (a.frame == cue && !InjectInput(hwnd_, a))
+                Say("warning: SendInput did not take all input of frame %u (error %lu)", cue, GetLastError());
         }
         if (opts_.directInput != Sample9Options::DirectInputOff) directInput_.Read(frame);
-        if (frame == switchAt) {
+        if (cue == switchAt) {
             if (opts_.twoDevices == Sample9Options::TwoSequential) {
                 Say("creating second device after releasing the first");
                 if (!ReleaseDevice(dev_)) return 1;
@@ -757,7 +793,7 @@ int Game::Run() {
             }
             if (!MakeDevice(&dev_)) return 1;
         }
-        if (frame == opts_.resetAt && !ResetDevice(opts_.resetWidth, opts_.resetHeight)) return 1;
+        if (cue == opts_.resetAt && !ResetDevice(opts_.resetWidth, opts_.resetHeight)) return 1;
         if (opts_.perf) CallPerf(frame == 1);
 
         HRESULT hr = DrawScene(dev_, frame, width_, height_);
@@ -774,23 +810,13 @@ int Game::Run() {
                 Fail("Present", hr);
                 return 1;
             }
-        } else if (!AfterPresent(frame)) {
+        } else if (!AfterPresent(cue)) {
             return 1;
         }
-        if (frame % 10 == 0 || frame == opts_.frames) Say("frame %u", frame);
-
-        if (opts_.fps > 0) {
-            // Frame n ends no earlier than n / fps seconds after the start.
-            LONGLONG due = start.QuadPart + freq.QuadPart * static_cast<LONGLONG>(frame) / opts_.fps;
-            for (;;) {
-                QueryPerformanceCounter(&now);
-                if (now.QuadPart >= due) break;
-                LONGLONG ms = (due - now.QuadPart) * 1000 / freq.QuadPart;
-                Sleep(ms > 1 ? static_cast<DWORD>(ms - 1) : 0);
-            }
-        }
+        if (cue % 10 == 0 || cue == opts_.frames) Say("frame %u", cue);
+        pace(frame);
     }
-    if (g_quit) Say("window closed after frame %u", frame - 1);
+    if (g_quit) Say("window closed after frame %u", frame - held - 1);
     directInput_.Close();
 
     bool clean = ReleaseDevice(dev_) && ReleaseDevice(first_);

@@ -109,7 +109,7 @@ int ParseSample9Options(int argc, const char* const* argv, Sample9Options& o, st
         static const char* const kWithValue[] = {
             "--frames", "--width",        "--height",       "--fps",      "--present",    "--swap",
             "--probe",  "--probe-frames", "--dump",         "--reset-at", "--reset-size", "--at",
-            "--bench",  "--rounds",       "--leave-target", "--dinput",
+            "--bench",  "--rounds",       "--leave-target", "--dinput",   "--hold",
         };
         bool known = false;
         for (const char* k : kWithValue) known = known || opt == k;
@@ -172,6 +172,12 @@ int ParseSample9Options(int argc, const char* const* argv, Sample9Options& o, st
         } else if (opt == "--dinput") {
             ok = v == "state" || v == "buffered";
             o.directInput = v == "state" ? Sample9Options::DirectInputState : Sample9Options::DirectInputBuffered;
+        } else if (opt == "--hold") {
+            // The path may hold colons itself (a drive letter): split at the first.
+            size_t colon = v.find(':');
+            ok = colon != std::string::npos && ParseUnsigned(v.substr(0, colon), 1, kSample9MaxFrames, o.holdFrame) &&
+                 colon + 1 < v.size();
+            if (ok) o.holdPath = v.substr(colon + 1);
         } else if (opt == "--bench") {
             ok = ParseUnsigned(v, 1, kSample9MaxFrames, o.benchFrames);
         } else if (opt == "--leave-target") {
@@ -196,6 +202,7 @@ int ParseSample9Options(int argc, const char* const* argv, Sample9Options& o, st
     for (const Sample9Dump& d : o.dumps) last = d.frame > last ? d.frame : last;
     for (const Sample9Action& a : o.actions) last = a.frame > last ? a.frame : last;
     last = o.resetAt > last ? o.resetAt : last;
+    last = o.holdFrame > last ? o.holdFrame : last;
     if (o.benchFrames == 0 && last > o.frames) {
         error = "frame " + std::to_string(last) + " is past the last frame (--frames " + std::to_string(o.frames) + ")";
         return 0;
@@ -239,6 +246,8 @@ const char* Sample9Usage() {
            "  --at F:ACTION           inject input before frame F: key:VK keydown:VK keyup:VK\n"
            "                          click:X,Y rclick:X,Y move:X,Y (client coordinates)\n"
            "                          rmove:DX,DY (the mouse moved by DX,DY, as a device reports it)\n"
+           "  --hold F:PATH           before frame F wait (still rendering) until the file PATH exists, at\n"
+           "                          most 300 s; the frame numbers of input, dumps and probes count on after\n"
            "  --dinput state|buffered read keyboard and mouse through DirectInput 8 each frame\n"
            "                          (whole state or buffered changes) and print what was read\n"
            "  --bench N --rounds R    time N frames through the system runtime and the d3d9.dll\n"

@@ -55,6 +55,12 @@ struct Sample9Options {
     // buffered changes.
     enum DirectInputMode { DirectInputOff, DirectInputState, DirectInputBuffered };
     DirectInputMode directInput = DirectInputOff;
+    // The schedule (input, dumps, probes, Reset, the last frame) holds at
+    // holdFrame until the file holdPath exists (at most kSample9MaxHoldSeconds):
+    // the game keeps rendering, and the frame numbers of the schedule do not
+    // advance meanwhile. 0: no hold.
+    unsigned holdFrame = 0;
+    std::string holdPath;
     unsigned benchFrames = 0;  // 0: no benchmark
     unsigned benchRounds = 3;
     bool help = false;
@@ -69,6 +75,7 @@ enum : unsigned {
     kSample9MaxFps = 1000,
     kSample9MaxList = 256,  // probes, probe frames, dumps, actions
     kSample9MaxRounds = 1000,
+    kSample9MaxHoldSeconds = 300,
 };
 
 // Parses argv[1..argc-1] into opts. Returns 1, or 0 with a one-line reason in

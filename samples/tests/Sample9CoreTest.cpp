@@ -75,7 +75,9 @@ TEST(Sample9Options, DefaultsAndFullCommandLine) {
                         "--perf",
                         "--dinput",
                         "buffered",
-                        "--query-interface"},
+                        "--query-interface",
+                        "--hold",
+                        "8:Z:\\tmp\\go.txt"},
                        o, err))
         << err;
     EXPECT_EQ(30u, o.frames);
@@ -97,6 +99,8 @@ TEST(Sample9Options, DefaultsAndFullCommandLine) {
     EXPECT_EQ(-5, o.actions[1].x);
     EXPECT_EQ(Sample9Options::TwoConcurrent, o.twoDevices);
     EXPECT_EQ(Sample9Options::DirectInputBuffered, o.directInput);
+    EXPECT_EQ(8u, o.holdFrame);
+    EXPECT_EQ("Z:\\tmp\\go.txt", o.holdPath);
 }
 
 TEST(Sample9Options, RejectsMalformedAndOutOfRangeValues) {
@@ -125,6 +129,10 @@ TEST(Sample9Options, RejectsMalformedAndOutOfRangeValues) {
         {"--frames", "10", "--reset-at", "12", "--reset-size", "320x240"},
         {"--frames", "1", "--two-devices"},
         {"--dinput", "hook"},
+        {"--hold", "5"},
+        {"--hold", "5:"},
+        {"--hold", "0:x.txt"},
+        {"--frames", "10", "--hold", "11:x.txt"},
         {"--bogus"},
     };
     for (const auto& args : bad) {
