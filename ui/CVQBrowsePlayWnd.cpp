@@ -39,12 +39,28 @@ bool FileExists(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
+
+// The HUD's playback thread, which owns every wave-out device of the process.
+class HudSound : public IVQSoundOut {
+public:
+    int OpenChannel(int samplesPerSecond, int channels, int bytesPerSample) override {
+        CVQHUD* hud = VQHud();
+        return hud ? hud->Audio()->OpenChannel(samplesPerSecond, channels, bytesPerSample) : -1;
+    }
+    void Play(int channel, const uint8_t* data, int size) override {
+        if (CVQHUD* hud = VQHud()) hud->Audio()->Play(channel, data, size);
+    }
+    void CloseChannel(int channel) override {
+        if (CVQHUD* hud = VQHud()) hud->Audio()->CloseChannel(channel);
+    }
+};
+HudSound g_hudSound;
 }  // namespace
 
-IVQSoundOut* VQPlayerSound() { return g_sound; }
+IVQSoundOut* VQPlayerSound() { return g_sound ? g_sound : &g_hudSound; }
 
 IVQSoundOut* VQSetPlayerSound(IVQSoundOut* sound) {
-    IVQSoundOut* previous = g_sound;
+    IVQSoundOut* previous = VQPlayerSound();
     g_sound = sound;
     return previous;
 }
@@ -165,7 +181,7 @@ void CVQBrowsePlayWnd::DetachInput(CVQBrowseDiWnd* window) {
 }
 
 void CVQBrowsePlayWnd::CloseSound() {
-    if (m_channel >= 0 && g_sound) g_sound->CloseChannel(m_channel);
+    if (m_channel >= 0) VQPlayerSound()->CloseChannel(m_channel);
     m_channel = -1;
     m_soundFailed = 0;
 }
@@ -191,12 +207,12 @@ void CVQBrowsePlayWnd::PlayStep() {
             const uint8_t* data = nullptr;
             int size = 0;
             if (m_decoder->GetAudio(&data, &size) && !m_muted && data && size > 0) {
-                if (m_channel < 0 && !m_soundFailed && g_sound) {
-                    m_channel = g_sound->OpenChannel(m_decoder->GetSamplesPerSecond(), m_decoder->GetChannels(),
-                                                     m_decoder->GetBitsPerSample() / 8);
+                if (m_channel < 0 && !m_soundFailed) {
+                    m_channel = VQPlayerSound()->OpenChannel(m_decoder->GetSamplesPerSecond(), m_decoder->GetChannels(),
+                                                             m_decoder->GetBitsPerSample() / 8);
                     m_soundFailed = m_channel < 0;
                 }
-                if (m_channel >= 0 && g_sound) g_sound->Play(m_channel, data, size);
+                if (m_channel >= 0) VQPlayerSound()->Play(m_channel, data, size);
             }
             if (m_decoder->GetPicture(&data, &size) && data &&
                 static_cast<int64_t>(size) >= static_cast<int64_t>(m_sourceWidth) * m_sourceHeight * 4) {

@@ -12,7 +12,8 @@ public:
     virtual void CloseChannel(int channel) = 0;
 };
 
-// The output the players use; null (no sound) until one is installed.
+// The output the players use: the HUD's playback thread (CVQHUD_AudioT),
+// unless another output is installed. Never null.
 IVQSoundOut* VQPlayerSound();
-// Installs an output (null removes it); returns the previous one.
+// Installs an output (null: the HUD's again); returns the one used before.
 IVQSoundOut* VQSetPlayerSound(IVQSoundOut* sound);

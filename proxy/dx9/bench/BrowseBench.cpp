@@ -16,10 +16,11 @@
 #include <utility>
 #include <vector>
 
-#include "CVKWMVEncoder.h"
 #include "CVQBrowsePlayWnd.h"
 #include "CVQBrowseWnd.h"
 #include "CVQCompositor9.h"
+#include "CVQFFmpegDecoder.h"
+#include "CVQFFmpegEncoder.h"
 #include "CVQGameHarness.h"
 #include "CVQHUD.h"
 #include "CVQScrollBarV.h"
@@ -65,14 +66,22 @@ public:
     std::vector<std::pair<std::string, std::string>> values;
 };
 
-// Ten seconds of a 1280x720 video at 30 pictures per second with sound.
+// Ten seconds of a 1280x720 video at 30 pictures per second with sound, in
+// the codecs of the HUD's own streams (Windows Media Video 8 and Audio 2).
 bool MakeVideo(const std::string& path) {
-    CVKWMVEncoder writer;
-    if (!writer.LoadProfile(2) || !writer.Open(path.c_str()) || !writer.InitAudio(2, 44100, 16, 5880) ||
-        !writer.InitVideo(1280, 720, 333333) || !writer.BeginWriting())
-        return false;
+    CVQFFmpegEncoder e;
+    e.SetOutputName(path.c_str());
+    e.SetVideoFormat(1280, 720, 0, 6);
+    e.EnableVideo(1);
+    e.SetFrameRate(30.0);
+    e.SetVideoCodec(19, 2000000);
+    e.SetAudioFormat(2, 44100, 16);
+    e.EnableAudio(1);
+    e.SetAudioCodec(0x15009, 128000);
+    e.SetOnePacketPerInput(1);
+    if (!e.OpenEncoder()) return false;
     std::vector<uint8_t> picture(1280 * 720 * 4);
-    std::vector<int16_t> sound(1470 * 2, 0);
+    std::vector<uint8_t> sound(44100 * 4 / 30, 0);
     for (int k = 0; k < 300; k++) {
         for (int y = 0; y < 720; ++y)
             for (int x = 0; x < 1280; ++x) {
@@ -82,10 +91,13 @@ bool MakeVideo(const std::string& path) {
                 p[2] = static_cast<uint8_t>((x ^ y) + k);
                 p[3] = 255;
             }
-        writer.WriteAudioSample(reinterpret_cast<const uint8_t*>(sound.data()), sound.size() * 2);
-        writer.WriteVideoSample(picture.data(), k * 333333LL);
+        e.SetInputPicture(picture.data());
+        e.SetInputAudio(sound.data());
+        if (!e.WriteFrame()) return false;
     }
-    return writer.Close() != 0;
+    e.FinishEncoder();
+    e.CloseEncoder();
+    return true;
 }
 
 void PressHotKey(CVQHUD* hud) {
@@ -138,7 +150,7 @@ int main(int argc, char** argv) {
         HANDLE file = CreateFileA((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     }
-    const std::string video = std::string(temp) + "browse_bench_720p.wmv";
+    const std::string video = std::string(temp) + "browse_bench_1280x720.wmv";
     if (GetFileAttributesA(video.c_str()) == INVALID_FILE_ATTRIBUTES && !MakeVideo(video)) {
         printf("browse_bench: could not write the 1280x720 video\n");
         return 1;
@@ -176,8 +188,42 @@ int main(int argc, char** argv) {
     printf("browse_bench: recordings listed: %d\n", g_browser->Count());
     Report("recordings-1000-idle", Frames(game, frames, nullptr), idle);
     Report("recordings-1000-walking", Frames(game, frames, WalkDown), idle);
+    {
+        // The list's own drawing, apart from the copies onto the back buffer.
+        std::vector<double> draw;
+        for (int i = 0; i < 100; ++i) {
+            g_browser->Invalidate();
+            const double start = Now();
+            g_browser->PrepareSurface();
+            draw.push_back(Now() - start);
+        }
+        Figures f = Summarise(draw);
+        printf("browse_bench: recordings list redraw alone ms median=%.4f p99=%.4f\n", f.median, f.p99);
+    }
     page->Close();
 
+    {
+        // Decoding alone: one Process and the picture and sound it gave.
+        CVQFFmpegDecoder decoder;
+        decoder.SetFileName(video.c_str());
+        decoder.SetOutputPixelFormat(6);
+        decoder.SetAudioDisabled(0);
+        std::vector<double> decode;
+        if (decoder.Open()) {
+            for (int i = 0; i < frames && !decoder.IsAtEnd(); ++i) {
+                const uint8_t* data;
+                int size;
+                const double start = Now();
+                decoder.Process();
+                decoder.GetAudio(&data, &size);
+                decoder.GetPicture(&data, &size);
+                decode.push_back(Now() - start);
+            }
+            printf("browse_bench: video %dx%d\n", decoder.GetWidth(), decoder.GetHeight());
+        }
+        Figures f = Summarise(decode);
+        printf("browse_bench: decoding alone (one Process per frame) ms median=%.4f p99=%.4f\n", f.median, f.p99);
+    }
     const struct {
         int width, height;
         const char* name;
