@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "CVQBrowsePlayWnd.h"
+#include "CVQMsgBox.h"
+#include "CVQSurface.h"
 #include "CVQWindow.h"
 #include "VKNetEndpoints.h"
 #include "VKSettings.h"
@@ -13,6 +15,12 @@ bool SystemKeyState(uint32_t vk) { return GetKeyState(static_cast<int>(vk)) < 0;
 VQKeyStateFn g_keyState = SystemKeyState;
 
 const uint32_t kKeyDown = 0x100, kKeyUp = 0x101, kLButtonDown = 0x201;
+
+const char kMultisampledText[] =
+    "Error: Multisampled/Antialiased backbuffer!\n\nPlease turn off multisampling/antialiasing in\nthe game's "
+    "Graphics/Video options";
+const char kRecordFailedText[] =
+    "Error: Failed to start recording!\n\nPossible causes:\n* No audio device?\n* Harddisk is full?";
 
 void FreeNames(CVKPtrList* list) {
     for (int i = 0; i < list->Count(); ++i) delete static_cast<CVKString*>(list->Get(i));
@@ -81,11 +89,11 @@ void CVQHUD::Init() {
     m_windows.Insert(&m_logo);
     m_dashboard.CreateFrame(116, 50, 400, 312);
     m_windows.Insert(&m_dashboard);
+    // Without the intro the panel went straight to signing in, and the HUD
+    // stays out of sight until the player brings it up.
     if (VKGetSetting("loginShowIntro", "1").Equals("0")) {
         m_logo.SetVisible(0);
         m_dashboard.SetVisible(0);
-        // Without the intro the panel goes straight to signing in.
-        m_dashboard.SignInFromSettings();
     }
     UpdateActiveStates();
     m_audio.Start();
@@ -132,7 +140,44 @@ void CVQHUD::Update() {
     m_misc.Poll();
     m_voice.Update();
     RecordFrame();
+    FollowRecorder();
     StepPlayers();
+}
+
+bool CVQHUD::RefusedForMultisampling() {
+    uint32_t multisample = 0;
+    if (!CVQSurface::GetBackBufferInfo(nullptr, nullptr, nullptr, &multisample) || multisample == 0) return false;
+    ShowMessage(kMultisampledText, &m_dashboard, 4);
+    return true;
+}
+
+int CVQHUD::ToggleRecording() {
+    IVQRecord* recorder = CurrentRecorder();
+    if (!recorder) return 0;
+    if (recorder->IsRecording()) {
+        recorder->EndRecording();
+        m_dashboard.SetRecording(0);
+        m_logo.SetRecording(0);
+        return 1;
+    }
+    if (RefusedForMultisampling()) return 0;
+    if (!recorder->BeginRecording()) {
+        ShowMessage(kRecordFailedText, &m_dashboard, 5);
+        return 0;
+    }
+    m_dashboard.SetRecording(1);
+    m_logo.SetRecording(1);
+    return 1;
+}
+
+void CVQHUD::FollowRecorder() {
+    // A recorder may end by itself (a write failed, the disk is full): the
+    // record button and the blinking sign must not claim a recording then.
+    if (!m_logo.IsRecording()) return;
+    IVQRecord* recorder = CurrentRecorder();
+    if (recorder && recorder->IsRecording()) return;
+    m_dashboard.SetRecording(0);
+    m_logo.SetRecording(0);
 }
 
 void CVQHUD::AddPlayer(CVQBrowsePlayWnd* player) {

@@ -85,6 +85,13 @@ public:
     CVQRecordSE* SessionRecorder() { return &m_sessionRecorder; }
     CVQRecord* PipelinedRecorder() { return &m_pipelinedRecorder; }
     CVQRecordAvi* AviRecorder() { return &m_aviRecorder; }
+    // R on the dashboard: ends the running recording, or begins one unless
+    // the back buffer is multisampled. The record button and the logo follow.
+    // 1 when the recorder changed state.
+    virtual int ToggleRecording();
+    // True (after telling the player) when the back buffer is multisampled:
+    // recording and sharing cannot copy such a buffer.
+    bool RefusedForMultisampling();
 
     // The social components and the signed-in user.
     CVQHUD_Chat* Chat() { return &m_chat; }
@@ -125,6 +132,7 @@ private:
     void RecordFrame();
     void RecordInput(bool keyboard, uint32_t message, uint32_t value, uint32_t data);
     void StepPlayers();
+    void FollowRecorder();
 
     CVKPtrList m_windows;
     CVQWindow* m_focus;

@@ -36,7 +36,7 @@ int CVQTextBox::PrepareSurface() {
     CVQPen outline(PS_SOLID, 1, m_focused ? 0xFFFF0000 : 0xFF028DFF);
     m_canvas.DrawRectangle(&outline, 0, 0, w, h);
     if (m_text.Length()) {
-        std::string shown = m_text.Str();
+        std::string shown = m_masked ? std::string(m_text.Length(), '*') : std::string(m_text.Str());
         if (m_focused && m_caret) shown += "|";
         m_canvas.SetFont("Arial", 8, RGB(0, 0, 0), 400, 0, 0);
         m_canvas.DrawDataText(3, 0, w, h, shown.c_str(), DT_WORDBREAK);

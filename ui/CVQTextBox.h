@@ -20,6 +20,11 @@ public:
     const char* GetText() const { return m_text.Str(); }
     void SetText(const char* text);
     int IsFocused() const { return m_focused; }
+    // A password box draws one star per character instead of the text.
+    void SetMasked(int masked) {
+        m_masked = masked ? 1 : 0;
+        Invalidate();
+    }
 
     // Longest text the box takes from the keyboard.
     static constexpr size_t kMaxText = 1024;
@@ -30,4 +35,5 @@ private:
     uint32_t m_lastDrawn;
     int m_drawnOnce;
     int m_caret;
+    int m_masked = 0;
 };

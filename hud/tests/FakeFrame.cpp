@@ -6,6 +6,7 @@
 
 namespace {
 uint32_t g_format = 21, g_width = 640, g_height = 480;
+uint32_t g_multisample = 0;
 bool g_createFails = false;
 int g_alive = 0;
 int g_copies = 0;
@@ -18,6 +19,7 @@ void SetBackBuffer(uint32_t format, uint32_t width, uint32_t height) {
     g_width = width;
     g_height = height;
 }
+void SetMultisample(uint32_t type) { g_multisample = type; }
 void SetCreateFails(bool fails) { g_createFails = fails; }
 int SurfacesAlive() { return g_alive; }
 int CopiesMade() { return g_copies; }
@@ -78,7 +80,7 @@ int CVQSurface::GetBackBufferInfo(uint32_t* format, uint32_t* width, uint32_t* h
     if (format) *format = g_format;
     if (width) *width = g_width;
     if (height) *height = g_height;
-    if (multisampleType) *multisampleType = 0;
+    if (multisampleType) *multisampleType = g_multisample;
     return 1;
 }
 

@@ -6,6 +6,8 @@
 namespace FakeFrame {
 // Back buffer reported by GetBackBufferInfo and copied by CopyBackBuffer.
 void SetBackBuffer(uint32_t format, uint32_t width, uint32_t height);
+// Multisample type reported for the back buffer (0: none).
+void SetMultisample(uint32_t type);
 // Surfaces made from now on fail to be created (a device that refuses).
 void SetCreateFails(bool fails);
 int SurfacesAlive();

@@ -91,10 +91,10 @@ open(sys.argv[1], "w", encoding="utf-16").write(text)
 PY
 scripts/lib/wine-run regedit /S "$(w "$work/password.reg")" >/dev/null 2>&1
 
-# Insert shows the HUD (the dashboard takes the focus), Tab moves it to the
-# contact list, Space selects bo (online, first row), C starts the chat; the
-# chat window's text box takes the keys "HI BO" and Enter.
-actions=(--at 60:key:45 --at 70:key:9 --at 75:key:32 --at 80:key:67)
+# Insert shows the HUD (the dashboard's friends list has the focus), Space
+# selects bo (online, first row), C starts the chat; the chat window's text
+# box takes the keys "HI BO" and Enter.
+actions=(--at 60:key:45 --at 75:key:32 --at 80:key:67)
 f=110
 for k in 72 73 32 66 79 13; do actions+=(--at "$f:key:$k"); f=$((f + 3)); done
 (cd "$game" && scripts_dir="$ROOT/scripts/lib" && "$scripts_dir/with-display" "$scripts_dir/wine-run" sample9.exe \

@@ -150,6 +150,15 @@ def button(w, h, pressed, draw):
     return p
 
 
+def washed(p, amount=0.65):
+    """The picture faded toward the page colour: the look of a button that cannot be used."""
+    pr, pg, pb = PANEL >> 16 & 255, PANEL >> 8 & 255, PANEL & 255
+    for row in p.px:
+        for i, (r, g, b, a) in enumerate(row):
+            row[i] = (int(r + (pr - r) * amount), int(g + (pg - g) * amount), int(b + (pb - b) * amount), a)
+    return p
+
+
 def person(p, cx, top, colour):
     p.disc(cx, top + 4, 3.5, colour)
     p.round_rect(int(cx - 6), top + 9, 12, 9, 4, colour)
@@ -303,21 +312,25 @@ def logo():
 
 
 def intro():
+    # The top rows stay the plain page colour: the dashboard's face shows the
+    # same colour above the banner on every page.
     p = Picture(396, 183, PANEL)
-    for y in range(183):
-        shade = int(0x40 * y / 182)
+    for y in range(96, 183):
+        shade = int(0x40 * (y - 96) / 86)
         p.rect(0, y, 396, 1, ((0xCD - shade // 2) << 16) | ((0xE8 - shade // 3) << 8) | 0xFF)
-    p.round_rect(14, 14, 368, 64, 10, DEEP)
-    p.disc(50, 46, 22, WHITE)
-    p.disc(50, 46, 12, DEEP)
-    p.disc(50, 46, 6, RED)
-    p.text(86, 24, 'ORVALO HUD', WHITE, 4)
-    p.text(88, 60, 'IN-GAME RECORDING AND SHARING', PANEL, 1)
+    p.round_rect(14, 34, 368, 58, 10, DEEP)
+    p.disc(50, 63, 21, WHITE)
+    p.disc(50, 63, 12, DEEP)
+    p.disc(50, 63, 6, RED)
+    p.text(86, 44, 'ORVALO HUD', WHITE, 4)
+    p.text(88, 78, 'IN-GAME RECORDING AND SHARING', PANEL, 1)
     for i, (colour, words) in enumerate(((RED, 'RECORD'), (GREEN, 'SHARE'), (YELLOW, 'CHAT'))):
         x = 34 + i * 120
-        p.round_rect(x, 96, 96, 40, 8, WHITE)
-        p.disc(x + 18, 116, 9, colour)
-        p.text(x + 34, 112, words, INK, 1)
+        p.round_rect(x, 100, 96, 38, 8, WHITE)
+        p.disc(x + 18, 119, 9, colour)
+        p.text(x + 34, 116, words, INK, 1)
+    # Beside the dashboard's show-intro box, which sits at (146, 170) here.
+    p.text(166, 173, 'SHOW THIS PAGE AT START', INK, 1)
     return p
 
 
@@ -353,9 +366,10 @@ def pictures():
              ((4122, 4123), 27, 34, lambda p, o, w, h: symbol_handset(p, o, w, h, RED)),
              ((4130, 4131), 20, 30, symbol_play), ((4132, 4133), 30, 30, symbol_delete),
              ((4134, 4135), 30, 30, symbol_encode), ((4136, 4137), 29, 32, symbol_upload)]
-    for (normal, pressed), w, h, draw in pairs:
+    # The second picture of each pair is the button's look while it cannot be used.
+    for (normal, unusable), w, h, draw in pairs:
         out[normal] = button(w, h, False, lambda p, o, w=w, h=h, draw=draw: draw(p, o, w, h))
-        out[pressed] = button(w, h, True, lambda p, o, w=w, h=h, draw=draw: draw(p, o, w, h))
+        out[unusable] = washed(button(w, h, False, lambda p, o, w=w, h=h, draw=draw: draw(p, o, w, h)))
     out[4124] = icon(13, 13, lambda p: (p.disc(6.5, 6.5, 6.5, DARK), p.text(4, 3, '?', WHITE)))
     out[4125] = icon(14, 14, lambda p: (p.disc(7, 7, 6.5, INK), p.disc(7, 7, 4, LIGHT), p.disc(7, 7, 2, INK),
                                         [p.rect(6, y, 2, 2, INK) for y in (0, 12)],
