@@ -283,7 +283,8 @@ void CVQDashboard::DrawPage() {
         m_canvas.DrawText(37, 135, 200, 14, "Orvalo Name", DT_SINGLELINE);
         m_canvas.DrawText(37, 170, 200, 14, "Password", DT_SINGLELINE);
         m_canvas.SetFont("Arial", 8, RGB(0, 0, 0), 400, 0, 0);
-        m_canvas.DrawDataText(95, 99, 254, 28, kSignInExplained, DT_WORDBREAK);
+        // Three lines: the last one would be cut in a box of two.
+        m_canvas.DrawDataText(95, 99, 254, 36, kSignInExplained, DT_WORDBREAK);
         m_canvas.DrawText(202, 204, 150, 14, "Remember sign in", DT_SINGLELINE);
         break;
     case kContactsPage:
