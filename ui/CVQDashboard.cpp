@@ -6,6 +6,7 @@
 #include <string>
 
 #include "CVQButton.h"
+#include "CVQChat.h"
 #include "CVQCheckBox.h"
 #include "CVQHUD.h"
 #include "CVQHUD_Chat.h"
@@ -441,9 +442,29 @@ void CVQDashboard::ToggleShare() {
 
 void CVQDashboard::ViewSelected() {}
 
-void CVQDashboard::Call(int start) { (void)start; }
+void CVQDashboard::Call(int start) {
+    CVQHUD* hud = VQHud();
+    if (!hud) return;
+    if (!start) {
+        hud->Voice()->HangUp();
+    } else if (m_contacts) {
+        CVKPtrList* names = m_contacts->GetSelected();
+        hud->Voice()->Call(*names);
+        FreeStringList(names);
+        delete names;
+    }
+    SetCallActive(hud->Voice()->GetState() != CVQHUD_Voice::kIdle);
+}
 
-void CVQDashboard::AnswerCall(int accepted) { SetCallActive(accepted); }
+int CVQDashboard::PrepareSurface() {
+    // Hang up follows the call: usable while a call placed or accepted runs
+    // (a call still waiting for the player's answer has none to end).
+    if (CVQHUD* hud = VQHud()) {
+        const int inCall = hud->Voice()->GetState() != CVQHUD_Voice::kIdle;
+        if (inCall != m_callActive) SetCallActive(inCall);
+    }
+    return CVQFrmWnd::PrepareSurface();
+}
 
 void CVQDashboard::BrowserCommand(int id) { (void)id; }
 
@@ -465,9 +486,9 @@ int CVQDashboard::OnNotify(int code, void* data, CVQWindow* sender, int* handled
     }
     if (code == 78) {
         // The answer to the incoming-call box: only OK takes the call.
-        const CVQMsgBox* box = static_cast<const CVQMsgBox*>(sender);
-        if (box && box->GetTag() && std::string(box->GetTag()) == "msgIncomingCall")
-            AnswerCall(box->GetResult() == CVQMsgBox::kOk);
+        CVQHUD* hud = VQHud();
+        if (hud && hud->Voice()->OnCallBoxAnswer(sender))
+            SetCallActive(hud->Voice()->GetState() != CVQHUD_Voice::kIdle);
         (void)data;
         (void)handled;
         return 0;

@@ -49,6 +49,7 @@ public:
     int OnKeyboard(uint32_t message, uint32_t key, uint32_t keyData, int* handled) override;
     int OnMouse(uint32_t message, uint32_t data, uint32_t position, int* handled) override;
     int OnNotify(int code, void* data, CVQWindow* sender, int* handled) override;
+    int PrepareSurface() override;
 
     // Pages. With automatic set, the sign-in page signs in at once when
     // "loginAuto" is "1" and a name is stored. The friends list needs a
@@ -117,8 +118,6 @@ private:
     void ViewSelected();
     // Voice with the selected friend (start) or hanging up.
     void Call(int start);
-    // The player's answer to an incoming call.
-    void AnswerCall(int accepted);
     void BrowserCommand(int id);
     void RefreshRecordings();
     bool Owns(CVQWindow* window) const;
