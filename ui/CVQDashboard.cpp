@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "CVQBrowseWnd.h"
 #include "CVQButton.h"
 #include "CVQChat.h"
 #include "CVQCheckBox.h"
@@ -62,6 +63,8 @@ CVQDashboard::CVQDashboard()
       m_contacts(nullptr),
       m_contactsBar(nullptr),
       m_defaults{},
+      m_browser(nullptr),
+      m_browserBar(nullptr),
       m_page(kIntroPage),
       m_selectionKind(kSelectNone),
       m_signedIn(0),
@@ -141,6 +144,13 @@ void CVQDashboard::BuildChildren() {
         m_defaults[i]->SetTriState(1);
         Make(m_defaults[i], kDefaultBoxX[i], kHeadY, 17, 13);
     }
+
+    // The recordings browser lists its folder when it is first drawn.
+    m_browser = new CVQBrowseWnd();
+    Make(m_browser, 2, 74, 382, 183);
+    m_browserBar = Make(new CVQScrollBarV(), 384, 74, 15, 183);
+    m_browserBar->SetPage(183);
+    m_browser->AttachScrollBar(m_browserBar);
 
     // Top buttons, 34 x 40 at y 12; Share and Record are toggles.
     MakeButton(kShareButton, 11, 12, 34, 40, 4101, 4101);
@@ -231,6 +241,11 @@ void CVQDashboard::ShowPage(int page) {
         AddChild(m_contactsBar);
         for (int i = 0; i < 3; ++i) AddChild(m_defaults[i]);
         pageFocus = m_contacts;
+        break;
+    case kRecordingsPage:
+        AddChild(m_browser);
+        AddChild(m_browserBar);
+        pageFocus = m_browser;
         break;
     default: break;
     }
@@ -466,9 +481,20 @@ int CVQDashboard::PrepareSurface() {
     return CVQFrmWnd::PrepareSurface();
 }
 
-void CVQDashboard::BrowserCommand(int id) { (void)id; }
+void CVQDashboard::BrowserCommand(int id) {
+    if (!m_browser) return;
+    switch (id) {
+    case kPlayButton: m_browser->Play(); break;
+    case kDeleteButton: m_browser->Delete(); break;
+    case kEncodeButton: m_browser->Encode(); break;
+    case kUploadButton: m_browser->Upload(); break;
+    default: break;
+    }
+}
 
-void CVQDashboard::RefreshRecordings() {}
+void CVQDashboard::RefreshRecordings() {
+    if (m_browser && m_browser->IsListed()) m_browser->Refresh();
+}
 
 int CVQDashboard::OnNotify(int code, void* data, CVQWindow* sender, int* handled) {
     if (code == 7) {
@@ -480,6 +506,8 @@ int CVQDashboard::OnNotify(int code, void* data, CVQWindow* sender, int* handled
             first = m_name;
         else if (m_children.IndexOf(m_contacts) >= 0)
             first = m_contacts;
+        else if (m_children.IndexOf(m_browser) >= 0)
+            first = m_browser;
         CVQHUD* hud = VQHud();
         if (first && hud) hud->SetFocusWindow(first, false);
         return 0;
@@ -491,6 +519,10 @@ int CVQDashboard::OnNotify(int code, void* data, CVQWindow* sender, int* handled
             SetCallActive(hud->Voice()->GetState() != CVQHUD_Voice::kIdle);
         (void)data;
         (void)handled;
+        return 0;
+    }
+    if (code == CVQBrowseWnd::kNotifySelection && sender == m_browser && data) {
+        SelectionChanged(*static_cast<const int*>(data));
         return 0;
     }
     if (code != 0 || !sender) return 0;

@@ -2,6 +2,7 @@
 #include "CVKPtrList.h"
 #include "CVQFrmWnd.h"
 
+class CVQBrowseWnd;
 class CVQButton;
 class CVQCheckBox;
 class CVQImgButton;
@@ -96,6 +97,8 @@ public:
     CVQButton* SignInButton() const { return m_signIn; }
     CVQButton* IntroSignInButton() const { return m_introSignIn; }
     CVQCheckBox* IntroShowBox() const { return m_introShow; }
+    CVQBrowseWnd* Browser() const { return m_browser; }
+    CVQScrollBarV* BrowserBar() const { return m_browserBar; }
     // The keyboard help (F1 and the small Help button).
     static const char* KeyboardHelp();
 
@@ -135,6 +138,8 @@ private:
     CVQListContacts* m_contacts;
     CVQScrollBarV* m_contactsBar;
     CVQCheckBox* m_defaults[3];
+    CVQBrowseWnd* m_browser;
+    CVQScrollBarV* m_browserBar;
     int m_page;
     int m_selectionKind;
     int m_signedIn;

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 
+#include "CVQBrowseWnd.h"
 #include "CVQButton.h"
 #include "CVQCheckBox.h"
 #include "CVQDashboard.h"
@@ -15,6 +16,7 @@
 #include "CVQImgButton.h"
 #include "CVQListContacts.h"
 #include "CVQMsgBox.h"
+#include "CVQScrollBarV.h"
 #include "CVQTextBox.h"
 #include "FakeFrame.h"
 #include "MemorySettings.h"
@@ -403,4 +405,54 @@ TEST_F(Dashboard, LogoShowsTenSecondsAndBlinksWhileRecording) {
     hud->Logo()->SetRecording(1);
     g_now = 2100;
     EXPECT_TRUE(hud->Logo()->IsVisible());
+}
+
+TEST_F(Dashboard, RecordingsPageHostsTheBrowserAndItsCommands) {
+    char temp[MAX_PATH];
+    ASSERT_NE(0u, GetTempPathA(sizeof temp, temp));
+    const std::string folder = std::string(temp) + "dashboard-recordings-" + std::to_string(GetCurrentProcessId()) + "\\";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    for (const char* name : {"clip.rec", "clip.wmv"}) {
+        HANDLE f = CreateFileA((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, f);
+        CloseHandle(f);
+    }
+    store.Set("recorderFolder", folder);
+    Start();
+    hud->SetFocusWindow(dash->IntroSignInButton(), false);
+    EXPECT_TRUE(Key('M'));
+    ASSERT_NE(nullptr, dash->Browser());
+    EXPECT_TRUE(OnPage(dash->Browser()));
+    EXPECT_TRUE(OnPage(dash->BrowserBar()));
+    EXPECT_EQ(dash->Browser(), hud->FocusWindow());
+
+    dash->Browser()->List(nullptr, 0);
+    int rec = -1;
+    for (int i = 0; i < dash->Browser()->Count(); ++i)
+        if (std::string(dash->Browser()->EntryName(i)) == "clip.rec") rec = i;
+    ASSERT_GE(rec, 0);
+    // The browser tells the panel its selection: a recording can be encoded.
+    dash->Browser()->Select(rec);
+    EXPECT_EQ(CVQDashboard::kSelectRecording, dash->SelectionKind());
+    EXPECT_TRUE(Enabled(CVQDashboard::kEncodeButton));
+    EXPECT_FALSE(Enabled(CVQDashboard::kPlayButton));
+    EXPECT_TRUE(Key('E'));  // letters pass the browser by, to the panel
+    ASSERT_NE(nullptr, TopBox());
+    EXPECT_EQ(0u, std::string(TopBox()->GetMessageText()).find("Orvalo Desktop will encode the file"));
+    TopBox()->Answer(CVQMsgBox::kCancel);
+
+    // Off the page the commands act on nothing.
+    hud->SetFocusWindow(dash->Browser(), false);
+    EXPECT_TRUE(Key('N'));  // not signed in: the sign-in page
+    EXPECT_FALSE(OnPage(dash->Browser()));
+    hud->SetFocusWindow(dash->NameBox(), false);
+    hud->SetFocusWindow(dash->SignInButton(), false);
+    EXPECT_TRUE(Key('E'));
+    EXPECT_EQ(nullptr, TopBox());
+
+    delete hud;
+    hud = nullptr;
+    DeleteFileA((folder + "clip.rec").c_str());
+    DeleteFileA((folder + "clip.wmv").c_str());
+    RemoveDirectoryA(folder.c_str());
 }
