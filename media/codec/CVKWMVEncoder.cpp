@@ -35,6 +35,7 @@ CVKWMVEncoder::CVKWMVEncoder()
       m_sound(nullptr),
       m_packet(nullptr),
       m_sws(nullptr),
+      m_frameSws(nullptr),
       m_swr(nullptr),
       m_fifo(nullptr),
       m_inChannels(0),
@@ -266,14 +267,44 @@ int CVKWMVEncoder::WriteVideoSample(const uint8_t* pixels, int64_t time) {
     }
     const uint8_t* planes[4] = {pixels, nullptr, nullptr, nullptr};
     const int strides[4] = {m_inWidth * 4, 0, 0, 0};
+    if (sws_scale(m_sws, planes, strides, 0, m_inHeight, m_picture->data, m_picture->linesize) != m_outHeight) {
+        LogMessage("CVKWMVEncoder::WriteVideoSample(): Unable to Write Frame");
+        m_failed = 1;
+        return 0;
+    }
+    return EncodePicture(time, "WriteVideoSample");
+}
+
+int CVKWMVEncoder::WriteVideoFrame(const AVFrame* frame, int64_t time) {
+    if (!m_writing || !m_video || !frame || frame->width <= 0 || frame->height <= 0 || !frame->data[0]) {
+        LogMessage("CVKWMVEncoder::WriteVideoFrame(): Unable to Write Frame");
+        return 0;
+    }
+    if (av_frame_make_writable(m_picture) < 0) {
+        LogMessage("CVKWMVEncoder::WriteVideoFrame(): Unable to Allocate Memory\r\n");
+        m_failed = 1;
+        return 0;
+    }
+    m_frameSws =
+        sws_getCachedContext(m_frameSws, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                             m_outWidth, m_outHeight, m_video->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (!m_frameSws || sws_scale(m_frameSws, frame->data, frame->linesize, 0, frame->height, m_picture->data,
+                                 m_picture->linesize) != m_outHeight) {
+        LogMessage("CVKWMVEncoder::WriteVideoFrame(): Unable to Write Frame");
+        m_failed = 1;
+        return 0;
+    }
+    return EncodePicture(time, "WriteVideoFrame");
+}
+
+int CVKWMVEncoder::EncodePicture(int64_t time, const char* caller) {
     int64_t pts = av_rescale_rnd(time < 0 ? 0 : time, m_video->time_base.den,
                                  static_cast<int64_t>(m_video->time_base.num) * kUnitsPerSecond, AV_ROUND_NEAR_INF);
     if (pts <= m_lastVideoPts) pts = m_lastVideoPts + 1;
     m_lastVideoPts = pts;
     m_picture->pts = pts;
-    if (sws_scale(m_sws, planes, strides, 0, m_inHeight, m_picture->data, m_picture->linesize) != m_outHeight ||
-        avcodec_send_frame(m_video, m_picture) < 0 || !Drain(m_video, m_videoStream)) {
-        LogMessage("CVKWMVEncoder::WriteVideoSample(): Unable to Write Frame");
+    if (avcodec_send_frame(m_video, m_picture) < 0 || !Drain(m_video, m_videoStream)) {
+        LogMessage("CVKWMVEncoder::%s(): Unable to Write Frame", caller);
         m_failed = 1;
         return 0;
     }
@@ -309,6 +340,8 @@ void CVKWMVEncoder::Free() {
     av_packet_free(&m_packet);
     sws_freeContext(m_sws);
     m_sws = nullptr;
+    sws_freeContext(m_frameSws);
+    m_frameSws = nullptr;
     swr_free(&m_swr);
     if (m_fifo) av_audio_fifo_free(m_fifo);
     m_fifo = nullptr;

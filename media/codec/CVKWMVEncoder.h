@@ -45,6 +45,11 @@ public:
     // in 100 ns units. A time at or before the previous picture's goes one
     // frame after it.
     int WriteVideoSample(const uint8_t* pixels, int64_t time);
+    // The same for a picture as the codec library decoded it (any size and
+    // pixel format, planar YUV from a HuffYUV decoder for one): scaled and
+    // converted straight to the profile's picture, without a detour through
+    // 32-bit RGB.
+    int WriteVideoFrame(const AVFrame* frame, int64_t time);
     // Ends the file. 1 when everything written is in a complete file.
     int Close();
     // Duration (100 ns units) and bit rate of a written file. 1 or 0.
@@ -56,6 +61,8 @@ public:
 
 private:
     int EncodeAudioFrames(bool flush);
+    // Encodes m_picture (filled by the caller) at time; logs as caller.
+    int EncodePicture(int64_t time, const char* caller);
     int Drain(AVCodecContext* codec, AVStream* stream);
     void Free();
 
@@ -74,6 +81,7 @@ private:
     AVFrame* m_sound;
     AVPacket* m_packet;
     SwsContext* m_sws;
+    SwsContext* m_frameSws;  // for WriteVideoFrame, made for the frames' size and format
     SwrContext* m_swr;
     AVAudioFifo* m_fifo;
     int m_inChannels;

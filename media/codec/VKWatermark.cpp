@@ -61,3 +61,57 @@ void VKBlendWatermark(uint8_t* frame, int width, int height, int stride, const u
         }
     }
 }
+
+namespace {
+// Limited-range BT.601 of a mark pixel (bytes B, G, R, A).
+void MarkYuv(uint32_t w, int* y, int* u, int* v) {
+    const int b = static_cast<int>(w & 0xFF), g = static_cast<int>((w >> 8) & 0xFF),
+              r = static_cast<int>((w >> 16) & 0xFF);
+    *y = ((66 * r + 129 * g + 25 * b + 128) >> 8) + 16;
+    *u = ((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128;
+    *v = ((112 * r - 94 * g - 18 * b + 128) >> 8) + 128;
+}
+}  // namespace
+
+void VKBlendWatermarkPlanar(uint8_t* const planes[3], const int strides[3], int width, int height, int chromaShiftX,
+                            int chromaShiftY, const uint32_t* mark, int mw, int mh, int x0, int y0) {
+    if (!planes || !planes[0] || !planes[1] || !planes[2] || !mark || width <= 0 || height <= 0 || chromaShiftX < 0 ||
+        chromaShiftX > 2 || chromaShiftY < 0 || chromaShiftY > 2)
+        return;
+    int my, mu, mv;
+    for (int y = 0; y < mh; y++) {
+        const int fy = y0 + y;
+        if (fy < 0 || fy >= height) continue;
+        uint8_t* row = planes[0] + static_cast<int64_t>(fy) * strides[0];
+        for (int x = 0; x < mw; x++) {
+            const int fx = x0 + x;
+            if (fx < 0 || fx >= width || !mark[y * mw + x]) continue;
+            MarkYuv(mark[y * mw + x], &my, &mu, &mv);
+            row[fx] = static_cast<uint8_t>((3 * row[fx] + 7 * my) / 10);
+        }
+    }
+    // Each chroma sample covers a block of bw x bh pixels.
+    const int bw = 1 << chromaShiftX, bh = 1 << chromaShiftY, n = bw * bh;
+    const int cw = (width + bw - 1) >> chromaShiftX, ch = (height + bh - 1) >> chromaShiftY;
+    const int cx0 = x0 < 0 ? 0 : x0 >> chromaShiftX, cy0 = y0 < 0 ? 0 : y0 >> chromaShiftY;
+    for (int cy = cy0; cy < ch && (cy << chromaShiftY) < y0 + mh; cy++) {
+        uint8_t* urow = planes[1] + static_cast<int64_t>(cy) * strides[1];
+        uint8_t* vrow = planes[2] + static_cast<int64_t>(cy) * strides[2];
+        for (int cx = cx0; cx < cw && (cx << chromaShiftX) < x0 + mw; cx++) {
+            int covered = 0, sumU = 0, sumV = 0;
+            for (int dy = 0; dy < bh; dy++)
+                for (int dx = 0; dx < bw; dx++) {
+                    const int mx = (cx << chromaShiftX) + dx - x0, myy = (cy << chromaShiftY) + dy - y0;
+                    if (mx < 0 || mx >= mw || myy < 0 || myy >= mh || !mark[myy * mw + mx]) continue;
+                    MarkYuv(mark[myy * mw + mx], &my, &mu, &mv);
+                    covered++;
+                    sumU += mu;
+                    sumV += mv;
+                }
+            if (!covered) continue;
+            // d + (mean - d) x 0.7 x covered / n, in integers.
+            urow[cx] = static_cast<uint8_t>((urow[cx] * (10 * n - 7 * covered) + 7 * sumU) / (10 * n));
+            vrow[cx] = static_cast<uint8_t>((vrow[cx] * (10 * n - 7 * covered) + 7 * sumV) / (10 * n));
+        }
+    }
+}

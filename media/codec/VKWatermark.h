@@ -18,3 +18,13 @@ const uint32_t* VKWatermarkPixels();
 // touched, whatever its size.
 void VKBlendWatermark(uint8_t* frame, int width, int height, int stride, const uint32_t* mark, int mw, int mh, int x0,
                       int y0);
+
+// The same blend into a planar YUV picture (Y, U, V planes; chroma planes
+// subsampled by 2^chromaShiftX across and 2^chromaShiftY down, as in 4:2:2
+// and 4:2:0), limited-range BT.601 as the codec library's converter makes
+// them: each luma sample becomes d + (m - d) x 0.7 with m the mark pixel's Y;
+// a chroma sample moves toward the mark's U or V by 0.7 times the share of
+// its pixels that the mark covers. Only the part inside the picture is
+// touched.
+void VKBlendWatermarkPlanar(uint8_t* const planes[3], const int strides[3], int width, int height, int chromaShiftX,
+                            int chromaShiftY, const uint32_t* mark, int mw, int mh, int x0, int y0);

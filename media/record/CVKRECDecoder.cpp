@@ -299,6 +299,25 @@ const uint8_t* CVKRECDecoder::DecodeVideoSample(const AVPacket* packet) {
     return m_output;
 }
 
+int CVKRECDecoder::DecodeVideoFrame(const AVPacket* packet, AVFrame* frame) {
+    if (!m_codec || !packet || packet->size <= 0 || !frame) {
+        LogMessage("CVKRECDecoder::DecodeVideoFrame(): Couldn't decode video frame\n");
+        return 0;
+    }
+    av_packet_unref(m_packet);
+    m_packet->data = packet->data;
+    m_packet->size = packet->size;
+    m_packet->flags = packet->flags;
+    int result = avcodec_send_packet(m_codec, m_packet);
+    if (result >= 0) result = avcodec_receive_frame(m_codec, frame);
+    if (result < 0 || frame->width != m_codec->width || frame->height != m_codec->height ||
+        av_frame_make_writable(frame) < 0) {
+        LogMessage("CVKRECDecoder::DecodeVideoFrame(): Couldn't decode video frame\n");
+        return 0;
+    }
+    return 1;
+}
+
 int CVKRECDecoder::SkipSampleVideo() {
     if (!m_file || !Skip(12)) return 0;
     uint8_t raw[4];

@@ -44,6 +44,10 @@ public:
     // The picture, rows top to bottom, width x height pixels of the output
     // format; null on failure. Valid until the next decode or Close.
     const uint8_t* DecodeVideoSample(const AVPacket* packet);
+    // The picture as the codec decoded it (planar YUV), into the caller's
+    // frame (whose earlier content is released); the frame is the caller's
+    // to keep and to write into. 1 or 0.
+    int DecodeVideoFrame(const AVPacket* packet, AVFrame* frame);
     int SkipSampleVideo();
     int SkipSampleAudio();
     // Skips audio records and n video records; stops right after the tag of

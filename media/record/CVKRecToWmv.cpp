@@ -5,6 +5,9 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
 }
 
 #include "VKWatermark.h"
@@ -16,11 +19,39 @@ uint32_t SteadyMilliseconds() {
             .count());
 }
 const int64_t kFrameTime = 333333;  // 30 pictures a second, in 100 ns units
+// How far the decoding thread runs ahead of the writer: pictures (each
+// width x height x 4 bytes) and records of any kind.
+const int kAheadPictures = 3;
+const size_t kAheadSamples = 16;
 }  // namespace
 
-CVKRecToWmv::CVKRecToWmv() : m_clock(SteadyMilliseconds), m_packet(nullptr), m_open(0), m_failed(0), m_pictures(0) {}
+CVKRecToWmv::Sample::~Sample() {
+    av_frame_free(&picture);
+    av_frame_free(&rgb);
+}
 
-CVKRecToWmv::~CVKRecToWmv() { Close(); }
+CVKRecToWmv::CVKRecToWmv(bool decodeAhead)
+    : m_clock(SteadyMilliseconds),
+      m_decodeAhead(decodeAhead),
+      m_packet(nullptr),
+      m_open(0),
+      m_failed(0),
+      m_ended(0),
+      m_pictures(0),
+      m_position(0),
+      m_fileSize(0),
+      m_width(0),
+      m_height(0),
+      m_previewStale(false),
+      m_previewSws(nullptr),
+      m_rgbSws(nullptr),
+      m_readyPictures(0),
+      m_stop(false) {}
+
+CVKRecToWmv::~CVKRecToWmv() {
+    Close();
+    sws_freeContext(m_previewSws);
+}
 
 int CVKRecToWmv::Start(const char* recPath, const char* wmvPath, int profile, int* profileMissing) {
     Close();
@@ -40,44 +71,180 @@ int CVKRecToWmv::Start(const char* recPath, const char* wmvPath, int profile, in
         Close();
         return 0;
     }
-    m_frame.assign(static_cast<size_t>(m_reader.width) * m_reader.height * 4, 0);
+    m_width = static_cast<int>(m_reader.width);
+    m_height = static_cast<int>(m_reader.height);
+    m_fileSize = m_reader.GetFileSize();
+    m_position = m_reader.GetPosition();
+    m_last.reset();
     m_open = 1;
     m_failed = 0;
+    m_ended = 0;
     m_pictures = 0;
+    if (m_decodeAhead) {
+        m_stop = false;
+        m_thread = std::thread(&CVKRecToWmv::DecodeAhead, this);
+    }
     return 1;
 }
 
-int CVKRecToWmv::OneSample() {
+void CVKRecToWmv::Produce(Sample* s) {
+    s->kind = Sample::kEnd;
     const char tag = m_reader.ReadTag();
     if (tag == 'A') {
         const uint8_t* data;
         uint32_t size;
-        if (!m_reader.ReadSampleAudio(&data, &size)) return kDone;
-        return m_writer.WriteAudioSample(data, size) ? kMore : kFailed;
-    }
-    if (tag == 'V') {
+        if (m_reader.ReadSampleAudio(&data, &size)) {
+            s->kind = Sample::kAudio;
+            s->sound.assign(data, data + size);
+        }
+    } else if (tag == 'V') {
         int64_t time = 0;
-        if (!m_reader.ReadSampleVideo(m_packet, &time)) return kDone;
-        const uint8_t* picture = m_reader.DecodeVideoSample(m_packet);
-        if (!picture) return kMore;  // a picture that does not decode is left out
-        memcpy(m_frame.data(), picture, m_frame.size());
-        const int width = static_cast<int>(m_reader.width), height = static_cast<int>(m_reader.height);
-        VKBlendWatermark(m_frame.data(), width, height, width * 4, VKWatermarkPixels(), kVKWatermarkWidth,
-                         kVKWatermarkHeight, kVKWatermarkX, kVKWatermarkY);
-        if (!m_writer.WriteVideoSample(m_frame.data(), time)) return kFailed;
+        if (m_reader.ReadSampleVideo(m_packet, &time)) {
+            if (!s->picture) s->picture = av_frame_alloc();
+            // A picture that does not decode is left out.
+            s->kind = s->picture && m_reader.DecodeVideoFrame(m_packet, s->picture) && Mark(s) ? Sample::kVideo
+                                                                                               : Sample::kSkipped;
+            s->time = time;
+        }
+    }
+    s->position = m_reader.GetPosition();
+}
+
+AVFrame* CVKRecToWmv::Mark(Sample* s) {
+    AVFrame* f = s->picture;
+    const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(f->format));
+    const bool planarYuv = d && (d->flags & AV_PIX_FMT_FLAG_PLANAR) && !(d->flags & AV_PIX_FMT_FLAG_RGB) &&
+                           d->nb_components >= 3 && d->comp[0].depth == 8 && f->data[2];
+    if (planarYuv) {
+        const int strides[3] = {f->linesize[0], f->linesize[1], f->linesize[2]};
+        VKBlendWatermarkPlanar(f->data, strides, f->width, f->height, d->log2_chroma_w, d->log2_chroma_h,
+                               VKWatermarkPixels(), kVKWatermarkWidth, kVKWatermarkHeight, kVKWatermarkX,
+                               kVKWatermarkY);
+        return f;
+    }
+    // Another kind of picture: into 32-bit RGB for the watermark.
+    if (!s->rgb) s->rgb = av_frame_alloc();
+    AVFrame* rgb = s->rgb;
+    if (!rgb) return nullptr;
+    if (rgb->format != AV_PIX_FMT_RGB32 || rgb->width != f->width || rgb->height != f->height) {
+        av_frame_unref(rgb);
+        rgb->format = AV_PIX_FMT_RGB32;
+        rgb->width = f->width;
+        rgb->height = f->height;
+        if (av_frame_get_buffer(rgb, 0) < 0) return nullptr;
+    }
+    m_rgbSws = sws_getCachedContext(m_rgbSws, f->width, f->height, static_cast<AVPixelFormat>(f->format), f->width,
+                                    f->height, AV_PIX_FMT_RGB32, SWS_POINT, nullptr, nullptr, nullptr);
+    if (!m_rgbSws || sws_scale(m_rgbSws, f->data, f->linesize, 0, f->height, rgb->data, rgb->linesize) != f->height)
+        return nullptr;
+    VKBlendWatermark(rgb->data[0], rgb->width, rgb->height, rgb->linesize[0], VKWatermarkPixels(), kVKWatermarkWidth,
+                     kVKWatermarkHeight, kVKWatermarkX, kVKWatermarkY);
+    std::swap(s->picture, s->rgb);
+    return s->picture;
+}
+
+int CVKRecToWmv::Consume(Sample* s) {
+    m_position = s->position;
+    switch (s->kind) {
+    case Sample::kAudio:
+        if (s->sound.empty()) return kMore;
+        return m_writer.WriteAudioSample(s->sound.data(), static_cast<uint32_t>(s->sound.size())) ? kMore : kFailed;
+    case Sample::kVideo:
+        if (!m_writer.WriteVideoFrame(s->picture, s->time)) return kFailed;
         m_pictures++;
         return kMore;
+    case Sample::kSkipped: return kMore;
+    case Sample::kEnd:
+    default: return kDone;
     }
-    return kDone;
+}
+
+std::unique_ptr<CVKRecToWmv::Sample> CVKRecToWmv::Next() {
+    std::unique_ptr<Sample> s;
+    if (!m_decodeAhead) {
+        if (!m_free.empty()) {
+            s = std::move(m_free.back());
+            m_free.pop_back();
+        } else {
+            s.reset(new Sample());
+        }
+        Produce(s.get());
+        return s;
+    }
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_changed.wait(lock, [this] { return !m_ready.empty(); });
+    s = std::move(m_ready.front());
+    m_ready.pop_front();
+    if (s->kind == Sample::kVideo || s->kind == Sample::kSkipped) m_readyPictures--;
+    lock.unlock();
+    m_changed.notify_all();
+    return s;
+}
+
+void CVKRecToWmv::Recycle(std::unique_ptr<Sample> s, bool preview) {
+    if (preview) {
+        std::swap(s, m_last);
+        m_previewStale = true;
+    }
+    if (!s) return;
+    // The decoder's buffers go back to it at once.
+    if (s->picture) av_frame_unref(s->picture);
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_free.push_back(std::move(s));
+}
+
+void CVKRecToWmv::DecodeAhead() {
+    for (;;) {
+        std::unique_ptr<Sample> s;
+        {
+            std::unique_lock<std::mutex> lock(m_lock);
+            m_changed.wait(lock, [this] {
+                return m_stop || (m_readyPictures < kAheadPictures && m_ready.size() < kAheadSamples);
+            });
+            if (m_stop) return;
+            if (!m_free.empty()) {
+                s = std::move(m_free.back());
+                m_free.pop_back();
+            }
+        }
+        if (!s) s.reset(new Sample());
+        Produce(s.get());
+        const bool end = s->kind == Sample::kEnd;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            if (s->kind == Sample::kVideo || s->kind == Sample::kSkipped) m_readyPictures++;
+            m_ready.push_back(std::move(s));
+        }
+        m_changed.notify_all();
+        if (end) return;
+    }
+}
+
+void CVKRecToWmv::StopDecoding() {
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_stop = true;
+    }
+    m_changed.notify_all();
+    if (m_thread.joinable()) m_thread.join();
+    m_ready.clear();
+    m_free.clear();
+    m_readyPictures = 0;
+    sws_freeContext(m_rgbSws);
+    m_rgbSws = nullptr;
 }
 
 int CVKRecToWmv::Step(uint32_t budgetMs) {
-    if (!m_open) return kDone;
+    if (!m_open || m_ended) return kDone;
     if (m_failed) return kFailed;
     const uint32_t start = m_clock();
     do {
-        const int r = OneSample();
+        std::unique_ptr<Sample> s = Next();
+        const int r = Consume(s.get());
+        const bool written = r == kMore && s->kind == Sample::kVideo;
+        Recycle(std::move(s), written);
         if (r == kFailed) m_failed = 1;
+        if (r == kDone) m_ended = 1;
         if (r != kMore) return r;
     } while (m_clock() - start < budgetMs);
     return kMore;
@@ -85,12 +252,14 @@ int CVKRecToWmv::Step(uint32_t budgetMs) {
 
 int CVKRecToWmv::Finish() {
     if (!m_open) return 0;
+    StopDecoding();
     const int complete = m_writer.Close() && !m_failed;
     Close();
     return complete;
 }
 
 void CVKRecToWmv::Close() {
+    StopDecoding();
     m_writer.Close();
     m_reader.Close();
     av_packet_free(&m_packet);
@@ -98,13 +267,27 @@ void CVKRecToWmv::Close() {
 }
 
 int CVKRecToWmv::Percent() const {
-    const int64_t size = m_reader.GetFileSize();
-    if (size <= 0) return 0;
-    return static_cast<int>(static_cast<uint64_t>(m_reader.GetPosition()) * 100 / static_cast<uint64_t>(size));
+    if (m_fileSize <= 0) return 0;
+    return static_cast<int>(static_cast<uint64_t>(m_position) * 100 / static_cast<uint64_t>(m_fileSize));
 }
 
-const uint8_t* CVKRecToWmv::Preview(int* width, int* height) const {
-    *width = static_cast<int>(m_reader.width);
-    *height = static_cast<int>(m_reader.height);
-    return m_pictures > 0 ? m_frame.data() : nullptr;
+const uint8_t* CVKRecToWmv::Preview(int* width, int* height) {
+    *width = m_width;
+    *height = m_height;
+    if (m_pictures == 0 || !m_last || !m_last->picture) return nullptr;
+    const AVFrame* f = m_last->picture;
+    if (m_previewStale || m_preview.empty()) {
+        m_previewStale = false;
+        m_preview.assign(static_cast<size_t>(f->width) * f->height * 4, 0);
+        m_previewSws =
+            sws_getCachedContext(m_previewSws, f->width, f->height, static_cast<AVPixelFormat>(f->format), f->width,
+                                 f->height, AV_PIX_FMT_RGB32, SWS_POINT, nullptr, nullptr, nullptr);
+        uint8_t* planes[4] = {m_preview.data(), nullptr, nullptr, nullptr};
+        const int strides[4] = {f->width * 4, 0, 0, 0};
+        if (!m_previewSws || sws_scale(m_previewSws, f->data, f->linesize, 0, f->height, planes, strides) != f->height)
+            return nullptr;
+    }
+    *width = f->width;
+    *height = f->height;
+    return m_preview.data();
 }

@@ -1,22 +1,39 @@
 #pragma once
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "CVKRECDecoder.h"
 #include "CVKWMVEncoder.h"
 
+struct AVFrame;
 struct AVPacket;
+struct SwsContext;
 
 // Encodes a recording (.rec) into a Windows Media file in time slices: each
 // Step works through samples until its time budget is used, so a window's
 // timer can drive a whole encode at many times real time and still stay
 // responsive. Every picture gets the watermark.
+//
+// Pictures stay in the decoder's planar YUV from the HuffYUV decoder to the
+// scaler (the watermark is blended into them there), with no detour through
+// 32-bit RGB; only the preview is converted, when it is asked for. Reading
+// and decoding the recording runs ahead on a thread of its own, a few
+// pictures at most, while Step scales, encodes and writes in the caller's
+// thread: the two halves of the work use two processor cores. The samples
+// reach the writer in file order either way, so the file is the same as
+// without the thread.
 class CVKRecToWmv {
 public:
     enum { kFailed = -1, kDone = 0, kMore = 1 };
 
-    CVKRecToWmv();
+    // decodeAhead false: everything in the caller's thread.
+    explicit CVKRecToWmv(bool decodeAhead = true);
     ~CVKRecToWmv();
     CVKRecToWmv(const CVKRecToWmv&) = delete;
     CVKRecToWmv& operator=(const CVKRecToWmv&) = delete;
@@ -35,21 +52,70 @@ public:
     void Close();
 
     int Percent() const;
-    int64_t Position() const { return m_reader.GetPosition(); }
-    int64_t FileSize() const { return m_reader.GetFileSize(); }
-    // The last picture written (with the watermark), top-down 32-bit; null before one.
-    const uint8_t* Preview(int* width, int* height) const;
+    // The recording's bytes up to the last sample written, and its size.
+    int64_t Position() const { return m_position; }
+    int64_t FileSize() const { return m_fileSize; }
+    // The last picture written (with the watermark), top-down 32-bit; null
+    // before one. Valid until the next call of any method.
+    const uint8_t* Preview(int* width, int* height);
     int PicturesWritten() const { return m_pictures; }
 
 private:
-    int OneSample();
+    // One record of the recording, read (and its picture decoded).
+    struct Sample {
+        Sample() = default;
+        Sample(const Sample&) = delete;
+        Sample& operator=(const Sample&) = delete;
+        ~Sample();
+        enum Kind { kAudio, kVideo, kSkipped, kEnd } kind = kEnd;
+        std::vector<uint8_t> sound;
+        AVFrame* picture = nullptr;  // as decoded, with the watermark
+        AVFrame* rgb = nullptr;      // for a decoder that gives no planar YUV
+        int64_t time = 0;
+        int64_t position = 0;  // the reader's position after the record
+    };
+    // Reads the next record into s (reusing its buffers).
+    void Produce(Sample* s);
+    // The watermark into a decoded picture; the picture to write, or null.
+    AVFrame* Mark(Sample* s);
+    // Hands a sample to the writer: kMore, kDone or kFailed.
+    int Consume(Sample* s);
+    // The next sample in file order (waits for the decoding thread).
+    std::unique_ptr<Sample> Next();
+    // Keeps a written picture as the preview; the buffers of the sample it
+    // replaces, or of any other sample, are used again.
+    void Recycle(std::unique_ptr<Sample> s, bool preview);
+    void DecodeAhead();
+    void StopDecoding();
 
     std::function<uint32_t()> m_clock;
+    const bool m_decodeAhead;
     CVKRECDecoder m_reader;
     CVKWMVEncoder m_writer;
     AVPacket* m_packet;
-    std::vector<uint8_t> m_frame;
     int m_open;
     int m_failed;
+    int m_ended;
     int m_pictures;
+    int64_t m_position;
+    int64_t m_fileSize;
+    int m_width;
+    int m_height;
+    // The last picture written (the preview); its buffer goes back to the
+    // free list when the next picture is written.
+    std::unique_ptr<Sample> m_last;
+    std::vector<uint8_t> m_preview;  // m_last's picture in 32-bit RGB, when asked for
+    bool m_previewStale;
+    SwsContext* m_previewSws;
+    SwsContext* m_rgbSws;  // the decoding side's, for the fallback to RGB
+
+    // Between the decoding thread and Step: samples read in file order, and
+    // emptied samples whose buffers are used again.
+    std::thread m_thread;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::deque<std::unique_ptr<Sample>> m_ready;
+    std::vector<std::unique_ptr<Sample>> m_free;
+    int m_readyPictures;
+    bool m_stop;
 };

@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -203,6 +205,57 @@ TEST(WMVEncode, RecordingCutShortByACrashStillEncodes) {
     EXPECT_EQ(r.height, 1024);
     EXPECT_GT(r.pictures, 50);
     EXPECT_LT(r.pictures, 65);
+}
+
+std::vector<uint8_t> ReadFileBytes(const char* path) {
+    std::vector<uint8_t> bytes;
+    FILE* f = fopen(path, "rb");
+    if (!f) return bytes;
+    uint8_t chunk[65536];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+    fclose(f);
+    return bytes;
+}
+
+TEST(WMVEncode, DecodingAheadOnItsOwnThreadWritesTheSameFile) {
+    const std::vector<uint8_t> rec = MakeToneRecording();
+    ASSERT_TRUE(WriteBytes("ahead.rec", rec.data(), rec.size()));
+    std::vector<uint8_t> previews[2];
+    for (bool ahead : {false, true}) {
+        CVKRecToWmv job(ahead);
+        ASSERT_EQ(1, job.Start("ahead.rec", ahead ? "ahead.wmv" : "inline.wmv", 0));
+        int steps = 0;
+        ASSERT_EQ(CVKRecToWmv::kDone, EncodeAll(&job, 3, &steps, nullptr));
+        EXPECT_EQ(CVKRecToWmv::kDone, job.Step(3));  // the end stays the end
+        EXPECT_EQ(job.PicturesWritten(), kSeconds * 30 - 1);
+        EXPECT_EQ(job.Position(), job.FileSize());
+        int w = 0, h = 0;
+        const uint8_t* preview = job.Preview(&w, &h);
+        ASSERT_NE(preview, nullptr);
+        ASSERT_EQ(w, kW);
+        // The preview is the last picture written, whichever thread decoded it.
+        previews[ahead].assign(preview, preview + static_cast<size_t>(kW) * kH * 4);
+        EXPECT_EQ(1, job.Finish());
+    }
+    EXPECT_TRUE(previews[0] == previews[1]);
+    const std::vector<uint8_t> inline_ = ReadFileBytes("inline.wmv"), ahead = ReadFileBytes("ahead.wmv");
+    ASSERT_GT(inline_.size(), 1000u);
+    EXPECT_TRUE(inline_ == ahead) << inline_.size() << " and " << ahead.size() << " bytes";
+
+    // Stopped half-way (the thread waiting for room or in a decode), and
+    // started again on the same object: no hang, a whole new file.
+    CVKRecToWmv job;
+    for (int round = 0; round < 2; round++) {
+        ASSERT_EQ(1, job.Start("ahead.rec", "stopped.wmv", 0));
+        EXPECT_EQ(CVKRecToWmv::kMore, job.Step(0));
+        job.Close();
+    }
+    ASSERT_EQ(1, job.Start("ahead.rec", "again.wmv", 0));
+    int steps = 0;
+    ASSERT_EQ(CVKRecToWmv::kDone, EncodeAll(&job, 1000, &steps, nullptr));
+    EXPECT_EQ(1, job.Finish());
+    EXPECT_TRUE(ReadFileBytes("again.wmv") == inline_);
 }
 
 TEST(WMVEncode, StartFailsForWhatCannotBeWritten) {
