@@ -23,6 +23,11 @@ if(WIN32 AND BUILD_TESTING)
   # Takes the encode hand-off as the desktop program would (the end-to-end run).
   add_executable(encode_standin tests/EncodeStandIn.cpp)
   target_link_libraries(encode_standin PRIVATE vqrecord vkbase)
+  # The player's way through the dashboard in the sample game under Wine.
+  orvalo_script_test(ui_dashboard_e2e_test
+    COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/tests/dashboard_e2e.py $<TARGET_FILE:proxy9>
+            ${CMAKE_BINARY_DIR}/bin
+    SERIAL TIMEOUT 900)
 endif()
 
 if(WIN32 AND BUILD_TESTING)

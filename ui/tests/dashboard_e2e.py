@@ -116,9 +116,10 @@ def game_folder(name):
     return folder
 
 
-def play(name, frames, actions, dumps, probes=(), probe_frames=(), env=None):
+def play(name, frames, actions, dumps, probes=(), probe_frames=(), env=None, size=(640, 480)):
     folder = game_folder(name)
-    argv = ["sample9.exe", "--frames", str(frames), "--fps", "25", "--swap", "copy"] + actions
+    argv = ["sample9.exe", "--frames", str(frames), "--fps", "25", "--swap", "copy",
+            "--width", str(size[0]), "--height", str(size[1])] + actions
     for frame, file in dumps:
         argv += ["--dump", "%d:%s" % (frame, win(os.path.join(WORK, file)))]
     if probes:
@@ -257,7 +258,9 @@ try:
                    "--at", "75:key:%d" % KEY["M"],
                    "--at", "90:key:%d" % KEY["down"],
                    "--at", "100:key:%d" % KEY["P"]]
-        out = play("run2", 200, actions, [(180, "05.bmp")], probes=[PLAYER_PROBE], probe_frames=[95, 180], env=env)
+        # A screen wide enough for the player at (520, 50) and the keyboard below it.
+        out = play("run2", 200, actions, [(180, "05.bmp")], probes=[PLAYER_PROBE], probe_frames=[95, 180], env=env,
+                   size=(1024, 768))
         p = probes_of(out)
         check(p.get((95,) + PLAYER_PROBE) != p.get((180,) + PLAYER_PROBE),
               "P opened a player window on the video", p)
