@@ -3,9 +3,16 @@
 #include <windows.h>
 
 #include "CVQBrowsePlayWnd.h"
+#include <cstdio>
+#include <cstring>
+
+#include "CVQDecodeVS.h"
+#include "CVQListContacts.h"
 #include "CVQMsgBox.h"
 #include "CVQSurface.h"
+#include "CVQViewWnd.h"
 #include "CVQWindow.h"
+#include "VKGameNumber.h"
 #include "VKNetEndpoints.h"
 #include "VKSettings.h"
 
@@ -64,6 +71,7 @@ CVQHUD::CVQHUD()
       m_lonePress(0),
       m_recorderType(0),
       m_shareSession(-1),
+      m_shareRequested(0),
       m_sharePort(13580),
       m_capture(nullptr) {
     g_hud = this;
@@ -71,6 +79,7 @@ CVQHUD::CVQHUD()
     m_recorderType = VKGetSettingInt("recorderType", "0");
     m_shareHost = VKShareServerHost("");
     m_sharePort = VKShareServerPort();
+    ShareClient()->SetServer(m_shareHost.Str(), m_sharePort);
     m_chat.Initialise();
     if (m_recorderType == 2) {
         m_pipelinedRecorder.SetController(&m_controller);
@@ -117,7 +126,11 @@ void CVQHUD::Shutdown() {
     m_capture = nullptr;
     FreeNames(&m_invitesPending);
     FreeNames(&m_invitesSent);
+    // The share's worker ends before its client closes.
+    if (m_shareRecorder.IsRecording()) m_shareRecorder.EndRecording();
+    ShareClient()->Close();
     m_shareSession = -1;
+    m_views.Clear();  // their windows are gone
     if (m_sessionRecorder.IsRecording()) m_sessionRecorder.EndRecording();
     if (m_pipelinedRecorder.IsRecording()) m_pipelinedRecorder.EndRecording();
     if (m_aviRecorder.IsRecording()) m_aviRecorder.EndRecording();
@@ -131,6 +144,7 @@ void CVQHUD::ReleaseSurfaces() {
     m_sessionRecorder.ReleaseSurface();
     m_pipelinedRecorder.ReleaseSurface();
     m_aviRecorder.ReleaseSurface();
+    m_shareRecorder.ReleaseSurface();
 }
 
 void CVQHUD::Update() {
@@ -139,9 +153,13 @@ void CVQHUD::Update() {
     m_chat.Update();
     m_misc.Poll();
     m_voice.Update();
+    // The share takes its copy of the back buffer here, before the HUD is drawn.
+    m_shareRecorder.ProcessFrame();
+    UpdateShare();
     RecordFrame();
     FollowRecorder();
     StepPlayers();
+    UpdateViews();
 }
 
 bool CVQHUD::RefusedForMultisampling() {
@@ -195,6 +213,145 @@ void CVQHUD::StepPlayers() {
     }
 }
 
+void CVQHUD::UpdateShare() {
+    if (m_shareRequested || m_invitesPending.Count()) StartShare();
+    CVQShareVS* client = ShareClient();
+    if (!client->IsLoggedIn()) return;
+    const int session = client->GetSession();
+    if (session != m_shareSession) {
+        m_shareSession = session;
+        if (session > 0) {
+            // Viewers of the old session are told the new one, except those
+            // just refused (listed as told already).
+            CVKPtrList* viewers = client->GetViewers();
+            for (int i = 0; i < viewers->Count(); ++i) AnnounceShare(static_cast<CVKString*>(viewers->Get(i))->Str());
+            FreeNames(&m_invitesSent);
+        }
+    }
+    if (m_shareSession <= 0) return;  // invitations wait for a session to name
+    for (int i = 0; i < m_invitesPending.Count(); ++i)
+        AnnounceShare(static_cast<CVKString*>(m_invitesPending.Get(i))->Str());
+    FreeNames(&m_invitesPending);
+}
+
+void CVQHUD::AnnounceShare(const char* name) {
+    for (int i = 0; i < m_invitesSent.Count(); ++i)
+        if (static_cast<CVKString*>(m_invitesSent.Get(i))->Equals(name)) return;
+    m_chat.AnnounceShare(name, m_shareSession, m_shareHost.Str(), m_sharePort);
+}
+
+void CVQHUD::UpdateViews() {
+    for (int i = 0; i < m_views.Count(); ++i) {
+        CVQDecodeVS* session = static_cast<CVQDecodeVS*>(m_views.Get(i));
+        session->Update();
+        PlayViewSound(session);
+    }
+    // A hidden view window draws nothing: its pictures are taken here, so
+    // the stream behind them keeps moving.
+    for (int i = 0; i < m_windows.Count(); ++i) {
+        CVQWindow* w = static_cast<CVQWindow*>(m_windows.Get(i));
+        if (w->Kind() != CVQFrmWnd::kView || w->IsVisible(0)) continue;
+        CVQViewWnd* view = dynamic_cast<CVQViewWnd*>(w);
+        if (view) view->GetViewSession()->TakePicture(nullptr, nullptr, nullptr);
+    }
+}
+
+void CVQHUD::PlayViewSound(CVQDecodeVS* session) {
+    uint8_t* data = nullptr;
+    int size = 0;
+    int64_t time = 0;
+    if (!session->TakeAudio(&data, &size, &time) || size <= 0) return;
+    // The session's playback channel is made from its stream's sound format
+    // when it has none yet; a channel that cannot be made leaves it silent.
+    int channel = session->GetAudioChannel();
+    if (channel < 0) {
+        CVQFFmpegFrameDecoder* decoder = session->GetDecoder();
+        channel = m_audio.OpenChannel(decoder->GetSamplesPerSecond(), decoder->GetChannels(),
+                                      decoder->GetBitsPerSample() / 8);
+        if (channel < 0) return;
+        session->SetAudioChannel(channel);
+    }
+    m_audio.Play(channel, data, size);
+}
+
+void CVQHUD::StartShare() {
+    CVQShareVS* client = ShareClient();
+    if (!client->IsOpen()) {
+        if (!client->Open()) return;
+        client->SetServer(m_shareHost.Str(), m_sharePort);
+        // The game is named by the folder this library was loaded from.
+        HMODULE module = nullptr;
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCSTR>(&VQHud), &module);
+        client->SetGameNumber(VKGameNumberForFolder(VKModuleFolder(module).Str()).Str());
+    }
+    if (client->IsActive()) return;
+    if (!m_shareRecorder.ReadBackBuffer()) return;
+    m_shareRecorder.ReadShareSettings();
+    const WAVEFORMATEX& format = m_shareRecorder.GetAudioFormat();
+    const VQShareSettings& settings = m_shareRecorder.GetSettings();
+    client->SetWidth(m_shareRecorder.GetVideoWidth());
+    client->SetHeight(m_shareRecorder.GetVideoHeight());
+    client->SetFrameRate(settings.frameRate);
+    client->SetSamplesPerSec(static_cast<int>(format.nSamplesPerSec));
+    client->SetChannels(format.nChannels);
+    client->SetBitsPerSample(format.wBitsPerSample);
+    client->ClearOptions();
+    char option[64];
+    snprintf(option, sizeof option, "AudioBitrate=%d", settings.audioBitRate);
+    client->AddOption(CVKString(option));
+    snprintf(option, sizeof option, "VideoBitrate=%d", settings.videoBitRate);
+    client->AddOption(CVKString(option));
+    client->Login(m_user.Str(), m_password.Str());
+}
+
+void CVQHUD::SetShareRequested(int flag) {
+    m_shareRequested = flag ? 1 : 0;
+    if (!flag && ShareClient()->GetViewers()->Count() == 0) StopShare();
+}
+
+void CVQHUD::ViewSelectedContact() {
+    CVKPtrList* names = m_dashboard.Contacts()->GetSelected();
+    if (m_views.Count() > 0 || names->Count() > 1) {
+        ShowMessage("Currently it is only possible to view one person at a time!", &m_dashboard, 1);
+    } else if (names->Count() == 1) {
+        CVKString name(*static_cast<CVKString*>(names->Get(0)));
+        m_chat.RequestView(name.Str(), 1);
+        CVQViewWnd* window = new CVQViewWnd();
+        window->CreateFrame(536, 50, 250, 160);
+        CVKString title("View: ");
+        title.Append(name.Str());
+        window->SetTitle(title.Str());
+        AddWindow(window);
+        m_views.Insert(window->GetViewSession());
+        window->GetViewSession()->SetPeerName(name.Str());
+        SetFocusWindow(window, true);
+        UpdateActiveStates();
+    }
+    FreeStringList(names);
+    delete names;
+}
+
+void CVQHUD::CloseView(CVQViewWnd* window) {
+    if (!window) return;
+    CVQDecodeVS* session = window->GetViewSession();
+    if (m_views.IndexOf(session) < 0) return;  // closed already
+    m_chat.RequestView(session->GetPeerName(), 0);
+    if (session->GetAudioChannel() >= 0) m_audio.CloseChannel(session->GetAudioChannel());
+    session->SetAudioChannel(-1);
+    session->Logout();  // the sharer's viewers list loses this viewer at once
+    m_views.Remove(session);
+}
+
+void CVQHUD::CloseAllViews() {
+    CVKPtrList windows;
+    for (int i = 0; i < m_windows.Count(); ++i) {
+        CVQWindow* w = static_cast<CVQWindow*>(m_windows.Get(i));
+        if (w->Kind() == CVQFrmWnd::kView && dynamic_cast<CVQViewWnd*>(w)) windows.Insert(w);
+    }
+    for (int i = 0; i < windows.Count(); ++i) static_cast<CVQViewWnd*>(static_cast<CVQWindow*>(windows.Get(i)))->Close();
+}
+
 IVQRecord* CVQHUD::CurrentRecorder() {
     switch (m_recorderType) {
     case 0: return &m_sessionRecorder;
@@ -221,6 +378,7 @@ void CVQHUD::RecordFrame() {
 }
 
 void CVQHUD::RecordInput(bool keyboard, uint32_t message, uint32_t value, uint32_t data) {
+    m_shareRecorder.OnInputEvent(message, value, data);
     if (m_recorderType == 0) {
         m_sessionRecorder.OnInputEvent(message, value, data);
     } else if (m_recorderType == 2) {
@@ -269,20 +427,37 @@ void CVQHUD::InviteIfRequested(const char* name, int start) {
 
 void CVQHUD::QueueShareInvitation(const char* name) { AddName(&m_invitesPending, name, kMaxInvitations); }
 
-void CVQHUD::MarkInvited(const char* name) { AddName(&m_invitesSent, name, kMaxInvitations); }
-
-void CVQHUD::ConnectView(const char* peer, int, const char*, int) {
-    // No view session of this peer is open here: the announcement is dropped.
-    (void)peer;
+void CVQHUD::MarkInvited(const char* name) {
+    AddName(&m_invitesSent, name, kMaxInvitations);
+    // A new session: the friend is not told its number, which ends the view.
+    ShareClient()->RefreshSession();
 }
 
-void CVQHUD::ReloadShareServer(const char* fallback) { m_shareHost = VKShareServerHost(fallback); }
+void CVQHUD::ConnectView(const char* peer, int number, const char* host, int port) {
+    // Only a view this player asked for connects; other announcements are dropped.
+    for (int i = 0; i < m_views.Count(); ++i) {
+        CVQDecodeVS* session = static_cast<CVQDecodeVS*>(m_views.Get(i));
+        if (peer && strcmp(session->GetPeerName(), peer) == 0) {
+            session->Connect(m_user.Str(), m_password.Str(), number, host, port);
+            return;
+        }
+    }
+}
+
+void CVQHUD::ReloadShareServer(const char* fallback) {
+    m_shareHost = VKShareServerHost(fallback);
+    ShareClient()->SetServer(m_shareHost.Str(), m_sharePort);
+}
 
 void CVQHUD::SetShareServerPort(int port) {
     if (port > 0 && port <= 65535) m_sharePort = port;
+    ShareClient()->SetServer(m_shareHost.Str(), m_sharePort);
 }
 
-void CVQHUD::StopShare() { m_shareSession = 0; }
+void CVQHUD::StopShare() {
+    if (ShareClient()->IsActive()) ShareClient()->Logout();
+    m_shareSession = 0;
+}
 
 void CVQHUD::BringToTop(CVQWindow* window) {
     if (m_windows.IndexOf(window) < 0) return;

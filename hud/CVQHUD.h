@@ -13,9 +13,12 @@
 #include "CVQRecord.h"
 #include "CVQRecordAvi.h"
 #include "CVQRecordSE.h"
+#include "CVQRecordVS.h"
 #include "IVQRecord.h"
 
 class CVQBrowsePlayWnd;
+class CVQDecodeVS;
+class CVQViewWnd;
 class CVQWindow;
 
 // The one object that owns the in-game HUD of a process: its windows and
@@ -118,6 +121,25 @@ public:
     // not told the next session number).
     virtual void MarkInvited(const char* name);
     virtual void StopShare();
+    // Opens and logs in the share client unless it is so already (sharing
+    // then starts with the recorder's next frame).
+    virtual void StartShare();
+    // The player asked to share (or no more: without viewers the share stops).
+    virtual void SetShareRequested(int flag);
+    int IsShareRequested() const { return m_shareRequested; }
+    CVQRecordVS* ShareRecorder() { return &m_shareRecorder; }
+    CVQShareVS* ShareClient() { return m_shareRecorder.GetClient(); }
+
+    // Viewing: a view window for the contact selected in the dashboard.
+    virtual void ViewSelectedContact();
+    // The window's view ends: the sharer is told, the session leaves the list.
+    virtual void CloseView(CVQViewWnd* window);
+    // Closes every view window (signing out).
+    void CloseAllViews();
+    // The view sessions, one per view window (not owned: each window owns its own).
+    const CVKPtrList& ViewSessions() const { return m_views; }
+    // Called by a view window's destructor.
+    void ForgetViewSession(CVQDecodeVS* session) { m_views.Remove(session); }
     const CVKPtrList& PendingInvitations() const { return m_invitesPending; }
     const CVKPtrList& SentInvitations() const { return m_invitesSent; }
     int ShareSession() const { return m_shareSession; }
@@ -133,6 +155,11 @@ private:
     void RecordInput(bool keyboard, uint32_t message, uint32_t value, uint32_t data);
     void StepPlayers();
     void FollowRecorder();
+    void UpdateShare();
+    void UpdateViews();
+    void AnnounceShare(const char* name);
+    // The sound a view session decoded goes to the playback of viewed streams.
+    void PlayViewSound(CVQDecodeVS* session);
 
     CVKPtrList m_windows;
     CVQWindow* m_focus;
@@ -155,6 +182,9 @@ private:
     CVQRecord m_pipelinedRecorder;  // type 2, with its worker controller
     CVQRecordAvi m_aviRecorder;     // type 1
     CVQRecordSE m_sessionRecorder;  // type 0
+    CVQRecordVS m_shareRecorder;    // live share, with its share client
+    CVKPtrList m_views;             // CVQDecodeVS*, each owned by its view window
+    int m_shareRequested;
     CVKString m_user;
     CVKString m_password;
     CVKPtrList m_invitesPending;  // CVKString*, owned

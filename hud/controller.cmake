@@ -4,12 +4,12 @@ if(WIN32)
   target_include_directories(vqhud PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
   # The controller and the window toolkit call each other (windows reach the
   # HUD for focus and closing): the linker sees them as one group.
-  target_link_libraries(vqhud PUBLIC vqui vqsocial vqrecord vqhud_pixels vkbase)
+  target_link_libraries(vqhud PUBLIC vqui vqsocial vqshare vqrecord vqhud_pixels vkbase)
 
   # Everything of the engine a frame links.
   add_library(vqhud_all INTERFACE)
   target_link_libraries(vqhud_all INTERFACE
-    vqhud vqui vqsocial vqui_graphics vqui_png vqrecord vqcodec vqaudio vqhud_pixels vqnet vkbase)
+    vqhud vqui vqsocial vqshare vqui_graphics vqui_png vqrecord vqcodec vqaudio vqhud_pixels vqnet vkbase)
 endif()
 
 if(WIN32 AND BUILD_TESTING)

@@ -107,6 +107,7 @@ void CVQHUD_Chat::SignOut() {
         }
         for (int i = 0; i < windows.Count(); ++i)
             static_cast<CVQFrmWnd*>(static_cast<CVQWindow*>(windows.Get(i)))->Close();
+        hud->CloseAllViews();
     }
     m_client.Disconnect();
     if (hud) {

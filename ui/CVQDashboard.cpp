@@ -448,14 +448,19 @@ void CVQDashboard::ToggleShare() {
     CVQHUD* hud = VQHud();
     if (!hud) return;
     if (m_sharing) {
+        hud->SetShareRequested(0);
         SetSharing(0);
         ShowMessage(kShareEndedText, this, 4);
         return;
     }
     if (hud->RefusedForMultisampling()) return;
+    hud->SetShareRequested(1);  // the HUD's next frame starts the share
+    SetSharing(1);
 }
 
-void CVQDashboard::ViewSelected() {}
+void CVQDashboard::ViewSelected() {
+    if (CVQHUD* hud = VQHud()) hud->ViewSelectedContact();
+}
 
 void CVQDashboard::Call(int start) {
     CVQHUD* hud = VQHud();

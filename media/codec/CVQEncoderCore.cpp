@@ -20,6 +20,7 @@ CVQEncoderCore::CVQEncoderCore()
       m_audioCodec(0),
       m_audioBitRate(96000),
       m_rawPCM(1),
+      m_loopFilter(0),
       m_videoContext(nullptr),
       m_audioContext(nullptr),
       m_codedFrame(nullptr),
@@ -90,6 +91,7 @@ int CVQEncoderCore::OpenVideo(int width, int height, double frameRate) {
     m_videoContext->gop_size = 20;
     m_videoContext->time_base = FrameTime(frameRate);
     m_videoContext->max_b_frames = 0;
+    if (m_loopFilter) m_videoContext->flags |= AV_CODEC_FLAG_LOOP_FILTER;
     m_videoContext->pix_fmt = codec->pix_fmts ? codec->pix_fmts[0] : AV_PIX_FMT_YUV420P;
     if (avcodec_open2(m_videoContext, codec, nullptr) < 0) {
         LogMessage("Couldn't open video codec\n");

@@ -45,6 +45,9 @@ public:
     int GetAudioCodec() const { return m_audioCodec; }
     int GetAudioBitRate() const { return m_audioBitRate; }
     int IsRawPCM() const { return m_rawPCM; }
+    // Pictures are coded with the codec's in-loop deblocking filter (taken
+    // by the next OpenVideo).
+    void SetLoopFilter(int on) { m_loopFilter = on ? 1 : 0; }
 
     // Opens the video codec for width x height pictures, time base the
     // rational nearest to 1 / frameRate. Logs why it cannot. 1 or 0 (the
@@ -76,6 +79,7 @@ private:
     int m_audioCodec;
     int m_audioBitRate;
     int m_rawPCM;
+    int m_loopFilter;
     AVCodecContext* m_videoContext;
     AVCodecContext* m_audioContext;
     AVFrame* m_codedFrame;    // the converted picture given to the codec

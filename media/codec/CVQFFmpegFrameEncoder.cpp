@@ -98,6 +98,9 @@ int CVQFFmpegFrameEncoder::OpenEncoder() {
             LogMessage("Couldn't open video codec\n");
             return 0;
         }
+        // Viewers decode with fixed codec settings that include the loop
+        // filter (they never receive the encoder's own): code to match them.
+        m_core.SetLoopFilter(m_core.GetVideoCodec() == kVQCodecWMV2);
         if (!m_core.OpenVideo(m_reducedWidth, m_reducedHeight, m_frameRate)) {
             CloseEncoder();
             return 0;

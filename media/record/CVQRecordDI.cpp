@@ -63,6 +63,18 @@ int CVQRecordDI::WriteOut() {
     return ferror(m_file) ? 0 : 1;
 }
 
+std::string CVQRecordDI::TakeEntries() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    std::string text;
+    char entry[48];
+    for (int i = 0; i < m_count; i++) {
+        snprintf(entry, sizeof entry, "%s\"%d\",\"%d\",\"%s\"", i ? "," : "", m_times[i], m_releases[i], m_names[i]);
+        text += entry;
+    }
+    m_count = 0;
+    return text;
+}
+
 void CVQRecordDI::DeviceInput(unsigned message, uintptr_t code, uintptr_t flags, int32_t time) {
     char name[9];
     int release = 0;

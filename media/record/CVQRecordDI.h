@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 // Records the player's key presses and mouse-button clicks beside a
 // recording, as one comma-separated list of quoted triples without header,
@@ -35,6 +36,10 @@ public:
 
     int IsOpen() const { return m_open; }
     int GetCount() const { return m_count; }
+    // The pending entries in the file's format (quoted triples joined by
+    // ","), handed to the caller and forgotten; 0 entries give "" (a live
+    // share sends them instead of writing them).
+    std::string TakeEntries();
 
 private:
     int WriteOut();

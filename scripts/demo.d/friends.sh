@@ -103,5 +103,23 @@ rc=$?
 [ -f "$out/chat.bmp" ] && convert-im6.q16 "$out/chat.bmp" "$out/chat.png" && rm -f "$out/chat.bmp"
 sleep 0.5
 echo "friends demo: chat.png, transcript.txt, proxy.log and service.log in $out"
+chat_ok=0
 [ "$rc" = 0 ] && [ -s "$out/chat.png" ] && grep -q "^bo received: CHAT SESSION MESSAGE | .* | anna | hi bo$" "$out/transcript.txt" \
-  && grep -q "^bo received: CHAT SESSION MESSAGE | .* | bo | hello anna, nice game!$" "$out/transcript.txt"
+  && grep -q "^bo received: CHAT SESSION MESSAGE | .* | bo | hello anna, nice game!$" "$out/transcript.txt" && chat_ok=1
+
+# Two players: anna shares her game for 75 s (past a minute of sound), bo
+# watches it in a view window; they chat both ways. viewer.png and
+# sharer.png are the two screens at the same frame; the transcript gains
+# what each sent and received, and the view's PSNR against anna's frame.
+cleanup
+trap - EXIT
+share_ok=0
+TWO_PLAYERS_BUILD="$build" scripts/lib/two-players "$out/two-players" --frames 1200 --dump 1150 && share_ok=1
+cp "$out/two-players/viewer.png" "$out/two-players/sharer.png" "$out/" 2>/dev/null
+{
+  echo "--- two players in their games: anna shares, bo views ---"
+  cat "$out/two-players/session.txt" 2>/dev/null
+  cat "$out/two-players/psnr.txt" 2>/dev/null || echo "psnr_db=0"
+} >>"$out/transcript.txt"
+echo "friends demo: viewer.png, sharer.png and the two players' session in $out"
+[ "$chat_ok" = 1 ] && [ "$share_ok" = 1 ]
