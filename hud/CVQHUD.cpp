@@ -72,6 +72,9 @@ CVQHUD::CVQHUD()
       m_recorderType(0),
       m_shareSession(-1),
       m_shareRequested(0),
+      m_last3(0),
+      m_last15(0),
+      m_clock(VKSystemClock()),
       m_sharePort(13580),
       m_capture(nullptr) {
     g_hud = this;
@@ -155,6 +158,7 @@ void CVQHUD::Update() {
     m_voice.Update();
     // The share takes its copy of the back buffer here, before the HUD is drawn.
     m_shareRecorder.ProcessFrame();
+    ShareTimers();
     UpdateShare();
     RecordFrame();
     FollowRecorder();
@@ -303,6 +307,21 @@ void CVQHUD::StartShare() {
     snprintf(option, sizeof option, "VideoBitrate=%d", settings.videoBitRate);
     client->AddOption(CVKString(option));
     client->Login(m_user.Str(), m_password.Str());
+    m_last3 = m_last15 = m_clock->Seconds();
+}
+
+void CVQHUD::ShareTimers() {
+    const int64_t now = m_clock->Seconds();
+    if (now - m_last15 >= 15) {
+        m_last15 = now;
+        // Without viewers a share the player did not ask for ends: within 15
+        // to 30 seconds after the last viewer left.
+        if (ShareClient()->GetViewers()->Count() == 0 && !m_shareRequested) StopShare();
+    }
+    if (now - m_last3 >= 3) {
+        m_last3 = now;
+        ShareClient()->RequestViewers();  // nothing while it is not logged in
+    }
 }
 
 void CVQHUD::SetShareRequested(int flag) {

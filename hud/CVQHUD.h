@@ -14,6 +14,7 @@
 #include "CVQRecordAvi.h"
 #include "CVQRecordSE.h"
 #include "CVQRecordVS.h"
+#include "IVKClock.h"
 #include "IVQRecord.h"
 
 class CVQBrowsePlayWnd;
@@ -127,6 +128,8 @@ public:
     // The player asked to share (or no more: without viewers the share stops).
     virtual void SetShareRequested(int flag);
     int IsShareRequested() const { return m_shareRequested; }
+    // The clock of Update's 3- and 15-second work (null: the system clock); tests move their own.
+    void SetClock(IVKClock* clock) { m_clock = clock ? clock : VKSystemClock(); }
     CVQRecordVS* ShareRecorder() { return &m_shareRecorder; }
     CVQShareVS* ShareClient() { return m_shareRecorder.GetClient(); }
 
@@ -156,6 +159,7 @@ private:
     void StepPlayers();
     void FollowRecorder();
     void UpdateShare();
+    void ShareTimers();
     void UpdateViews();
     void AnnounceShare(const char* name);
     // The sound a view session decoded goes to the playback of viewed streams.
@@ -185,6 +189,10 @@ private:
     CVQRecordVS m_shareRecorder;    // live share, with its share client
     CVKPtrList m_views;             // CVQDecodeVS*, each owned by its view window
     int m_shareRequested;
+    // Seconds of the last 3- and 15-second work of Update, on m_clock.
+    int64_t m_last3;
+    int64_t m_last15;
+    IVKClock* m_clock;
     CVKString m_user;
     CVKString m_password;
     CVKPtrList m_invitesPending;  // CVKString*, owned

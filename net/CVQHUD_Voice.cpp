@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "CVQDashboard.h"
+#include "CVQDecodeVoice.h"
 #include "CVQHUD.h"
 #include "CVQHUD_AudioT.h"
 #include "CVQHUD_Chat.h"
@@ -340,11 +341,7 @@ void CVQHUD_Voice::Update() {
     PlayRemoteSound();
 }
 
-IVQVoiceStream* VQMakeVoiceStream() {
-    // No decoder for friends' voices is linked yet: each friend's call says
-    // "Error creating voice decoder" and stays silent.
-    return nullptr;
-}
+IVQVoiceStream* VQMakeVoiceStream() { return new CVQDecodeVoice(); }
 
 void CVQHUD_Voice::LogState() {
     static const char* const kStates[] = {"NS\n", "S\n", "WS\n", "WSCU\n"};

@@ -1,6 +1,7 @@
 // Voice calls of the HUD against the local test service (started by
 // run_social.sh): the call state machine on a clock the test moves, the
-// incoming-call box, and the sound of both parties through the relay. The
+// incoming-call box, the sound of both parties through the relay (as bytes,
+// then through the codecs), and the 3- and 15-second work of the HUD's share. The
 // friend "bo" is scripted with the protocol clients; the HUD's playback goes
 // to a fake sound sink, and a friend's stream hands out the bytes of its
 // packets as sound.
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -16,15 +18,23 @@
 
 #include "CVQChat.h"
 #include "CVQDashboard.h"
+#include "CVQDecodeVS.h"
+#include "CVQFFmpegFrameEncoder.h"
 #include "CVQHUD.h"
 #include "CVQHUD_Voice.h"
 #include "CVQMsgBox.h"
 #include "CVQPacketCache.h"
 #include "CVQVSClient.h"
+#include "FakeFrame.h"
 #include "FakeSoundSink.h"
 #include "LogCapture.h"
 #include "MemorySettings.h"
+#include "VQCodecIds.h"
 #include "VQResource.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
 
 namespace {
 int EnvPort(const char* name) {
@@ -411,4 +421,130 @@ TEST_F(HudVoice, AVoiceDeviceThatFailsIsTriedOncePerSecondNotEveryFrame) {
     EXPECT_EQ(2, log.Count(failure));
     EXPECT_FALSE(voice->Pipeline()->IsInCall());
     voice->HangUp();
+}
+
+namespace {
+// Compressed sound of a 441 Hz tone (period 50 samples at 22,050 Hz, mono),
+// sent on bo's voice stream as bo's voice pipeline would send it.
+void SendTone(CVQShareVS* stream, CVQFFmpegFrameEncoder* encoder, int64_t* packets, int count) {
+    const int frameBytes = encoder->GetAudioFrameBytes();
+    std::vector<int16_t> pcm(static_cast<size_t>(frameBytes / 2));
+    AVPacket* packet = av_packet_alloc();
+    for (int n = 0; n < count; ++n) {
+        for (size_t i = 0; i < pcm.size(); ++i) {
+            const int64_t t = *packets * static_cast<int64_t>(pcm.size()) + static_cast<int64_t>(i);
+            pcm[i] = static_cast<int16_t>(8000.0 * sin(2.0 * 3.14159265358979 * static_cast<double>(t % 50) / 50.0));
+        }
+        encoder->SetInputAudio(reinterpret_cast<const uint8_t*>(pcm.data()));
+        ASSERT_EQ(1, encoder->EncodeAudioPacket(packet));
+        if (packet->size > 0)
+            stream->SendAudioPacket(packet->data, packet->size, packet->flags,
+                                    CVQVoiceVS::PacketTime(*packets, frameBytes, 1, 2, 22050));
+        ++*packets;
+    }
+    av_packet_free(&packet);
+}
+
+// Sign changes per 50 samples of the second half of the sound (past the
+// codec's start-up).
+double CrossingsPerPeriod(const std::string& bytes) {
+    const int16_t* s = reinterpret_cast<const int16_t*>(bytes.data());
+    const size_t n = bytes.size() / 2;
+    int crossings = 0;
+    for (size_t i = n / 2 + 1; i < n; ++i)
+        if ((s[i - 1] < 0) != (s[i] < 0)) ++crossings;
+    return crossings * 50.0 / static_cast<double>(n - n / 2);
+}
+}  // namespace
+
+// Both parties with the real codecs: anna's HUD hears bo's tone through its
+// view session's decoder, and bo decodes anna's voice.
+TEST_F(HudVoice, BothPartiesHearEachOtherThroughTheCodecs) {
+    voice->SetStreamFactory(VQMakeVoiceStream);
+    SignInBoth();
+    CVKPtrList* names = Names({"bo"});
+    voice->Call(*names);
+    FreeNames(names);
+    ASSERT_TRUE(Until([&] { return voice->GetState() == CVQHUD_Voice::kInCall; }));
+    ASSERT_TRUE(BoGets(kChatVoice));
+    CVKString name, host;
+    int start = 0, session = 0, port = 0;
+    ASSERT_EQ(1, bo.GetVoiceRequest(&name, &start, &session, &host, &port));
+    bo.PopMessage();
+
+    // bo listens with a view session of its own, and answers with its stream.
+    CVQDecodeVS boHears;
+    ASSERT_EQ(1, boHears.Open());
+    boHears.Connect("bo", "bo-pw", session, host.Str(), port);
+    BoStreams(host.Str(), port);
+    ASSERT_EQ(1, bo.SendRequestVoice("anna", 1, boVoice.GetSession(), host.Str(), port));
+    ASSERT_TRUE(Until([&] { return voice->Pipeline()->RemoteVoices()->Count() == 1; }));
+    IVQVoiceStream* heard = static_cast<IVQVoiceStream*>(voice->Pipeline()->RemoteVoices()->Get(0));
+    ASSERT_TRUE(Until([&] { return heard->GetSamplesPerSec() == 22050; }));
+
+    CVQFFmpegFrameEncoder encoder;
+    encoder.EnableVideo(0);
+    encoder.EnableAudio(1);
+    encoder.SetAudioCodec(kVQCodecWMAV2, 64000);
+    encoder.SetAudioFormat(1, 22050, 16);
+    encoder.SetFrameRate(4);
+    ASSERT_EQ(1, encoder.OpenEncoder());
+    int64_t packets = 0;
+    std::string played;
+    int64_t boHeardBytes = 0;
+    ASSERT_TRUE(Until([&] {
+        if (packets < 40) SendTone(&boVoice, &encoder, &packets, 2);
+        boHears.Update();
+        uint8_t* data = nullptr;
+        int size = 0;
+        int64_t stamp = 0;
+        if (boHears.TakeAudio(&data, &size, &stamp)) boHeardBytes += size;
+        sink.FinishAll();
+        played.clear();
+        for (FakeSoundSink::Device* d : sink.devices)
+            for (const std::string& piece : d->played) played += piece;
+        return played.size() >= 22050 && boHeardBytes >= 4096;
+    }, 20000)) << "played " << played.size() << ", bo heard " << boHeardBytes;
+    // The tone arrives as a tone: two sign changes a period.
+    EXPECT_NEAR(2.0, CrossingsPerPeriod(played), 0.2);
+    voice->HangUp();
+    boHears.Logout();
+}
+
+// The HUD's own share on the test's clock: an invitation-only share ends at
+// the first 15-second check without viewers; one the player asked for stays,
+// and its viewers list is asked for every 3 seconds.
+TEST_F(HudVoice, ShareWithoutViewersEndsAtTheFifteenSecondCheckUnlessAskedFor) {
+    FakeFrame::SetBackBuffer(22, 640, 480);  // 32-bit
+    hud->SetClock(&clock);
+    SignInBoth();
+    CVQShareVS* share = hud->ShareClient();
+    hud->QueueShareInvitation("bo");
+    ASSERT_TRUE(Until([&] { return share->IsLoggedIn() && hud->PendingInvitations().Count() == 0; }));
+    Advance(14);
+    EXPECT_TRUE(share->IsLoggedIn());
+    Advance(1);
+    EXPECT_FALSE(share->IsActive()) << "no viewer came: the share ends";
+
+    hud->SetShareRequested(1);
+    ASSERT_TRUE(Until([&] { return share->IsLoggedIn() != 0; }));
+    const int session = share->GetSession();
+    ASSERT_EQ(1, boEar.Open());
+    boEar.SetServer("127.0.0.1", EnvPort("NET_VS_PORT"));
+    boEar.SetViewSession(session);
+    ASSERT_EQ(1, boEar.Login("bo", "bo-pw"));
+    ASSERT_TRUE(Until([&] { return boEar.IsLoggedIn() != 0; }));
+    Advance(3);
+    ASSERT_TRUE(Until([&] { return share->GetViewers()->Count() == 1; }));
+    Advance(30);
+    EXPECT_TRUE(share->IsLoggedIn()) << "asked for, and watched";
+    // The player no longer asks; bo still watches, then leaves.
+    hud->SetShareRequested(0);
+    Advance(15);
+    EXPECT_TRUE(share->IsLoggedIn());
+    boEar.Logout();
+    Advance(3);
+    ASSERT_TRUE(Until([&] { return share->GetViewers()->Count() == 0; }));
+    Advance(12);
+    EXPECT_FALSE(share->IsActive());
 }
