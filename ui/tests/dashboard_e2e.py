@@ -10,9 +10,10 @@ recording (the logo blinks "REC"), R stops it, M shows the recordings page;
 the recording is selected and handed over for encoding (E, then OK). A
 stand-in of the desktop program takes the hand-off, encodes the recording and
 writes the progress back up to "100".
-Run 2: the HUD signs in by itself (remembered), M shows the recordings page
-with the new video, which is selected and played (P) with the keyboard
-picture of the recorded input beside it.
+Run 2: the HUD signs in by itself (remembered), S starts sharing the game
+with the video-sharing server, M shows the recordings page with the new
+video, which is selected and played (P) with the keyboard picture of the
+recorded input beside it.
 
 Screenshots go to FOLDER (01-sign-in.png ... 05-player.png). Steps whose
 parts are not built yet (the recordings browser, its player) are reported
@@ -255,6 +256,7 @@ try:
         for r in recs:
             os.remove(r)  # the folder lists "..", the video
         actions = ["--at", "60:key:%d" % KEY["insert"],   # the HUD starts hidden now: show it
+                   "--at", "68:key:%d" % KEY["S"],        # share the game with the video-sharing server
                    "--at", "75:key:%d" % KEY["M"],
                    "--at", "90:key:%d" % KEY["down"],
                    "--at", "100:key:%d" % KEY["P"]]
@@ -266,6 +268,16 @@ try:
               "P opened a player window on the video", p)
         check("NEW DEVICEINPUT" in proxy_log(), "the keyboard picture of the .di opened beside it")
         check(shot("05.bmp", "05-player.png"), "05-player.png")
+        shares = []
+        for line in open(service_log, encoding="latin-1", errors="replace"):
+            try:
+                entry = json.loads(line)
+                if entry.get("ep") == "vs" and entry.get("dir") == "in":
+                    shares.append(bytes.fromhex(entry.get("hex", "")))
+            except ValueError:
+                pass
+        check(any(b"\nanna\nanna-pw\nSHARE\n" in d for d in shares),
+              "S started sharing: the HUD logged in to the video-sharing server to share", len(shares))
     else:
         print("missing: the recordings browser (hand-off, encode, player) is not built in this tree")
 finally:
