@@ -44,7 +44,7 @@ void ReleaseObjects(Ring8* r) {
     r->locked = nullptr;
     for (IDirect3DSurface8*& s : r->slot) {
         if (s) {
-            Proxy8HudObjectReleased(s);
+            ProxyHudObjectReleased(s);
             s->Release();
         }
         s = nullptr;
@@ -58,7 +58,7 @@ HRESULT MakeSlots(Ring8* r, IDirect3DDevice8* device, const D3DSURFACE_DESC& des
         hr = synchronous ? device->CreateImageSurface(desc.Width, desc.Height, desc.Format, &r->slot[i])
                          : device->CreateRenderTarget(desc.Width, desc.Height, desc.Format, D3DMULTISAMPLE_NONE, TRUE,
                                                       &r->slot[i]);
-        if (SUCCEEDED(hr) && r->slot[i]) Proxy8HudObjectMade(device, r->slot[i]);
+        if (SUCCEEDED(hr) && r->slot[i]) ProxyHudObjectMade(device, r->slot[i]);
     }
     return hr;
 }

@@ -5,7 +5,7 @@
 #include "CVQMouseRelay9.h"
 #include "CVQSurface.h"
 #include "CVQWindow.h"
-#include "ProxyInput8.h"
+#include "ProxyInput.h"
 #include "ProxyState8.h"
 #include "VKLog.h"
 #include "VQFrameMath.h"
@@ -24,7 +24,7 @@ PointerSurface g_pointer;
 
 void ReleasePointerSurface() {
     if (g_pointer.surface) {
-        Proxy8HudObjectReleased(g_pointer.surface);
+        ProxyHudObjectReleased(g_pointer.surface);
         g_pointer.surface->Release();
     }
     g_pointer = PointerSurface();
@@ -43,7 +43,7 @@ IDirect3DSurface8* FilledPointerSurface(IDirect3DDevice8* device, D3DFORMAT form
             LogMessage("Proxydx8: Failed to create DX8 surface (CreateImageSurface): %d\r\n", static_cast<int>(hr));
             return nullptr;
         }
-        Proxy8HudObjectMade(device, surface);
+        ProxyHudObjectMade(device, surface);
         g_pointer.surface = surface;
         g_pointer.device = device;
         g_pointer.format = format;
@@ -59,12 +59,12 @@ IDirect3DSurface8* FilledPointerSurface(IDirect3DDevice8* device, D3DFORMAT form
 }  // namespace
 
 void CVQCompositor8::ComposeFrame(IDirect3DDevice8* device, uint32_t* pointerColor) {
-    std::lock_guard<std::recursive_mutex> lock(Proxy8HudLock());
+    std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
     if (!VQHud()) LogMessage("Proxydx8: First Present (device): creating the HUD\r\n");
     CVQHUD* hud = VQCreateHud();
-    Proxy8MouseRelay().Deliver(hud);  // input that came while the HUD was busy
+    ProxyMouseRelay().Deliver(hud);  // input that came while the HUD was busy
     hud->Update();
-    Proxy8MouseRelay().Publish(hud);
+    ProxyMouseRelay().Publish(hud);
 
     IDirect3DSurface8* backBuffer = nullptr;
     HRESULT hr = device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer);
@@ -114,15 +114,15 @@ void CVQCompositor8::ComposeFrame(IDirect3DDevice8* device, uint32_t* pointerCol
 }
 
 void CVQCompositor8::ReleaseSurfaces() {
-    std::lock_guard<std::recursive_mutex> lock(Proxy8HudLock());
+    std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
     if (CVQHUD* hud = VQHud()) hud->ReleaseSurfaces();
     ReleasePointerSurface();
 }
 
 void CVQCompositor8::DestroyHud() {
-    std::lock_guard<std::recursive_mutex> lock(Proxy8HudLock());
+    std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
     ReleasePointerSurface();
     if (!VQHud()) return;
-    Proxy8MouseRelay().Clear();
+    ProxyMouseRelay().Clear();
     VQDestroyHud();
 }

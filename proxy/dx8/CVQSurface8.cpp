@@ -15,18 +15,6 @@ namespace {
 IDirect3DDevice8* CurrentDevice() { return g_proxy8.device ? g_proxy8.device->Real() : nullptr; }
 IDirect3DSurface8* Surface8(void* surface) { return static_cast<IDirect3DSurface8*>(surface); }
 
-// A surface holds one reference on its device; the device wrapper leaves the
-// HUD's out of the game's counts.
-IDirect3DSurface8* HeldBy(IDirect3DDevice8* device, IDirect3DSurface8* surface) {
-    Proxy8HudObjectMade(device, surface);
-    return surface;
-}
-
-void Drop(IDirect3DSurface8* surface) {
-    Proxy8HudObjectReleased(surface);
-    surface->Release();
-}
-
 // Back buffer 0 and its description; null (after releasing it) on failure.
 IDirect3DSurface8* BackBuffer(IDirect3DDevice8* device, D3DSURFACE_DESC* desc, HRESULT* result) {
     IDirect3DSurface8* backBuffer = nullptr;
@@ -42,18 +30,6 @@ IDirect3DSurface8* BackBuffer(IDirect3DDevice8* device, D3DSURFACE_DESC* desc, H
     return backBuffer;
 }
 }  // namespace
-
-CVQSurface::CVQSurface() : m_surface(nullptr), m_format(0), m_width(0), m_height(0) {}
-
-CVQSurface::~CVQSurface() { Release(); }
-
-void CVQSurface::Release() {
-    if (m_surface) Drop(Surface8(m_surface));
-    m_surface = nullptr;
-    m_format = 0;
-    m_width = 0;
-    m_height = 0;
-}
 
 int CVQSurface::Create(uint32_t width, uint32_t height) {
     Release();
@@ -72,7 +48,8 @@ int CVQSurface::Create(uint32_t width, uint32_t height) {
         LogMessage("Proxydx8: Failed to create DX8 surface (CreateImageSurface): %d\r\n", static_cast<int>(hr));
         return 0;
     }
-    m_surface = HeldBy(device, surface);
+    ProxyHudObjectMade(device, surface);  // the device wrapper leaves it out of the game's counts
+    m_surface = surface;
     m_format = desc.Format;
     m_width = width;
     m_height = height;
@@ -91,17 +68,6 @@ int CVQSurface::Lock(CVKPixels* pixels, uint32_t flags) {
 int CVQSurface::Unlock() {
     if (!m_surface) return 0;
     return SUCCEEDED(Surface8(m_surface)->UnlockRect()) ? 1 : 0;
-}
-
-int CVQSurface::CopyFrom(const CVKPixels& pixels) {
-    // A format without a pixel layout (10-bit channels, say) cannot be
-    // written: the surface would keep whatever memory it was made with.
-    if (CVKPixels::LayoutOfFormat(m_format) == 0) return 0;
-    CVKPixels target;
-    if (!Lock(&target, 0)) return 0;
-    int copied = target.CopyFrom(pixels);
-    int unlocked = Unlock();
-    return copied && unlocked ? 1 : 0;
 }
 
 int CVQSurface::CopyBackBuffer() {
@@ -124,7 +90,8 @@ int CVQSurface::CopyBackBuffer() {
             backBuffer->Release();
             return 0;
         }
-        m_surface = HeldBy(device, surface);
+        ProxyHudObjectMade(device, surface);
+        m_surface = surface;
         m_format = desc.Format;
         m_width = desc.Width;
         m_height = desc.Height;

@@ -29,12 +29,12 @@ ULONG STDMETHODCALLTYPE myIDirect3D8::Release() {
 HRESULT STDMETHODCALLTYPE myIDirect3D8::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow,
                                                      DWORD behaviorFlags, D3DPRESENT_PARAMETERS* parameters,
                                                      IDirect3DDevice8** returnedDevice) {
-    if (parameters) memcpy(&g_proxy8.storedPresentParameters, parameters, sizeof(D3DPRESENT_PARAMETERS));
-    g_proxy8.hudFocusWindow = focusWindow;
+    ProxyStorePresentParameters(parameters);
+    g_frame.hudFocusWindow = focusWindow;
     HRESULT hr = m_real->CreateDevice(adapter, deviceType, focusWindow, behaviorFlags, parameters, returnedDevice);
     if (SUCCEEDED(hr) && returnedDevice && *returnedDevice) {
         // The runtime fills in what the game left to it (a windowed back buffer's size).
-        if (parameters) memcpy(&g_proxy8.storedPresentParameters, parameters, sizeof(D3DPRESENT_PARAMETERS));
+        ProxyStorePresentParameters(parameters);
         myIDirect3DDevice8* wrapper = new myIDirect3DDevice8(*returnedDevice);
         // The HUD draws on the current device only: its surfaces are made
         // again on the new one, and the old device is left to the game.

@@ -15,7 +15,7 @@ HRESULT STDMETHODCALLTYPE myIDirect3DDevice8::QueryInterface(REFIID riid, void**
 }
 
 ULONG myIDirect3DDevice8::GameCount(ULONG runtimeCount) const {
-    ULONG hud = Proxy8HudDeviceRefs(m_real);
+    ULONG hud = ProxyHudDeviceRefs(m_real);
     return runtimeCount > hud ? runtimeCount - hud : 0;
 }
 
@@ -42,19 +42,18 @@ ULONG myIDirect3DDevice8::End() {
     delete this;
     LogMessage("Proxydx8: Final device release!\r\n");
     if (current) CVQCompositor8::DestroyHud();
-    if (Proxy8HudDeviceRefs(real) != 0) LogMessage("Proxydx8: Warning: HUD objects still hold the released device\r\n");
+    if (ProxyHudDeviceRefs(real) != 0) LogMessage("Proxydx8: Warning: HUD objects still hold the released device\r\n");
     return 0;
 }
 
 HRESULT STDMETHODCALLTYPE myIDirect3DDevice8::Reset(D3DPRESENT_PARAMETERS* parameters) {
-    if (parameters) memcpy(&g_proxy8.storedPresentParameters, parameters, sizeof(D3DPRESENT_PARAMETERS));
+    ProxyStorePresentParameters(parameters);
     // The HUD's window surfaces live in system memory and would survive, but
     // the capture ring's copies are default-pool render targets, which the
     // runtime refuses a Reset for; everything is made again on demand.
     if (g_proxy8.device == this) CVQCompositor8::ReleaseSurfaces();
     HRESULT hr = m_real->Reset(parameters);
-    if (SUCCEEDED(hr) && parameters)
-        memcpy(&g_proxy8.storedPresentParameters, parameters, sizeof(D3DPRESENT_PARAMETERS));
+    if (SUCCEEDED(hr)) ProxyStorePresentParameters(parameters);
     return hr;
 }
 

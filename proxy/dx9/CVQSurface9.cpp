@@ -13,30 +13,7 @@ namespace {
 IDirect3DDevice9* CurrentDevice() { return g_proxy.device ? g_proxy.device->Real() : nullptr; }
 IDirect3DSurface9* Surface9(void* surface) { return static_cast<IDirect3DSurface9*>(surface); }
 
-// A surface holds one reference on its device; the device wrapper leaves the
-// HUD's out of the game's counts.
-IDirect3DSurface9* HeldBy(IDirect3DDevice9* device, IDirect3DSurface9* surface) {
-    ProxyHudObjectMade(device, surface);
-    return surface;
-}
-
-void Drop(IDirect3DSurface9* surface) {
-    ProxyHudObjectReleased(surface);
-    surface->Release();
-}
 }  // namespace
-
-CVQSurface::CVQSurface() : m_surface(nullptr), m_format(0), m_width(0), m_height(0) {}
-
-CVQSurface::~CVQSurface() { Release(); }
-
-void CVQSurface::Release() {
-    if (m_surface) Drop(Surface9(m_surface));
-    m_surface = nullptr;
-    m_format = 0;
-    m_width = 0;
-    m_height = 0;
-}
 
 int CVQSurface::Create(uint32_t width, uint32_t height) {
     Release();
@@ -65,7 +42,8 @@ int CVQSurface::Create(uint32_t width, uint32_t height) {
         LogMessage("Proxydx9: Failed to create DX9 surface (CreateImageSurface): %d\r\n", static_cast<int>(hr));
         return 0;
     }
-    m_surface = HeldBy(device, surface);
+    ProxyHudObjectMade(device, surface);  // the device wrapper leaves it out of the game's counts
+    m_surface = surface;
     m_format = desc.Format;
     m_width = width;
     m_height = height;
@@ -84,17 +62,6 @@ int CVQSurface::Lock(CVKPixels* pixels, uint32_t flags) {
 int CVQSurface::Unlock() {
     if (!m_surface) return 0;
     return SUCCEEDED(Surface9(m_surface)->UnlockRect()) ? 1 : 0;
-}
-
-int CVQSurface::CopyFrom(const CVKPixels& pixels) {
-    // A format without a pixel layout (10-bit channels, say) cannot be
-    // written: the surface would keep whatever memory it was made with.
-    if (CVKPixels::LayoutOfFormat(m_format) == 0) return 0;
-    CVKPixels target;
-    if (!Lock(&target, 0)) return 0;
-    int copied = target.CopyFrom(pixels);
-    int unlocked = Unlock();
-    return copied && unlocked ? 1 : 0;
 }
 
 int CVQSurface::CopyBackBuffer() {
@@ -124,7 +91,8 @@ int CVQSurface::CopyBackBuffer() {
             backBuffer->Release();
             return 0;
         }
-        m_surface = HeldBy(device, surface);
+        ProxyHudObjectMade(device, surface);
+        m_surface = surface;
         m_format = desc.Format;
         m_width = desc.Width;
         m_height = desc.Height;

@@ -21,77 +21,19 @@ const char* const kQuietNames[kQuietExportCount] = {
 };
 }  // namespace
 
-// Logs the export's first call once, then looks its entry up in the runtime
-// on every call (not cached). Null when the runtime lacks it (logged).
+// Logs the export's first call once (see ProxyResolveForwarded).
 extern "C" FARPROC ProxyResolveQuiet(int index) {
-    const char* name = kQuietNames[index];
-    if (g_proxy.passive) return ProxyRuntimeProc(name);
-    if (InterlockedExchange(&g_proxy.firstCallLogged[index], 1) == 0) LogMessage("Proxydx9: %s() call!\r\n", name);
-    FARPROC fn = ProxyRuntimeProc(name);
-    if (!fn) LogMessage("Proxydx9: Pointer to original %s function not found ERROR\r\n", name);
-    return fn;
+    return ProxyResolveForwarded(kQuietNames[index], &g_proxy.firstCallLogged[index], false);
 }
 
-// Entries whose argument list is not fixed hand the caller's whole argument
-// frame over untouched: a thunk resolves the entry and jumps to it. When the
-// runtime lacks it, the thunk returns the default result itself, removing the
-// arguments the entry is known to take (stdcall on 32-bit Windows).
-#if defined(__i386__)
-#define QUIET_JUMP(name, index, result, argBytes) \
-    asm(".text\n"                                 \
-        ".globl _Proxy_" #name                    \
-        "\n"                                      \
-        "_Proxy_" #name                           \
-        ":\n"                                     \
-        "    pushl $" #index                      \
-        "\n"                                      \
-        "    call _ProxyResolveQuiet\n"           \
-        "    addl $4, %esp\n"                     \
-        "    testl %eax, %eax\n"                  \
-        "    jz 1f\n"                             \
-        "    jmp *%eax\n"                         \
-        "1:  movl $" #result                      \
-        ", %eax\n"                                \
-        "    ret $" #argBytes "\n");
-#elif defined(__x86_64__)
-// The four register arguments are kept across the resolver call.
-#define QUIET_JUMP(name, index, result, argBytes) \
-    asm(".text\n"                                 \
-        ".globl Proxy_" #name                     \
-        "\n"                                      \
-        "Proxy_" #name                            \
-        ":\n"                                     \
-        "    pushq %rcx\n"                        \
-        "    pushq %rdx\n"                        \
-        "    pushq %r8\n"                         \
-        "    pushq %r9\n"                         \
-        "    subq $40, %rsp\n"                    \
-        "    movl $" #index                       \
-        ", %ecx\n"                                \
-        "    call ProxyResolveQuiet\n"            \
-        "    addq $40, %rsp\n"                    \
-        "    popq %r9\n"                          \
-        "    popq %r8\n"                          \
-        "    popq %rdx\n"                         \
-        "    popq %rcx\n"                         \
-        "    testq %rax, %rax\n"                  \
-        "    jz 1f\n"                             \
-        "    jmp *%rax\n"                         \
-        "1:  movl $" #result                      \
-        ", %eax\n"                                \
-        "    ret\n");
-#else
-#error "unsupported architecture"
-#endif
-
-QUIET_JUMP(CheckFullscreen, 0, 1, 0)
-QUIET_JUMP(Direct3DShaderValidatorCreate9, 1, 0x80004005, 0)
-QUIET_JUMP(PSGPError, 2, 0x80004005, 12)
-QUIET_JUMP(PSGPSampleTexture, 3, 0x80004005, 20)
-QUIET_JUMP(D3DPERF_EndEvent, 5, -1, 0)
-QUIET_JUMP(D3DPERF_GetStatus, 6, 0, 0)
-QUIET_JUMP(D3DPERF_QueryRepeatFrame, 7, 0, 0)
-QUIET_JUMP(DebugSetLevel, 11, 0x80004005, 0)
+PROXY_FORWARD_JUMP(CheckFullscreen, 0, 1, 0)
+PROXY_FORWARD_JUMP(Direct3DShaderValidatorCreate9, 1, 0x80004005, 0)
+PROXY_FORWARD_JUMP(PSGPError, 2, 0x80004005, 12)
+PROXY_FORWARD_JUMP(PSGPSampleTexture, 3, 0x80004005, 20)
+PROXY_FORWARD_JUMP(D3DPERF_EndEvent, 5, -1, 0)
+PROXY_FORWARD_JUMP(D3DPERF_GetStatus, 6, 0, 0)
+PROXY_FORWARD_JUMP(D3DPERF_QueryRepeatFrame, 7, 0, 0)
+PROXY_FORWARD_JUMP(DebugSetLevel, 11, 0x80004005, 0)
 
 extern "C" {
 
@@ -128,7 +70,7 @@ HRESULT WINAPI Proxy_DebugSetMute(DWORD mute) {
 IDirect3D9* WINAPI Proxy_Direct3DCreate9(UINT sdkVersion) {
     typedef IDirect3D9*(WINAPI * Fn)(UINT);
     Fn create = reinterpret_cast<Fn>(ProxyRuntimeProc("Direct3DCreate9"));
-    if (g_proxy.passive) return create ? create(sdkVersion) : nullptr;  // the system's object, unwrapped
+    if (g_frame.passive) return create ? create(sdkVersion) : nullptr;  // the system's object, unwrapped
     if (!create) {
         LogMessage("Proxydx9: Pointer to original D3DCreate9 function not received ERROR\r\n");
         ExitProcess(0);
@@ -145,7 +87,7 @@ IDirect3D9* WINAPI Proxy_Direct3DCreate9(UINT sdkVersion) {
 HRESULT WINAPI Proxy_Direct3DCreate9Ex(UINT sdkVersion, IDirect3D9Ex** out) {
     typedef HRESULT(WINAPI * Fn)(UINT, IDirect3D9Ex**);
     Fn create = reinterpret_cast<Fn>(ProxyRuntimeProc("Direct3DCreate9Ex"));
-    if (g_proxy.passive) return create ? create(sdkVersion, out) : D3DERR_NOTAVAILABLE;
+    if (g_frame.passive) return create ? create(sdkVersion, out) : D3DERR_NOTAVAILABLE;
     if (!create) {
         // Games ask for this entry to find out whether the extended runtime is
         // there and fall back to Direct3DCreate9 when it is not: tell them so.

@@ -1,89 +1,26 @@
 #include "ProxyState.h"
-#include "VQProcessRuntime.h"
 
 #include <cstring>
-#include <map>
 
-#include "VQResource.h"
+#include "CVQCompositor9.h"
 
 ProxyState g_proxy;
 
-std::recursive_mutex& ProxyHudLock() {
-    static std::recursive_mutex lock;
-    return lock;
-}
-
-std::mutex& ProxyHookLock() {
-    static std::mutex lock;
-    return lock;
-}
-
 namespace {
-std::mutex& HudSurfacesLock() {
-    static std::mutex lock;
-    return lock;
-}
-// object -> device it holds a reference on
-std::map<IUnknown*, IDirect3DDevice9*>& HudSurfaces() {
-    static std::map<IUnknown*, IDirect3DDevice9*> objects;
-    return objects;
-}
+const VQFrameInfo kFrame9 = {
+    "proxydx9", "Proxydx9: ", kProxyVersion, "d3d9.dll", "Proxydx9: Original proxy9.dll not loaded ERROR\r\n",
+    &CVQCompositor9::DestroyHud,
+};
 }  // namespace
-
-void ProxyHudObjectMade(IDirect3DDevice9* device, IUnknown* object) {
-    if (!object) return;
-    std::lock_guard<std::mutex> lock(HudSurfacesLock());
-    HudSurfaces()[object] = device;
-}
-
-void ProxyHudObjectReleased(IUnknown* object) {
-    std::lock_guard<std::mutex> lock(HudSurfacesLock());
-    HudSurfaces().erase(object);
-}
-
-ULONG ProxyHudDeviceRefs(IDirect3DDevice9* device) {
-    std::lock_guard<std::mutex> lock(HudSurfacesLock());
-    ULONG count = 0;
-    for (const auto& held : HudSurfaces()) count += held.second == device;
-    return count;
-}
 
 void ProxyResetState(HINSTANCE instance) {
     memset(&g_proxy, 0, sizeof g_proxy);
-    g_proxy.pointerPosition = kPointerPositionAtLoad;
-    g_proxy.instance = instance;
+    VQFrameResetState(instance, &kFrame9);
 }
 
-void ProxyAttachEngine(HINSTANCE instance) {
-    // The HUD's pictures are resources of this library.
-    VQSetResourceModule(instance);
-}
-
-namespace {
-
-// A module's full path in its long form (the loader may hold a short one).
-bool ModulePath(HMODULE module, wchar_t* path, DWORD size) {
-    DWORD n = GetModuleFileNameW(module, path, size);
-    if (n == 0 || n >= size) return false;
-    wchar_t longPath[MAX_PATH];
-    n = GetLongPathNameW(path, longPath, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) wcscpy(path, longPath);
-    return true;
-}
-
-}  // namespace
-
-bool ProxyLoadedAsRuntime(HINSTANCE instance, bool staticImport) {
-    if (staticImport) return true;
-    wchar_t module[MAX_PATH], exe[MAX_PATH], directory[MAX_PATH];
-    if (!ModulePath(instance, module, MAX_PATH) || !ModulePath(nullptr, exe, MAX_PATH))
-        return true;  // cannot tell: as before
-    DWORD n = GetDllDirectoryW(MAX_PATH, directory);
-    return VQIsProcessRuntime(false, module, exe, n > 0 && n < MAX_PATH ? directory : nullptr);
-}
-
-void ProxyKeepLoaded() {
-    HMODULE self = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                       reinterpret_cast<LPCWSTR>(&ProxyKeepLoaded), &self);
+void ProxyStorePresentParameters(const D3DPRESENT_PARAMETERS* parameters) {
+    if (!parameters) return;
+    memcpy(&g_proxy.storedPresentParameters, parameters, sizeof(D3DPRESENT_PARAMETERS));
+    ProxyStorePresentation(parameters->hDeviceWindow, parameters->Windowed, parameters->BackBufferWidth,
+                           parameters->BackBufferHeight);
 }

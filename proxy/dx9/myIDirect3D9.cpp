@@ -29,12 +29,12 @@ ULONG STDMETHODCALLTYPE myIDirect3D9::Release() {
 HRESULT STDMETHODCALLTYPE myIDirect3D9::CreateDevice(UINT adapter, D3DDEVTYPE deviceType, HWND focusWindow,
                                                      DWORD behaviorFlags, D3DPRESENT_PARAMETERS* parameters,
                                                      IDirect3DDevice9** returnedDevice) {
-    if (parameters) memcpy(&g_proxy.storedPresentParameters, parameters, sizeof(D3DPRESENT_PARAMETERS));
-    g_proxy.hudFocusWindow = focusWindow;
+    ProxyStorePresentParameters(parameters);
+    g_frame.hudFocusWindow = focusWindow;
     HRESULT hr = m_real->CreateDevice(adapter, deviceType, focusWindow, behaviorFlags, parameters, returnedDevice);
     if (SUCCEEDED(hr) && returnedDevice && *returnedDevice) {
         // The runtime fills in what the game left to it (a windowed back buffer's size).
-        if (parameters) memcpy(&g_proxy.storedPresentParameters, parameters, sizeof(D3DPRESENT_PARAMETERS));
+        ProxyStorePresentParameters(parameters);
         myIDirect3DDevice9* wrapper = new myIDirect3DDevice9(*returnedDevice);
         {
             // The HUD draws on the current device only: its surfaces are made

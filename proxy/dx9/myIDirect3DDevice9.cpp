@@ -82,15 +82,14 @@ HRESULT STDMETHODCALLTYPE myIDirect3DDevice9::GetSwapChain(UINT index, IDirect3D
 }
 
 HRESULT STDMETHODCALLTYPE myIDirect3DDevice9::Reset(D3DPRESENT_PARAMETERS* parameters) {
-    if (parameters) memcpy(&g_proxy.storedPresentParameters, parameters, sizeof(D3DPRESENT_PARAMETERS));
+    ProxyStorePresentParameters(parameters);
     // The runtime refuses a Reset while default-pool surfaces live.
     {
         std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
         if (CVQHUD* hud = VQHud()) hud->ReleaseSurfaces();
     }
     HRESULT hr = m_real->Reset(parameters);
-    if (SUCCEEDED(hr) && parameters)
-        memcpy(&g_proxy.storedPresentParameters, parameters, sizeof(D3DPRESENT_PARAMETERS));
+    if (SUCCEEDED(hr)) ProxyStorePresentParameters(parameters);
     return hr;
 }
 

@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "CVQGameHarness8.h"
+#include "CVQGameHarness.h"
 #include "MemorySettings.h"
 #include "Stub_IDirect3DDevice8.h"
 #include "myIDirect3DDevice8.h"
@@ -74,7 +74,7 @@ void CompareCalls(const char* what, IDirect3DDevice8* direct, IDirect3DDevice8* 
 }
 
 // One frame as a game makes it, presented through `device`; ms.
-double FrameMs(CVQGameHarness8& game, IDirect3DDevice8* device, unsigned frame) {
+double FrameMs(CVQGameHarness& game, IDirect3DDevice8* device, unsigned frame) {
     const double start = NowNs();
     game.DrawScene(frame);
     device->Present(nullptr, nullptr, nullptr, nullptr);
@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
     // with the HUD shown (logo and dashboard).
     MemorySettings settings;
     settings.Set("loginShowIntro", "1");
-    CVQGameHarness8 game;
+    CVQGameHarness game;
     if (!game.Start(640, 480)) return 1;
     IDirect3DDevice8* real = game.RealDevice();
     IDirect3DDevice8* wrapped = game.Device();

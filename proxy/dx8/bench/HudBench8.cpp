@@ -18,7 +18,7 @@
 
 #include "CVQCaptureRing.h"
 #include "CVQCompositor8.h"
-#include "CVQGameHarness8.h"
+#include "CVQGameHarness.h"
 #include "CVQHUD.h"
 #include "MemorySettings.h"
 #include "ProxyState8.h"
@@ -59,7 +59,7 @@ void PressHotKey(CVQHUD* hud) {
 }
 
 int Run(int width, int height, int frames, bool record) {
-    CVQGameHarness8 game;
+    CVQGameHarness game;
     if (!game.Start(width, height)) return 1;
     IDirect3DDevice8* device = game.Device();
     IDirect3DDevice8* real = game.RealDevice();

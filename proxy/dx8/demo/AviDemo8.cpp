@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "CVQGameHarness8.h"
+#include "CVQGameHarness.h"
 #include "CVQHUD.h"
 #include "MediaTestUtil.h"
 #include "VKSettings.h"
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     if (folder.back() != '\\') folder += '\\';
     DemoSettings settings(folder);
     VKSetSettingsStore(&settings);
-    CVQGameHarness8 game;
+    CVQGameHarness game;
     if (!game.Start(640, 480)) return 1;
     std::string recording;
     for (unsigned frame = 0; frame < 2000; ++frame) {

@@ -13,7 +13,7 @@
 #include "CVKPixels.h"
 #include "CVQCaptureRing.h"
 #include "CVQCompositor8.h"
-#include "CVQGameHarness8.h"
+#include "CVQGameHarness.h"
 #include "CVQHUD.h"
 #include "CVQSurface.h"
 #include "LogCapture.h"
@@ -63,7 +63,7 @@ protected:
         return colour;
     }
     MemorySettings m_settings;
-    CVQGameHarness8 m_game;
+    CVQGameHarness m_game;
     unsigned m_frame = 1;
 };
 
@@ -75,7 +75,7 @@ TEST_F(WrapperTest8, TheGameCountsItsOwnReferencesAndGetsItsWrapper) {
 
     Frames(3);  // the HUD is made and its windows get surfaces on the device
     ASSERT_TRUE(VQHud() != nullptr);
-    EXPECT_EQ(2u, Proxy8HudDeviceRefs(real));  // logo and dashboard
+    EXPECT_EQ(2u, ProxyHudDeviceRefs(real));  // logo and dashboard
     EXPECT_EQ(before, device->AddRef());
     EXPECT_EQ(before - 1, device->Release());
     EXPECT_EQ(before + 2, real->AddRef());  // the runtime does count the HUD's
@@ -96,7 +96,7 @@ TEST_F(WrapperTest8, TheGameCountsItsOwnReferencesAndGetsItsWrapper) {
     // The game's last release ends the device, the HUD's surfaces with it.
     EXPECT_EQ(0u, m_game.ReleaseDevice());
     EXPECT_EQ(nullptr, VQHud());
-    EXPECT_EQ(0u, Proxy8HudDeviceRefs(real));
+    EXPECT_EQ(0u, ProxyHudDeviceRefs(real));
 }
 
 TEST_F(WrapperTest8, PointerAndWindowsLandOnTheBackBufferWhateverTheGameLeftBound) {
@@ -222,7 +222,7 @@ TEST_F(WrapperTest8, CaptureRingReadsACopyOnlyAfterTwoPresentsAndKeepsItsFrame) 
     ring.UnlockOldest();
     CVQCaptureRing::SetForceSynchronous(0);
     ring.Release();
-    EXPECT_EQ(2u, Proxy8HudDeviceRefs(m_game.RealDevice()));  // the ring's copies are gone, the HUD's windows stay
+    EXPECT_EQ(2u, ProxyHudDeviceRefs(m_game.RealDevice()));  // the ring's copies are gone, the HUD's windows stay
 }
 
 TEST_F(WrapperTest8, AdditionalSwapChainsAreForwardedSilentlyAndShowNoHud) {

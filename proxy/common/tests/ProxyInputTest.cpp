@@ -1,5 +1,6 @@
 // The input roads into the HUD: the two hook procedures and the DirectInput
-// proxy's exports, with a HUD that records what reaches it.
+// proxy's exports, with a HUD that records what reaches it. Built once with
+// each Direct3D frame (FRAME_LOG_PREFIX: the frame's log lines).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,7 +13,7 @@
 #include "CVQMouseRelay9.h"
 #include "CVQWindow.h"
 #include "ProxyInput.h"
-#include "ProxyState.h"
+#include "VQFrameState.h"
 #include "VKLog.h"
 #include "VQFrameMath.h"
 #include "VQResource.h"
@@ -81,13 +82,13 @@ protected:
 
 TEST_F(InputTest, RelativeMouseMovesThePointerWithinTheBackBuffer) {
     RecordingHud* hud = MakeHud();
-    g_proxy.storedPresentParameters.BackBufferWidth = 800;
-    g_proxy.storedPresentParameters.BackBufferHeight = 600;
+    g_frame.backBufferWidth = 800;
+    g_frame.backBufferHeight = 600;
     MouseDI(WM_MOUSEMOVE, 0x40, -500, 0);
-    EXPECT_EQ(VQPackPoint(0, 320), static_cast<uint32_t>(g_proxy.pointerPosition));
-    g_proxy.pointerPosition = kPointerPositionAtLoad;
+    EXPECT_EQ(VQPackPoint(0, 320), static_cast<uint32_t>(g_frame.pointerPosition));
+    g_frame.pointerPosition = kPointerPositionAtLoad;
     MouseDI(WM_MOUSEMOVE, 0x40, 1000, 1000);
-    EXPECT_EQ(VQPackPoint(799, 599), static_cast<uint32_t>(g_proxy.pointerPosition));
+    EXPECT_EQ(VQPackPoint(799, 599), static_cast<uint32_t>(g_frame.pointerPosition));
     ASSERT_EQ(2u, hud->mice.size());
     EXPECT_EQ(VQPackPoint(799, 599), hud->mice[1].data);  // the HUD gets the new position
     EXPECT_EQ(0x40u, hud->mice[1].value);
@@ -95,24 +96,24 @@ TEST_F(InputTest, RelativeMouseMovesThePointerWithinTheBackBuffer) {
     // Absolute positions pass unchanged and leave the pointer alone.
     MouseDI(WM_LBUTTONDOWN, 0x80, 33, 44);
     EXPECT_EQ(VQPackPoint(33, 44), hud->mice[2].data);
-    EXPECT_EQ(VQPackPoint(799, 599), static_cast<uint32_t>(g_proxy.pointerPosition));
+    EXPECT_EQ(VQPackPoint(799, 599), static_cast<uint32_t>(g_frame.pointerPosition));
     MouseDI(WM_MOUSEMOVE, 0x40, -9, -9);  // relative again: from the last relative position
-    EXPECT_EQ(VQPackPoint(790, 590), static_cast<uint32_t>(g_proxy.pointerPosition));
+    EXPECT_EQ(VQPackPoint(790, 590), static_cast<uint32_t>(g_frame.pointerPosition));
 
     // No back-buffer size yet: clamped at 0 only.
-    g_proxy.storedPresentParameters.BackBufferWidth = 0;
-    g_proxy.storedPresentParameters.BackBufferHeight = 0;
+    g_frame.backBufferWidth = 0;
+    g_frame.backBufferHeight = 0;
     MouseDI(WM_MOUSEMOVE, 0x40, 5000, 0);
-    EXPECT_EQ(5790, VQPointX(static_cast<uint32_t>(g_proxy.pointerPosition)));
+    EXPECT_EQ(5790, VQPointX(static_cast<uint32_t>(g_frame.pointerPosition)));
 }
 
 TEST_F(InputTest, FirstDirectInputMouseEventSwitchesAwayFromTheHook) {
     MakeHud();
     ProxyInstallHooks();
-    ASSERT_TRUE(g_proxy.mouseHook != nullptr);
+    ASSERT_TRUE(g_frame.mouseHook != nullptr);
     MouseDI(WM_MOUSEMOVE, 0x80, 1, 1);
-    EXPECT_EQ("Proxydx9: MouseProcDI() switching to dinput mouse: abs-coords\r\n", g_log);
-    EXPECT_EQ(nullptr, g_proxy.mouseHook);
+    EXPECT_EQ(FRAME_LOG_PREFIX "MouseProcDI() switching to dinput mouse: abs-coords\r\n", g_log);
+    EXPECT_EQ(nullptr, g_frame.mouseHook);
     g_log.clear();
     MouseDI(WM_MOUSEMOVE, 0x40, 1, 1);
     EXPECT_EQ("", g_log);
@@ -128,13 +129,13 @@ TEST_F(InputTest, KeyboardQueryAndHandOver) {
     int out = 5;
     EXPECT_EQ(0, Proxy_KeyboardProcDI(78, 0, 0, &out));  // no HUD: untouched
     EXPECT_EQ(5, out);
-    EXPECT_EQ(0, g_proxy.directInputKeyboardActive);
+    EXPECT_EQ(0, g_frame.directInputKeyboardActive);
 
     RecordingHud* hud = MakeHud();
     hud->pointer = true;
     EXPECT_EQ(0, Proxy_KeyboardProcDI(78, 0, 0, &out));
     EXPECT_EQ(1, out);
-    EXPECT_EQ(0, g_proxy.directInputKeyboardActive);  // a query is no input
+    EXPECT_EQ(0, g_frame.directInputKeyboardActive);  // a query is no input
     EXPECT_TRUE(hud->keys.empty());
 
     // Through the hook while DirectInput has not spoken: down and up by bit 31.
@@ -150,7 +151,7 @@ TEST_F(InputTest, KeyboardQueryAndHandOver) {
     out = 0;
     Proxy_KeyboardProcDI(WM_KEYDOWN, 'B', 0x00300001, &out);
     EXPECT_EQ(1, out);
-    EXPECT_EQ(1, g_proxy.directInputKeyboardActive);
+    EXPECT_EQ(1, g_frame.directInputKeyboardActive);
     ProxyKeyboardHook(HC_ACTION, 'B', 0x00300001);
     EXPECT_EQ(3u, hud->keys.size());  // reached the HUD once
 }
@@ -165,8 +166,8 @@ TEST_F(InputTest, WindowedClicksAreMappedToTheClientArea) {
         CreateWindowA("InputTestWindow", "", WS_POPUP, 8, 30, 200, 200, nullptr, nullptr, wc.hInstance, nullptr);
     if (!window) GTEST_SKIP() << "no display";
     RecordingHud* hud = MakeHud();
-    g_proxy.storedPresentParameters.Windowed = TRUE;
-    g_proxy.hudFocusWindow = window;  // hDeviceWindow unset: the focus window is the target
+    g_frame.windowed = TRUE;
+    g_frame.hudFocusWindow = window;  // hDeviceWindow unset: the focus window is the target
     MSLLHOOKSTRUCT info = {};
     info.pt.x = 100;
     info.pt.y = 100;
@@ -179,7 +180,7 @@ TEST_F(InputTest, WindowedClicksAreMappedToTheClientArea) {
     EXPECT_EQ(100, info.pt.y);
 
     // Full screen: the screen point is the back-buffer point.
-    g_proxy.storedPresentParameters.Windowed = FALSE;
+    g_frame.windowed = FALSE;
     info.pt.x = 100;
     info.pt.y = 100;
     hud->take = 0;
@@ -287,39 +288,39 @@ TEST_F(InputTest, MouseQueueIsBoundedAndKeepsTheOldest) {
 TEST_F(InputTest, HookHandlesChangeUnderOneLock) {
     MakeHud();
     ProxyInstallHooks();
-    ASSERT_TRUE(g_proxy.mouseHook != nullptr);
-    ASSERT_TRUE(g_proxy.keyboardHook != nullptr);
+    ASSERT_TRUE(g_frame.mouseHook != nullptr);
+    ASSERT_TRUE(g_frame.keyboardHook != nullptr);
     {
         // While hooks are being installed or removed, DirectInput's switch-over waits.
         std::unique_lock<std::mutex> installing(ProxyHookLock());
         std::thread dinput([this] { MouseDI(WM_MOUSEMOVE, 0x40, 1, 1); });
         Sleep(200);
-        EXPECT_TRUE(g_proxy.mouseHook != nullptr);
+        EXPECT_TRUE(g_frame.mouseHook != nullptr);
         installing.unlock();
         dinput.join();
     }
-    EXPECT_EQ(nullptr, g_proxy.mouseHook);
+    EXPECT_EQ(nullptr, g_frame.mouseHook);
     EXPECT_EQ(1u, m_hud->mice.size());
 
     // Hooks installed again (a second Direct3DCreate9): the mouse stays with DirectInput.
     ProxyInstallHooks();
-    EXPECT_EQ(nullptr, g_proxy.mouseHook);
-    EXPECT_TRUE(g_proxy.keyboardHook != nullptr);
+    EXPECT_EQ(nullptr, g_frame.mouseHook);
+    EXPECT_TRUE(g_frame.keyboardHook != nullptr);
 
     // At the end of the process a hook lock that stays taken leaves the hooks alone.
     {
         std::unique_lock<std::mutex> taken(ProxyHookLock());
         std::thread exiting([] { ProxyRemoveHooksIfFree(); });
         exiting.join();
-        EXPECT_TRUE(g_proxy.keyboardHook != nullptr);
+        EXPECT_TRUE(g_frame.keyboardHook != nullptr);
     }
     ProxyRemoveHooksIfFree();
-    EXPECT_EQ(nullptr, g_proxy.keyboardHook);
+    EXPECT_EQ(nullptr, g_frame.keyboardHook);
 }
 
 TEST_F(InputTest, PassiveProcessGivesTheHudNothing) {
     RecordingHud* hud = MakeHud();
-    g_proxy.passive = 1;
+    g_frame.passive = 1;
     hud->take = 1;
     EXPECT_EQ(0, ProxyKeyboardHook(HC_ACTION, 'A', 0x001E0001));
     EXPECT_EQ(0, MouseHook(WM_LBUTTONDOWN, 5, 5));
@@ -329,6 +330,6 @@ TEST_F(InputTest, PassiveProcessGivesTheHudNothing) {
     EXPECT_EQ(7, out);
     EXPECT_TRUE(hud->keys.empty());
     EXPECT_TRUE(hud->mice.empty());
-    EXPECT_EQ(0, g_proxy.directInputMouseActive);
-    EXPECT_EQ(kPointerPositionAtLoad, g_proxy.pointerPosition);
+    EXPECT_EQ(0, g_frame.directInputMouseActive);
+    EXPECT_EQ(kPointerPositionAtLoad, g_frame.pointerPosition);
 }

@@ -3,8 +3,10 @@
 // recorder driven from Present, a capture device playing a known tone. The
 // recording is then read back: the game's frames with their counters, no
 // HUD in any of them, and the tone sample for sample.
+//
+// Built once with each Direct3D frame (its game harness): FRAME_LOG_PREFIX
+// begins the frame's log lines, FRAME_FOLDER names the test's folders.
 #include <windows.h>
-#include <d3d9.h>
 
 #include <gtest/gtest.h>
 
@@ -15,9 +17,9 @@
 #include "CVKRECDecoder.h"
 #include "CVQGameHarness.h"
 #include "CVQHUD.h"
+#include "LogCapture.h"
 #include "MediaTestUtil.h"
 #include "MemorySettings.h"
-#include "ProxyState.h"
 #include "Sample9Scene.h"
 #include "SoundSignal.h"
 #include "VKSettings.h"
@@ -37,24 +39,45 @@ int ChannelError(uint32_t a, uint32_t b) {
     return worst;
 }
 
+// The largest channel difference between a 640x480 picture and frame
+// `counter` of the sample scene, at points that lie under the HUD's logo and
+// dashboard on the screen (the recording must have the game there).
+int SceneError(const uint32_t* pixels, uint32_t counter) {
+    Sample9Frame scene;
+    BuildSample9Frame(counter, 640, 480, scene);
+    int worst = 0;
+    for (int y : {20, 40, 100, 300}) {
+        for (int x : {60, 100, 300, 500}) {
+            uint32_t expected = scene.background;
+            for (const Sample9Rect& r : scene.clears)
+                if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) expected = r.color;
+            for (const Sample9Rect& r : scene.quads)
+                if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) expected = r.color;
+            worst = std::max(worst, ChannelError(pixels[y * 640 + x], expected));
+        }
+    }
+    return worst;
+}
+
 }  // namespace
 
 TEST(RecordGame, SessionRecordingOfTheGameWithSound) {
     ASSERT_TRUE(WriteSignalFile(2, 60));
-    const char* folder = "C:\\record-game-test\\";
-    CreateDirectoryA(folder, nullptr);
+    const std::string folder = "C:\\" FRAME_FOLDER "-test\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
     WIN32_FIND_DATAA found;
-    HANDLE old = FindFirstFileA("C:\\record-game-test\\*.*", &found);
+    HANDLE old = FindFirstFileA((folder + "*.*").c_str(), &found);
     if (old != INVALID_HANDLE_VALUE) {
-        do DeleteFileA((std::string(folder) + found.cFileName).c_str());
+        do DeleteFileA((folder + found.cFileName).c_str());
         while (FindNextFileA(old, &found));
         FindClose(old);
     }
     MemorySettings store;
-    store.Set("recorderFolder", folder);
+    store.Set("recorderFolder", folder.c_str());
     store.Set("recorderType", "0");
     CVQGameHarness game;
     ASSERT_EQ(1, game.Start(640, 480)) << "needs a display";
+    LogCapture log;
 
     std::string recording;
     unsigned frame = 0;
@@ -74,6 +97,9 @@ TEST(RecordGame, SessionRecordingOfTheGameWithSound) {
     EXPECT_EQ(0, VQHud()->CurrentRecorder()->IsRecording());
     game.Stop();  // the final release ends the HUD
     EXPECT_EQ(nullptr, VQHud());
+    // The copies went through the device-side ring, none failed.
+    EXPECT_EQ(0, log.Count("copied synchronously")) << log.text;
+    EXPECT_EQ(0, log.Count(FRAME_LOG_PREFIX "Failed")) << log.text;
 
     CVKRECDecoder reader;
     reader.SetOutputFormat(6);
@@ -111,18 +137,7 @@ TEST(RecordGame, SessionRecordingOfTheGameWithSound) {
             counters.push_back(counter);
             // The frame as the game drew it, without the HUD: where the logo and
             // the dashboard are on the screen, the recording has the game.
-            Sample9Frame scene;
-            BuildSample9Frame(counter, 640, 480, scene);
-            for (int y : {20, 40, 100, 300}) {
-                for (int x : {60, 100, 300, 500}) {
-                    uint32_t expected = scene.background;
-                    for (const Sample9Rect& r : scene.clears)
-                        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) expected = r.color;
-                    for (const Sample9Rect& r : scene.quads)
-                        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) expected = r.color;
-                    worst = std::max(worst, ChannelError(pixels[y * 640 + x], expected));
-                }
-            }
+            worst = std::max(worst, SceneError(pixels, counter));
         } else {
             FAIL() << "unknown record " << static_cast<int>(tag);
         }
@@ -145,7 +160,7 @@ TEST(RecordGame, SessionRecordingOfTheGameWithSound) {
 // the HUD, and one 1/30 s of sound per picture.
 TEST(RecordGame, AviRecordingOfTheGameThroughTheHud) {
     ASSERT_TRUE(WriteSignalFile(2, 60));
-    const char* folder = "C:\\record-game-avi-test\\";
+    const char* folder = "C:\\" FRAME_FOLDER "-avi-test\\";
     CreateDirectoryA(folder, nullptr);
     MemorySettings store;
     store.Set("recorderFolder", folder);
@@ -197,18 +212,7 @@ TEST(RecordGame, AviRecordingOfTheGameThroughTheHud) {
         const uint32_t counter = ReadCounter(full.data(), 640, 480);
         EXPECT_GE(counter, last);
         last = counter;
-        Sample9Frame scene;
-        BuildSample9Frame(counter, 640, 480, scene);
-        for (int y : {20, 40, 100, 300}) {
-            for (int x : {60, 100, 300, 500}) {
-                uint32_t expected = scene.background;
-                for (const Sample9Rect& r : scene.clears)
-                    if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) expected = r.color;
-                for (const Sample9Rect& r : scene.quads)
-                    if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) expected = r.color;
-                worst = std::max(worst, ChannelError(full[static_cast<size_t>(y) * 640 + x], expected));
-            }
-        }
+        worst = std::max(worst, SceneError(full.data(), counter));
     }
     EXPECT_LE(worst, 12) << "recorded pixels differ from the game's picture (HUD in the recording?)";
     DeleteFileA(recording.c_str());

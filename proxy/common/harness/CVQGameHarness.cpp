@@ -1,27 +1,25 @@
-#include "CVQGameHarness8.h"
+#include "CVQGameHarness.h"
 
 #include <cstdio>
 
-#include "ProxyState8.h"
 #include "Sample9Scene.h"
+#include "VQFrameState.h"
 #include "VQResource.h"
-#include "myIDirect3D8.h"
-#include "myIDirect3DDevice8.h"
 
-CVQGameHarness8::CVQGameHarness8() : m_window(nullptr), m_d3d(nullptr), m_device(nullptr), m_width(0), m_height(0) {}
+CVQGameHarness::CVQGameHarness() : m_window(nullptr), m_d3d(nullptr), m_device(nullptr), m_width(0), m_height(0) {}
 
-CVQGameHarness8::~CVQGameHarness8() { Stop(); }
+CVQGameHarness::~CVQGameHarness() { Stop(); }
 
-int CVQGameHarness8::Start(int width, int height) {
+int CVQGameHarness::Start(int width, int height) {
     Stop();
-    Proxy8ResetState(GetModuleHandleA(nullptr));
+    ProxyResetState(GetModuleHandleA(nullptr));
     VQSetResourceModule(GetModuleHandleA(nullptr));
     WNDCLASSA wc = {};
     wc.lpfnWndProc = DefWindowProcA;
     wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "VQGameHarness8";
+    wc.lpszClassName = "VQGameHarness";
     RegisterClassA(&wc);
-    m_window = CreateWindowA("VQGameHarness8", "game", WS_POPUP | WS_VISIBLE, 0, 0, 1920, 1080, nullptr, nullptr,
+    m_window = CreateWindowA("VQGameHarness", "game", WS_POPUP | WS_VISIBLE, 0, 0, 1920, 1080, nullptr, nullptr,
                              wc.hInstance, nullptr);
     if (!m_window) {
         printf("game harness: no window (no display?)\n");
@@ -29,18 +27,28 @@ int CVQGameHarness8::Start(int width, int height) {
     }
     char path[MAX_PATH];
     GetSystemDirectoryA(path, MAX_PATH);
-    lstrcatA(path, "\\d3d8.dll");
-    typedef IDirect3D8*(WINAPI * Create)(UINT);
+    lstrcatA(path, "\\");
+    lstrcatA(path, kVQFrameRuntime);
+    typedef VQFrameD3D*(WINAPI * Create)(UINT);
     HMODULE runtime = LoadLibraryA(path);
-    Create create = runtime
-                        ? reinterpret_cast<Create>(reinterpret_cast<void*>(GetProcAddress(runtime, "Direct3DCreate8")))
-                        : nullptr;
-    IDirect3D8* real = create ? create(D3D_SDK_VERSION) : nullptr;
+    Create create = runtime ? reinterpret_cast<Create>(reinterpret_cast<void*>(GetProcAddress(runtime, kVQFrameCreate)))
+                            : nullptr;
+    VQFrameD3D* real = create ? create(D3D_SDK_VERSION) : nullptr;
     if (!real) {
-        printf("game harness: no Direct3D 8 runtime\n");
+        printf("game harness: no %s runtime\n", kVQFrameName);
         return 0;
     }
-    m_d3d = new myIDirect3D8(real);
+    m_d3d = VQFrameWrapD3D(real);
+    return MakeDevice(width, height);
+}
+
+int CVQGameHarness::Reset(int width, int height) {
+    if (m_device) m_device->Release();
+    m_device = nullptr;
+    return MakeDevice(width, height);
+}
+
+int CVQGameHarness::MakeDevice(int width, int height) {
     D3DPRESENT_PARAMETERS pp = {};
     pp.Windowed = TRUE;
     pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
@@ -48,6 +56,7 @@ int CVQGameHarness8::Start(int width, int height) {
     pp.BackBufferHeight = height;
     pp.BackBufferFormat = D3DFMT_X8R8G8B8;
     pp.hDeviceWindow = m_window;
+    VQFrameHarnessParameters(&pp);
     HRESULT hr = m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
                                      &pp, &m_device);
     if (FAILED(hr)) {
@@ -60,13 +69,13 @@ int CVQGameHarness8::Start(int width, int height) {
     return 1;
 }
 
-ULONG CVQGameHarness8::ReleaseDevice() {
+ULONG CVQGameHarness::ReleaseDevice() {
     ULONG count = m_device ? m_device->Release() : 0;
     m_device = nullptr;
     return count;
 }
 
-void CVQGameHarness8::Stop() {
+void CVQGameHarness::Stop() {
     if (m_device) m_device->Release();  // the final release ends the HUD
     m_device = nullptr;
     if (m_d3d) m_d3d->Release();
@@ -75,11 +84,9 @@ void CVQGameHarness8::Stop() {
     m_window = nullptr;
 }
 
-IDirect3DDevice8* CVQGameHarness8::RealDevice() const {
-    return m_device ? static_cast<myIDirect3DDevice8*>(m_device)->Real() : nullptr;
-}
+VQFrameDevice* CVQGameHarness::RealDevice() const { return m_device ? VQFrameRealDevice(m_device) : nullptr; }
 
-void CVQGameHarness8::DrawScene(unsigned frame) {
+void CVQGameHarness::DrawScene(unsigned frame) {
     Sample9Frame scene;
     BuildSample9Frame(frame, m_width, m_height, scene);
     m_device->Clear(0, nullptr, D3DCLEAR_TARGET, scene.background, 1.0f, 0);
@@ -90,4 +97,4 @@ void CVQGameHarness8::DrawScene(unsigned frame) {
         }
 }
 
-void CVQGameHarness8::Present() { m_device->Present(nullptr, nullptr, nullptr, nullptr); }
+void CVQGameHarness::Present() { m_device->Present(nullptr, nullptr, nullptr, nullptr); }

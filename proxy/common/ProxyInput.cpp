@@ -1,14 +1,14 @@
-// Input for the HUD in the Direct3D 8 frame: the two window hooks, and the
+// Input for the HUD in either Direct3D frame: the two window hooks, and the
 // exports through which the DirectInput proxy delivers what games read with
-// DirectInput. Once that proxy delivers input of a kind, the hook of that
-// kind stops feeding the HUD.
-#include "ProxyInput8.h"
+// DirectInput. Once that proxy delivers input of a kind, the hook of that kind
+// stops feeding the HUD.
+#include "ProxyInput.h"
 
 #include <windows.h>
 
 #include "CVQHUD.h"
 #include "CVQMouseRelay9.h"
-#include "ProxyState8.h"
+#include "VQFrameState.h"
 #include "VKLog.h"
 #include "VQFrameMath.h"
 
@@ -20,9 +20,8 @@ CVQMouseRelay9 g_relay;
 // moved by the difference between the window's corner in client and in
 // screen coordinates; full screen, the screen is the back buffer.
 POINT BackBufferPoint(POINT pt) {
-    const D3DPRESENT_PARAMETERS& pp = g_proxy8.storedPresentParameters;
-    HWND target = pp.hDeviceWindow ? pp.hDeviceWindow : g_proxy8.hudFocusWindow;
-    if (pp.Windowed && target) {
+    HWND target = g_frame.deviceWindow ? g_frame.deviceWindow : g_frame.hudFocusWindow;
+    if (g_frame.windowed && target) {
         RECT r;
         if (GetWindowRect(target, &r)) {
             POINT corner = {r.left, r.top};
@@ -36,23 +35,23 @@ POINT BackBufferPoint(POINT pt) {
 
 // With the hook lock held.
 void RemoveHooksLocked() {
-    if (g_proxy8.keyboardHook) {
-        UnhookWindowsHookEx(g_proxy8.keyboardHook);
-        g_proxy8.keyboardHook = nullptr;
+    if (g_frame.keyboardHook) {
+        UnhookWindowsHookEx(g_frame.keyboardHook);
+        g_frame.keyboardHook = nullptr;
     }
-    if (g_proxy8.mouseHook) {
-        UnhookWindowsHookEx(g_proxy8.mouseHook);
-        g_proxy8.mouseHook = nullptr;
+    if (g_frame.mouseHook) {
+        UnhookWindowsHookEx(g_frame.mouseHook);
+        g_frame.mouseHook = nullptr;
     }
 }
 
 }  // namespace
 
-CVQMouseRelay9& Proxy8MouseRelay() { return g_relay; }
+CVQMouseRelay9& ProxyMouseRelay() { return g_relay; }
 
-LRESULT CALLBACK Proxy8KeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code >= 0 && !g_proxy8.passive && !g_proxy8.directInputKeyboardActive) {
-        std::unique_lock<std::recursive_mutex> lock(Proxy8HudLock());
+LRESULT CALLBACK ProxyKeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code >= 0 && !g_frame.passive && !g_frame.directInputKeyboardActive) {
+        std::unique_lock<std::recursive_mutex> lock(ProxyHudLock());
         if (CVQHUD* hud = VQHud()) {
             UINT message = WM_KEYDOWN | ((static_cast<DWORD>(lParam) >> 31) & 1);
             int handled = 0;
@@ -61,21 +60,21 @@ LRESULT CALLBACK Proxy8KeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
             if (handled) return 1;  // the keystroke does not reach the game
         }
     }
-    return CallNextHookEx(g_proxy8.keyboardHook, code, wParam, lParam);
+    return CallNextHookEx(g_frame.keyboardHook, code, wParam, lParam);
 }
 
 // The system removes a low-level hook that does not return in time, so this
 // one never waits for the HUD: while another thread is inside it, the event
 // is judged by the HUD's last published layout and queued for that thread.
-LRESULT CALLBACK Proxy8MouseHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code >= 0 && !g_proxy8.passive && !g_proxy8.directInputMouseActive) {
+LRESULT CALLBACK ProxyMouseHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code >= 0 && !g_frame.passive && !g_frame.directInputMouseActive) {
         // The structure is the whole chain's: later hooks must see it unchanged.
         const MSLLHOOKSTRUCT* info = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
         const POINT pt = BackBufferPoint(info->pt);
         const uint32_t message = static_cast<uint32_t>(wParam);
         const uint32_t position = VQPackPoint(pt.x, pt.y);
         int handled = 0;
-        std::unique_lock<std::recursive_mutex> lock(Proxy8HudLock(), std::try_to_lock);
+        std::unique_lock<std::recursive_mutex> lock(ProxyHudLock(), std::try_to_lock);
         if (lock.owns_lock()) {
             if (CVQHUD* hud = VQHud()) {
                 g_relay.Deliver(hud);  // what came while the HUD was busy goes first
@@ -88,38 +87,38 @@ LRESULT CALLBACK Proxy8MouseHook(int code, WPARAM wParam, LPARAM lParam) {
         }
         if (handled) return 1;  // withheld from the game
     }
-    return CallNextHookEx(g_proxy8.mouseHook, code, wParam, lParam);
+    return CallNextHookEx(g_frame.mouseHook, code, wParam, lParam);
 }
 
-void Proxy8InstallHooks() {
-    std::lock_guard<std::mutex> guard(Proxy8HookLock());
+void ProxyInstallHooks() {
+    std::lock_guard<std::mutex> guard(ProxyHookLock());
     RemoveHooksLocked();  // one pair at a time, so no event is seen twice
-    if (!g_proxy8.directInputMouseActive)
-        g_proxy8.mouseHook = SetWindowsHookExA(WH_MOUSE_LL, Proxy8MouseHook, g_proxy8.instance, 0);
-    g_proxy8.keyboardHook = SetWindowsHookExA(WH_KEYBOARD, Proxy8KeyboardHook, g_proxy8.instance, 0);
+    if (!g_frame.directInputMouseActive)
+        g_frame.mouseHook = SetWindowsHookExA(WH_MOUSE_LL, ProxyMouseHook, g_frame.instance, 0);
+    g_frame.keyboardHook = SetWindowsHookExA(WH_KEYBOARD, ProxyKeyboardHook, g_frame.instance, 0);
 }
 
-void Proxy8RemoveHooks() {
-    std::lock_guard<std::mutex> guard(Proxy8HookLock());
+void ProxyRemoveHooks() {
+    std::lock_guard<std::mutex> guard(ProxyHookLock());
     RemoveHooksLocked();
 }
 
-void Proxy8RemoveHooksIfFree() {
-    std::unique_lock<std::mutex> guard(Proxy8HookLock(), std::try_to_lock);
+void ProxyRemoveHooksIfFree() {
+    std::unique_lock<std::mutex> guard(ProxyHookLock(), std::try_to_lock);
     if (guard.owns_lock()) RemoveHooksLocked();
 }
 
 extern "C" {
 
-int WINAPI Proxy8_KeyboardProcDI(UINT message, UINT virtualKey, UINT keyData, int* out) {
-    if (g_proxy8.passive) return 0;
-    std::lock_guard<std::recursive_mutex> lock(Proxy8HudLock());
+int WINAPI Proxy_KeyboardProcDI(UINT message, UINT virtualKey, UINT keyData, int* out) {
+    if (g_frame.passive) return 0;
+    std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
     CVQHUD* hud = VQHud();
     if (message == 78) {  // query: is the HUD taking input now?
         if (hud && out) *out = hud->IsPointerVisible() ? 1 : 0;
         return 0;
     }
-    InterlockedExchange(&g_proxy8.directInputKeyboardActive, 1);
+    InterlockedExchange(&g_frame.directInputKeyboardActive, 1);
     if (!hud) return 0;
     int handled = 0;
     int result = hud->OnKeyboardInput(message, virtualKey, keyData, &handled);
@@ -128,26 +127,25 @@ int WINAPI Proxy8_KeyboardProcDI(UINT message, UINT virtualKey, UINT keyData, in
     return result;
 }
 
-int WINAPI Proxy8_MouseProcDI(UINT message, UINT flags, UINT data, int* handledOut) {
-    if (g_proxy8.passive) return 0;
+int WINAPI Proxy_MouseProcDI(UINT message, UINT flags, UINT data, int* handledOut) {
+    if (g_frame.passive) return 0;
     // From now on the hook gives the HUD nothing, so no event is seen twice.
-    InterlockedExchange(&g_proxy8.directInputMouseActive, 1);
+    InterlockedExchange(&g_frame.directInputMouseActive, 1);
     {
-        std::lock_guard<std::mutex> hooks(Proxy8HookLock());
-        if (g_proxy8.mouseHook) {
-            LogMessage("Proxydx8: MouseProcDI() switching to dinput mouse: ");
+        std::lock_guard<std::mutex> hooks(ProxyHookLock());
+        if (g_frame.mouseHook) {
+            LogMessage("%sMouseProcDI() switching to dinput mouse: ", g_frame.info->logPrefix);
             LogMessage((flags & 0x80) ? "abs-coords\r\n" : "rel-coords\r\n");
-            UnhookWindowsHookEx(g_proxy8.mouseHook);
-            g_proxy8.mouseHook = nullptr;
+            UnhookWindowsHookEx(g_frame.mouseHook);
+            g_frame.mouseHook = nullptr;
         }
     }
-    std::lock_guard<std::recursive_mutex> lock(Proxy8HudLock());
+    std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
     uint32_t position = data;
     if (flags & 0x40) {  // relative motion: move the pointer ourselves
-        position = VQMoveRelative(static_cast<uint32_t>(g_proxy8.pointerPosition), data,
-                                  g_proxy8.storedPresentParameters.BackBufferWidth,
-                                  g_proxy8.storedPresentParameters.BackBufferHeight);
-        g_proxy8.pointerPosition = static_cast<LONG>(position);
+        position = VQMoveRelative(static_cast<uint32_t>(g_frame.pointerPosition), data,
+                                  g_frame.backBufferWidth, g_frame.backBufferHeight);
+        g_frame.pointerPosition = static_cast<LONG>(position);
     }
     CVQHUD* hud = VQHud();
     if (!hud) return 0;

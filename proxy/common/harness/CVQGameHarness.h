@@ -1,11 +1,11 @@
 #pragma once
-#include <windows.h>
-#include <d3d9.h>
+#include "VQHarnessFrame.h"  // the frame's Direct3D types (proxy/dx9/harness, proxy/dx8/harness)
 
 // A game of our own inside a test, benchmark or demo program: a window and a
 // device made through the system runtime and wrapped exactly as the proxy
 // wraps a game's (Present goes through the composition point), drawing the
-// sample game's scene. Needs a display.
+// sample game's scene. Needs a display. Built with each Direct3D frame, over
+// that frame's types.
 class CVQGameHarness {
 public:
     CVQGameHarness();
@@ -27,8 +27,8 @@ public:
     // Presents through the wrapper: the HUD is made, updated and drawn.
     void Present();
 
-    IDirect3DDevice9* Device() const { return m_device; }  // the wrapper
-    IDirect3DDevice9* RealDevice() const;                  // the runtime's
+    VQFrameDevice* Device() const { return m_device; }  // the wrapper
+    VQFrameDevice* RealDevice() const;                  // the runtime's
     int Width() const { return m_width; }
     int Height() const { return m_height; }
 
@@ -36,8 +36,8 @@ private:
     int MakeDevice(int width, int height);
 
     HWND m_window;
-    IDirect3D9* m_d3d;  // the wrapper
-    IDirect3DDevice9* m_device;
+    VQFrameD3D* m_d3d;  // the wrapper
+    VQFrameDevice* m_device;
     int m_width;
     int m_height;
 };

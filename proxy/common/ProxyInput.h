@@ -23,6 +23,6 @@ CVQMouseRelay9& ProxyMouseRelay();
 LRESULT CALLBACK ProxyKeyboardHook(int code, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK ProxyMouseHook(int code, WPARAM wParam, LPARAM lParam);
 
-// Input from the DirectInput proxy (exports 16 and 17).
+// Input from the DirectInput proxy (the exports KeyboardProcDI and MouseProcDI).
 extern "C" int WINAPI Proxy_KeyboardProcDI(UINT message, UINT virtualKey, UINT keyData, int* out);
 extern "C" int WINAPI Proxy_MouseProcDI(UINT message, UINT flags, UINT data, int* handled);
