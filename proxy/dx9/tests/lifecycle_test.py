@@ -23,29 +23,17 @@ import time
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
 WINE_RUN = os.path.join(ROOT, "scripts", "lib", "wine-run")
 WITH_DISPLAY = os.path.join(ROOT, "scripts", "lib", "with-display")
-SETTINGS = r"HKCU\Software\BRINMOOR\Orvalo HUD 4.0.6.0\Settings"
 
 if not os.environ.get("DISPLAY") or subprocess.run(["xdpyinfo"], stdout=subprocess.DEVNULL,
                                                   stderr=subprocess.DEVNULL).returncode != 0:
     os.execv(WITH_DISPLAY, [WITH_DISPLAY, sys.executable] + sys.argv)
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "common", "tests"))
+from game_cases import delete_setting, set_setting, wine_path  # noqa: E402
+
 PROXY, TESTING_PROXY, PROGRAM, BIN = (os.path.abspath(a) for a in sys.argv[1:5])
 WORK = tempfile.mkdtemp(prefix="proxy9-lifecycle-")
 failures = []
-
-
-def wine_path(path):
-    return "Z:" + path.replace("/", "\\")
-
-
-def set_setting(name, value):
-    subprocess.run([WINE_RUN, "reg", "add", SETTINGS, "/v", name, "/d", value, "/f"],
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
-
-
-def delete_setting(name):
-    subprocess.run([WINE_RUN, "reg", "delete", SETTINGS, "/v", name, "/f"],
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def check(name, condition, detail=""):
