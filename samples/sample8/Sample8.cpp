@@ -22,105 +22,12 @@
 #include <vector>
 
 #include "Sample9Bmp.h"
-#include "Sample9DirectInput.h"
+#include "Sample9Game.h"
 #include "Sample9Options.h"
 #include "Sample9Scene.h"
+#include "Sample9Window.h"
 
 namespace {
-
-const char kWindowClass[] = "Sample8Window";
-
-bool g_quit = false;
-LPARAM g_lastMove = -1;
-
-void Say(const char* fmt, ...) {
-    va_list args;
-    va_start(args, fmt);
-    std::fputs("sample8: ", stdout);
-    std::vprintf(fmt, args);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-    va_end(args);
-}
-
-unsigned long Hex(HRESULT hr) { return static_cast<unsigned long>(static_cast<DWORD>(hr)); }
-
-LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    int x = static_cast<short>(LOWORD(lp)), y = static_cast<short>(HIWORD(lp));
-    switch (msg) {
-    case WM_KEYDOWN: Say("got WM_KEYDOWN vk=%u", static_cast<unsigned>(wp)); return 0;
-    case WM_KEYUP: Say("got WM_KEYUP vk=%u", static_cast<unsigned>(wp)); return 0;
-    case WM_SYSKEYDOWN: Say("got WM_SYSKEYDOWN vk=%u", static_cast<unsigned>(wp)); break;
-    case WM_SYSKEYUP: Say("got WM_SYSKEYUP vk=%u", static_cast<unsigned>(wp)); break;
-    case WM_LBUTTONDOWN: Say("got WM_LBUTTONDOWN x=%d y=%d", x, y); return 0;
-    case WM_LBUTTONUP: Say("got WM_LBUTTONUP x=%d y=%d", x, y); return 0;
-    case WM_RBUTTONDOWN: Say("got WM_RBUTTONDOWN x=%d y=%d", x, y); return 0;
-    case WM_RBUTTONUP: Say("got WM_RBUTTONUP x=%d y=%d", x, y); return 0;
-    case WM_MOUSEMOVE:
-        // Only real movement: the system repeats WM_MOUSEMOVE at one place.
-        if (lp != g_lastMove) {
-            g_lastMove = lp;
-            Say("got WM_MOUSEMOVE x=%d y=%d", x, y);
-        }
-        return 0;
-    case WM_CLOSE:
-        g_quit = true;  // the main loop releases everything and destroys the window
-        return 0;
-    case WM_ERASEBKGND: return 1;  // Direct3D paints the whole client area
-    default: break;
-    }
-    return DefWindowProcA(hwnd, msg, wp, lp);
-}
-
-void PumpMessages() {
-    MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) g_quit = true;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-const DWORD kWindowedStyle = WS_OVERLAPPEDWINDOW;
-
-// Window rectangle that puts a client area of w x h at the screen's top-left.
-RECT WindowedRect(int w, int h) {
-    RECT rc = {0, 0, w, h};
-    AdjustWindowRect(&rc, kWindowedStyle, FALSE);
-    return rc;
-}
-
-HWND CreateGameWindow(bool fullscreenWindow, int w, int h) {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = GetModuleHandleA(NULL);
-    wc.hCursor = LoadCursor(NULL, IDC_ARROW);
-    wc.lpszClassName = kWindowClass;
-    if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return NULL;
-    HWND hwnd;
-    if (fullscreenWindow) {
-        hwnd = CreateWindowExA(0, kWindowClass, "sample8", WS_POPUP, 0, 0, w, h, NULL, NULL, wc.hInstance, NULL);
-    } else {
-        RECT rc = WindowedRect(w, h);
-        hwnd = CreateWindowExA(0, kWindowClass, "sample8", kWindowedStyle, rc.left, rc.top, rc.right - rc.left,
-                               rc.bottom - rc.top, NULL, NULL, wc.hInstance, NULL);
-    }
-    if (!hwnd) return NULL;
-    ShowWindow(hwnd, SW_SHOW);
-    UpdateWindow(hwnd);
-    SetForegroundWindow(hwnd);
-    SetFocus(hwnd);
-    PumpMessages();
-    return hwnd;
-}
-
-void ReportWindow(HWND hwnd) {
-    POINT origin = {0, 0};
-    ClientToScreen(hwnd, &origin);
-    RECT client;
-    GetClientRect(hwnd, &client);
-    Say("window client at %ld,%ld size %ldx%ld", origin.x, origin.y, client.right, client.bottom);
-}
 
 // A windowed Direct3D 8 back buffer has the display's format.
 D3DFORMAT DisplayFormat(IDirect3D8* d3d) {
@@ -281,12 +188,6 @@ HRESULT ReadBackBuffer(IDirect3DDevice8* dev, std::vector<uint32_t>& pixels, int
     return hr;
 }
 
-ULONG ReleaseAndReport(IUnknown* obj, const char* what) {
-    ULONG refs = obj->Release();
-    Say("released %s refs=%lu", what, refs);
-    return refs;
-}
-
 // The counts a game sees on its device, with a back buffer held and let go.
 void ReportRefCounts(IDirect3DDevice8* dev, unsigned frame) {
     ULONG devAdd = dev->AddRef();
@@ -302,20 +203,6 @@ void ReportRefCounts(IDirect3DDevice8* dev, unsigned frame) {
         devRelease, Hex(bbHr), devWithBackBuffer, bbRelease, devAdd2, devRelease2);
 }
 
-void QueryOne(const char* objName, IUnknown* obj, const char* iidName, REFIID iid) {
-    // A failed QueryInterface must clear the out pointer: start from a value
-    // that is neither NULL nor the object, so a left-over shows.
-    static char notAnObject;
-    void* out = &notAnObject;
-    HRESULT hr = obj->QueryInterface(iid, &out);
-    if (SUCCEEDED(hr)) {
-        Say("qi %s %s hr=0x%lX same=%d", objName, iidName, Hex(hr), out == static_cast<void*>(obj) ? 1 : 0);
-        if (out && out != &notAnObject) static_cast<IUnknown*>(out)->Release();
-    } else {
-        Say("qi %s %s hr=0x%lX same=0 null=%d", objName, iidName, Hex(hr), out == NULL ? 1 : 0);
-    }
-}
-
 HRESULT QueryInterfaces(IDirect3D8* d3d, IDirect3DDevice8* dev) {
     QueryOne("d3d8", d3d, "IUnknown", IID_IUnknown);
     QueryOne("d3d8", d3d, "IDirect3D8", IID_IDirect3D8);
@@ -326,146 +213,42 @@ HRESULT QueryInterfaces(IDirect3D8* d3d, IDirect3DDevice8* dev) {
     return S_OK;
 }
 
-// --- injected input -----------------------------------------------------
-
-bool IsExtendedKey(unsigned vk) {
-    switch (vk) {
-    case VK_INSERT:
-    case VK_DELETE:
-    case VK_HOME:
-    case VK_END:
-    case VK_PRIOR:
-    case VK_NEXT:
-    case VK_LEFT:
-    case VK_RIGHT:
-    case VK_UP:
-    case VK_DOWN:
-    case VK_RCONTROL:
-    case VK_RMENU:
-    case VK_DIVIDE:
-    case VK_NUMLOCK:
-    case VK_LWIN:
-    case VK_RWIN:
-    case VK_APPS:
-    case VK_SNAPSHOT: return true;
-    default: return false;
-    }
-}
-
-INPUT KeyInput(unsigned vk, bool up) {
-    INPUT in = {};
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = static_cast<WORD>(vk);
-    in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0 /* MAPVK_VK_TO_VSC */));
-    in.ki.dwFlags = (IsExtendedKey(vk) ? KEYEVENTF_EXTENDEDKEY : 0) | (up ? KEYEVENTF_KEYUP : 0);
-    return in;
-}
-
-// Absolute mouse coordinates run 0..65535 over the primary screen; rounding
-// up makes the system's mapping back land on exactly this pixel.
-LONG NormalizedCoord(LONG v, int extent) {
-    if (extent <= 0) return 0;
-    long long n = (static_cast<long long>(v) * 65536 + extent - 1) / extent;
-    return static_cast<LONG>(std::max(0LL, std::min(65535LL, n)));
-}
-
-INPUT MouseInput(POINT screen, DWORD flags) {
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dx = NormalizedCoord(screen.x, GetSystemMetrics(SM_CXSCREEN));
-    in.mi.dy = NormalizedCoord(screen.y, GetSystemMetrics(SM_CYSCREEN));
-    in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
-    return in;
-}
-
-bool InjectInput(HWND hwnd, const Sample9Action& a) {
-    // Keys go to the foreground window and clicks to the topmost window under
-    // the pointer: make sure that is this game, as it is for a player.
-    if (GetForegroundWindow() != hwnd) {
-        BringWindowToTop(hwnd);
-        SetForegroundWindow(hwnd);
-        SetFocus(hwnd);
-        PumpMessages();
-        if (GetForegroundWindow() != hwnd)
-            Say("warning: the game window is not in the foreground; injected input may go elsewhere");
-    }
-    std::vector<INPUT> inputs;
-    switch (a.kind) {
-    case Sample9Action::Key:
-        inputs.push_back(KeyInput(a.vk, false));
-        inputs.push_back(KeyInput(a.vk, true));
-        break;
-    case Sample9Action::KeyDown: inputs.push_back(KeyInput(a.vk, false)); break;
-    case Sample9Action::KeyUp: inputs.push_back(KeyInput(a.vk, true)); break;
-    case Sample9Action::Click:
-    case Sample9Action::RClick:
-    case Sample9Action::Move: {
-        POINT pt = {a.x, a.y};
-        ClientToScreen(hwnd, &pt);
-        SetCursorPos(pt.x, pt.y);
-        inputs.push_back(MouseInput(pt, 0));
-        if (a.kind == Sample9Action::Click) {
-            inputs.push_back(MouseInput(pt, MOUSEEVENTF_LEFTDOWN));
-            inputs.push_back(MouseInput(pt, MOUSEEVENTF_LEFTUP));
-        } else if (a.kind == Sample9Action::RClick) {
-            inputs.push_back(MouseInput(pt, MOUSEEVENTF_RIGHTDOWN));
-            inputs.push_back(MouseInput(pt, MOUSEEVENTF_RIGHTUP));
-        }
-        break;
-    }
-    case Sample9Action::RelativeMove: {
-        INPUT in = {};
-        in.type = INPUT_MOUSE;
-        in.mi.dx = a.x;
-        in.mi.dy = a.y;
-        in.mi.dwFlags = MOUSEEVENTF_MOVE;
-        inputs.push_back(in);
-        break;
-    }
-    }
-    UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-    // Input and hooks arrive through this thread's queue: give them a moment.
-    for (int i = 0; i < 5; ++i) {
-        PumpMessages();
-        Sleep(10);
-    }
-    PumpMessages();
-    return sent == inputs.size();
-}
-
 // --- the game -----------------------------------------------------------
 
-class Game {
+class Game : public Sample9Game {
 public:
-    explicit Game(const Sample9Options& o) : opts_(o) {}
-    ~Game() { Cleanup(); }
-    int Run();
+    explicit Game(const Sample9Options& o) : Sample9Game(o) {}
+    ~Game() override { Cleanup(); }
 
 private:
-    bool Fail(const char* what, HRESULT hr) {
-        Say("error: %s failed hr=0x%lX", what, Hex(hr));
-        return false;
+    bool CreateRuntime() override;
+    bool MakeDevice() override { return MakeDevice(&dev_); }
+    bool QueryInterfaces() override;
+    bool ReleaseDevice() override { return ReleaseDevice(dev_); }
+    void KeepFirstDevice() override {
+        first_ = dev_;
+        dev_ = NULL;
     }
+    bool ResetDevice(int w, int h) override;
+    HRESULT DrawFrame(unsigned frame) override { return DrawScene(dev_, frame, width_, height_); }
+    bool LeaveTargetBound() override;
+    HRESULT PresentFrame() override { return ::PresentFrame(dev_); }
+    bool RecoverLostDevice() override;
+    bool AfterPresent(unsigned frame) override;
+    bool ReleaseFirstDevice() override { return ReleaseDevice(first_); }
+    bool ReleaseRuntime() override;
+    void Cleanup() override;
+
     bool MakeDevice(IDirect3DDevice8** dev);
     bool ReleaseDevice(IDirect3DDevice8*& dev);
-    bool ResetDevice(int w, int h);
-    bool RecoverLostDevice();
-    bool AfterPresent(unsigned frame);
-    bool IsProbeFrame(unsigned frame) const;
-    bool LeaveTargetBound();
     bool RestoreTarget();
     bool ReportOffscreen(unsigned frame);
-    void Cleanup();
 
-    const Sample9Options& opts_;
-    HWND hwnd_ = NULL;
     IDirect3D8* d3d_ = NULL;
     IDirect3DDevice8* dev_ = NULL;         // the device that renders
     IDirect3DDevice8* first_ = NULL;       // the first device, kept alive with --two-devices=concurrent
     IDirect3DSurface8* offscreen_ = NULL;  // --leave-target: the game's own render target
     D3DPRESENT_PARAMETERS pp_ = {};
-    int width_ = 0, height_ = 0;
-    Sample9DirectInput directInput_{Say};
 };
 
 bool Game::MakeDevice(IDirect3DDevice8** dev) {
@@ -492,12 +275,6 @@ bool Game::ReleaseDevice(IDirect3DDevice8*& dev) {
 }
 
 bool Game::ResetDevice(int w, int h) {
-    if (!opts_.fullscreenWindow) {
-        RECT rc = WindowedRect(w, h);
-        SetWindowPos(hwnd_, NULL, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        PumpMessages();
-    }
     D3DPRESENT_PARAMETERS pp = pp_;
     pp.BackBufferWidth = static_cast<UINT>(w);
     pp.BackBufferHeight = static_cast<UINT>(h);
@@ -585,206 +362,72 @@ bool Game::ReportOffscreen(unsigned frame) {
     return SUCCEEDED(hr) || Fail("reading back the render target", hr);
 }
 
-bool Game::IsProbeFrame(unsigned frame) const {
-    if (opts_.probeFrames.empty()) return frame == opts_.frames;
-    return std::find(opts_.probeFrames.begin(), opts_.probeFrames.end(), frame) != opts_.probeFrames.end();
-}
-
 bool Game::AfterPresent(unsigned frame) {
-    if (opts_.leaveTarget && IsProbeFrame(frame) && !ReportOffscreen(frame)) return false;
+    if (opts_.leaveTarget && IsProbeFrame(opts_, frame) && !ReportOffscreen(frame)) return false;
     if (opts_.leaveTarget && !RestoreTarget()) return false;
-    if (opts_.refCounts && IsProbeFrame(frame)) ReportRefCounts(dev_, frame);
-    bool probe = !opts_.probes.empty() && IsProbeFrame(frame);
-    bool dump = false;
-    for (const Sample9Dump& d : opts_.dumps) dump = dump || d.frame == frame;
-    if (!probe && !dump) return true;
+    if (opts_.refCounts && IsProbeFrame(opts_, frame)) ReportRefCounts(dev_, frame);
+    if (!WantsReadBack(opts_, frame)) return true;
     std::vector<uint32_t> pixels;
     int w = 0, h = 0;
     HRESULT hr = ReadBackBuffer(dev_, pixels, w, h);
     if (FAILED(hr)) return Fail("reading back the back buffer", hr);
-    if (probe) {
-        for (const Sample9Probe& p : opts_.probes) {
-            if (p.x < w && p.y < h)
-                Say("probe frame %u x %d y %d = 0x%08lX", frame, p.x, p.y,
-                    static_cast<unsigned long>(pixels[static_cast<size_t>(p.y) * w + p.x]));
-            else
-                Say("probe frame %u x %d y %d outside %dx%d", frame, p.x, p.y, w, h);
-        }
-    }
-    for (const Sample9Dump& d : opts_.dumps) {
-        if (d.frame != frame) continue;
-        if (!WriteSample9Bmp(d.path, pixels, w, h)) {
-            Say("error: cannot write %s", d.path.c_str());
-            return false;
-        }
-        Say("dumped frame %u %dx%d to %s", frame, w, h, d.path.c_str());
-    }
-    return true;
+    return ReportReadBack(opts_, frame, pixels, w, h);
 }
 
-int Game::Run() {
-    if (opts_.fullscreenWindow) {
-        width_ = GetSystemMetrics(SM_CXSCREEN);
-        height_ = GetSystemMetrics(SM_CYSCREEN);
-    } else {
-        width_ = opts_.width;
-        height_ = opts_.height;
-    }
-    if ((!opts_.probes.empty() || !opts_.dumps.empty()) && !opts_.swapCopy)
-        Say("warning: the back buffer is undefined after Present without --swap copy");
-
-    hwnd_ = CreateGameWindow(opts_.fullscreenWindow, width_, height_);
-    if (!hwnd_) {
-        Say("error: CreateWindow failed (error %lu)", GetLastError());
-        return 1;
-    }
-    ReportWindow(hwnd_);
-    if (opts_.directInput != Sample9Options::DirectInputOff && !directInput_.Open(hwnd_, opts_.directInput)) return 1;
-
+bool Game::CreateRuntime() {
     d3d_ = Direct3DCreate8(D3D_SDK_VERSION);
-    if (!d3d_) {
-        Say("error: Direct3DCreate8 returned NULL");
-        return 1;
-    }
-    if (!MakeDevice(&dev_)) return 1;
-    if (opts_.queryInterface) {
-        HRESULT hr = QueryInterfaces(d3d_, dev_);
-        if (FAILED(hr)) {
-            Fail("QueryInterface", hr);
-            return 1;
-        }
-    }
+    if (!d3d_) Say("error: Direct3DCreate8 returned NULL");
+    return d3d_ != NULL;
+}
 
-    // With two devices the second takes over half-way.
-    unsigned switchAt = opts_.twoDevices != Sample9Options::OneDevice ? opts_.frames / 2 + 1 : 0;
-    LARGE_INTEGER freq, start, now;
-    QueryPerformanceFrequency(&freq);
-    QueryPerformanceCounter(&start);
-    unsigned frame = 1;
-    for (; frame <= opts_.frames && !g_quit; ++frame) {
-        PumpMessages();
-        for (const Sample9Action& a : opts_.actions) {
-            if (a.frame == frame && !InjectInput(hwnd_, a))
-                Say("warning: SendInput did not take all input of frame %u (error %lu)", frame, GetLastError());
-        }
-        if (opts_.directInput != Sample9Options::DirectInputOff) directInput_.Read(frame);
-        if (frame == switchAt) {
-            if (opts_.twoDevices == Sample9Options::TwoSequential) {
-                Say("creating second device after releasing the first");
-                if (!ReleaseDevice(dev_)) return 1;
-            } else {
-                Say("creating second device while the first is alive");
-                first_ = dev_;
-                dev_ = NULL;
-            }
-            if (!MakeDevice(&dev_)) return 1;
-        }
-        if (frame == opts_.resetAt && !ResetDevice(opts_.resetWidth, opts_.resetHeight)) return 1;
+bool Game::QueryInterfaces() {
+    HRESULT hr = ::QueryInterfaces(d3d_, dev_);
+    return SUCCEEDED(hr) || Fail("QueryInterface", hr);
+}
 
-        HRESULT hr = DrawScene(dev_, frame, width_, height_);
-        if (FAILED(hr)) {
-            Fail("drawing", hr);
-            return 1;
-        }
-        if (opts_.leaveTarget && !LeaveTargetBound()) return 1;
-        hr = PresentFrame(dev_);
-        if (hr == D3DERR_DEVICELOST) {
-            if (!RecoverLostDevice()) return 1;
-        } else if (FAILED(hr)) {
-            {
-                Fail("Present", hr);
-                return 1;
-            }
-        } else if (!AfterPresent(frame)) {
-            return 1;
-        }
-        if (frame % 10 == 0 || frame == opts_.frames) Say("frame %u", frame);
-
-        if (opts_.fps > 0) {
-            // Frame n ends no earlier than n / fps seconds after the start.
-            LONGLONG due = start.QuadPart + freq.QuadPart * static_cast<LONGLONG>(frame) / opts_.fps;
-            for (;;) {
-                QueryPerformanceCounter(&now);
-                if (now.QuadPart >= due) break;
-                LONGLONG ms = (due - now.QuadPart) * 1000 / freq.QuadPart;
-                Sleep(ms > 1 ? static_cast<DWORD>(ms - 1) : 0);
-            }
-        }
-    }
-    if (g_quit) Say("window closed after frame %u", frame - 1);
-    directInput_.Close();
-
-    bool clean = ReleaseDevice(dev_) && ReleaseDevice(first_);
+bool Game::ReleaseRuntime() {
     ULONG refs = ReleaseAndReport(d3d_, "d3d8");
     d3d_ = NULL;
     if (refs != 0) {
         Say("error: the Direct3D object still has %lu references", refs);
-        clean = false;
+        return false;
     }
-    DestroyWindow(hwnd_);
-    hwnd_ = NULL;
-    PumpMessages();
-    if (!clean) return 1;
-    Say("done");
-    return 0;
+    return true;
 }
 
 // Releases what an early return left behind, without reporting it.
 void Game::Cleanup() {
-    directInput_.Close();
     if (offscreen_) offscreen_->Release();
     offscreen_ = NULL;
     if (dev_) dev_->Release();
     if (first_) first_->Release();
     if (d3d_) d3d_->Release();
-    if (hwnd_) DestroyWindow(hwnd_);
     dev_ = first_ = NULL;
     d3d_ = NULL;
-    hwnd_ = NULL;
+    CloseWindow();
 }
 
 // --- benchmark ----------------------------------------------------------
 
-typedef IDirect3D8*(WINAPI* Direct3DCreate8Fn)(UINT);
-
-struct BenchRuntime {
-    const char* name;
-    std::string path;
-    HMODULE module;
-    Direct3DCreate8Fn create;
-    std::vector<double> frameMs;  // every frame of every round
-    std::vector<double> roundMedians;
-};
-
-void Stats(std::vector<double> v, double& mean, double& median) {
-    mean = median = 0.0;
-    if (v.empty()) return;
-    double sum = 0.0;
-    for (double d : v) sum += d;
-    mean = sum / static_cast<double>(v.size());
-    std::sort(v.begin(), v.end());
-    size_t n = v.size();
-    median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
-}
-
-// One round through one runtime: a device, N timed frames (draw + Present).
-bool BenchRound(BenchRuntime& rt, HWND hwnd, const Sample9Options& o, unsigned round) {
-    IDirect3D8* d3d = rt.create(D3D_SDK_VERSION);
+// One round through one runtime (see Sample9BenchRound).
+bool BenchRound(FARPROC entry, const char* runtimeName, HWND hwnd, const Sample9Options& o,
+                std::vector<double>& times) {
+    typedef IDirect3D8*(WINAPI * Create)(UINT);
+    IDirect3D8* d3d = reinterpret_cast<Create>(reinterpret_cast<void*>(entry))(D3D_SDK_VERSION);
     if (!d3d) {
-        Say("error: Direct3DCreate8 of %s returned NULL", rt.name);
+        Say("error: Direct3DCreate8 of %s returned NULL", runtimeName);
         return false;
     }
     D3DPRESENT_PARAMETERS pp = MakePresentParams(d3d, hwnd, o.width, o.height, o.swapCopy);
     IDirect3DDevice8* dev = NULL;
     HRESULT hr = CreateGameDevice(d3d, hwnd, pp, &dev);
     if (FAILED(hr) || !dev) {
-        Say("error: CreateDevice through %s failed hr=0x%lX", rt.name, Hex(hr));
+        Say("error: CreateDevice through %s failed hr=0x%lX", runtimeName, Hex(hr));
         d3d->Release();
         return false;
     }
     LARGE_INTEGER freq;
     QueryPerformanceFrequency(&freq);
-    std::vector<double> times;
     for (unsigned f = 1; f <= o.benchFrames && SUCCEEDED(hr); ++f) {
         PumpMessages();
         LARGE_INTEGER t0, t1;
@@ -797,110 +440,17 @@ bool BenchRound(BenchRuntime& rt, HWND hwnd, const Sample9Options& o, unsigned r
     ULONG devRefs = dev->Release();
     ULONG d3dRefs = d3d->Release();
     if (FAILED(hr)) {
-        Say("error: frame through %s failed hr=0x%lX", rt.name, Hex(hr));
+        Say("error: frame through %s failed hr=0x%lX", runtimeName, Hex(hr));
         return false;
     }
-    if (devRefs != 0 || d3dRefs != 0) Say("warning: %s left references device=%lu d3d8=%lu", rt.name, devRefs, d3dRefs);
-    double mean, median;
-    Stats(times, mean, median);
-    Say("bench round %u %s mean_ms=%.4f median_ms=%.4f", round, rt.name, mean, median);
-    rt.roundMedians.push_back(median);
-    rt.frameMs.insert(rt.frameMs.end(), times.begin(), times.end());
+    if (devRefs != 0 || d3dRefs != 0) Say("warning: %s left references device=%lu d3d8=%lu", runtimeName, devRefs, d3dRefs);
     return true;
-}
-
-int RunBench(const Sample9Options& o) {
-    char sysDir[MAX_PATH];
-    UINT n = GetSystemDirectoryA(sysDir, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) {
-        Say("error: GetSystemDirectory failed");
-        return 1;
-    }
-    char exePath[MAX_PATH];
-    DWORD m = GetModuleFileNameA(NULL, exePath, MAX_PATH);
-    if (m == 0 || m >= MAX_PATH) {
-        Say("error: GetModuleFileName failed");
-        return 1;
-    }
-    std::string exeDir(exePath, m);
-    exeDir.erase(exeDir.find_last_of("\\/") + 1);
-
-    BenchRuntime runtimes[2] = {
-        {"system", std::string(sysDir) + "\\d3d8.dll", NULL, NULL, {}},
-        {"proxy", exeDir + "d3d8.dll", NULL, NULL, {}},
-    };
-    int count = 2;
-    if (GetFileAttributesA(runtimes[1].path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        Say("bench no d3d8.dll beside the program (%s): timing the system runtime only", runtimes[1].path.c_str());
-        count = 1;
-    }
-    for (int i = 0; i < count; ++i) {
-        BenchRuntime& rt = runtimes[i];
-        rt.module = LoadLibraryA(rt.path.c_str());
-        if (!rt.module) {
-            Say("error: LoadLibrary(%s) failed (error %lu)", rt.path.c_str(), GetLastError());
-            return 1;
-        }
-        rt.create =
-            reinterpret_cast<Direct3DCreate8Fn>(reinterpret_cast<void*>(GetProcAddress(rt.module, "Direct3DCreate8")));
-        if (!rt.create) {
-            Say("error: %s has no Direct3DCreate8", rt.path.c_str());
-            return 1;
-        }
-        Say("bench %s runtime %s", rt.name, rt.path.c_str());
-    }
-    if (count == 2 && runtimes[0].module == runtimes[1].module)
-        Say("warning: both paths loaded the same module; the figures compare a runtime with itself");
-
-    HWND hwnd = CreateGameWindow(false, o.width, o.height);
-    if (!hwnd) {
-        Say("error: CreateWindow failed (error %lu)", GetLastError());
-        return 1;
-    }
-    bool ok = true;
-    for (unsigned r = 1; r <= o.benchRounds && ok && !g_quit; ++r) {
-        // Alternate which runtime goes first, so warm-up favours neither.
-        for (int k = 0; k < count && ok; ++k) {
-            int i = count == 2 && r % 2 == 0 ? 1 - k : k;
-            ok = BenchRound(runtimes[i], hwnd, o, r);
-        }
-    }
-    DestroyWindow(hwnd);
-    PumpMessages();
-    if (!ok) return 1;
-    double medians[2] = {0.0, 0.0};
-    for (int i = 0; i < count; ++i) {
-        double mean;
-        Stats(runtimes[i].frameMs, mean, medians[i]);
-        Say("bench %s mean_ms=%.4f median_ms=%.4f", runtimes[i].name, mean, medians[i]);
-    }
-    if (count == 2 && medians[0] > 0.0) {
-        Say("bench ratio=%.4f", medians[1] / medians[0]);
-        // The ratio of each round (both runtimes back to back) shows how far
-        // the machine itself moves the figure.
-        std::vector<double> ratios;
-        for (size_t r = 0; r < runtimes[0].roundMedians.size() && r < runtimes[1].roundMedians.size(); ++r)
-            if (runtimes[0].roundMedians[r] > 0.0)
-                ratios.push_back(runtimes[1].roundMedians[r] / runtimes[0].roundMedians[r]);
-        if (!ratios.empty()) {
-            std::sort(ratios.begin(), ratios.end());
-            double sum = 0.0, squares = 0.0;
-            for (double x : ratios) sum += x;
-            const double mean = sum / static_cast<double>(ratios.size());
-            for (double x : ratios) squares += (x - mean) * (x - mean);
-            Say("bench ratio per round: rounds=%u min=%.4f median=%.4f max=%.4f stddev=%.4f",
-                static_cast<unsigned>(ratios.size()), ratios.front(), ratios[ratios.size() / 2], ratios.back(),
-                std::sqrt(squares / static_cast<double>(ratios.size())));
-        }
-    }
-    for (int i = 0; i < count; ++i) FreeLibrary(runtimes[i].module);
-    Say("done");
-    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    SetSampleProgram("sample8");
     Sample9Options opts;
     std::string error;
     if (!ParseSample9Options(argc, argv, opts, error)) {
@@ -919,7 +469,7 @@ int main(int argc, char** argv) {
         Say("error: --present swapchain and --perf do not apply to Direct3D 8 (--help lists the options)");
         return 2;
     }
-    if (opts.benchFrames > 0) return RunBench(opts);
+    if (opts.benchFrames > 0) return RunSample9Bench(opts, "d3d8.dll", "Direct3DCreate8", BenchRound);
     Game game(opts);
     return game.Run();
 }
