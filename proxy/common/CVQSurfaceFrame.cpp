@@ -28,8 +28,12 @@ int CVQSurface::CopyFrom(const CVKPixels& pixels) {
     // A format without a pixel layout (10-bit channels, say) cannot be
     // written: the surface would keep whatever memory it was made with.
     if (CVKPixels::LayoutOfFormat(m_format) == 0) return 0;
+    // A whole picture may replace the surface's memory (the lock flag
+    // D3DLOCK_DISCARD, the same value in both versions; a frame honours it
+    // only where the surface allows it); a smaller one keeps the rest.
+    const uint32_t kDiscard = 0x2000;
     CVKPixels target;
-    if (!Lock(&target, 0)) return 0;
+    if (!Lock(&target, pixels.Width() == m_width && pixels.Height() == m_height ? kDiscard : 0)) return 0;
     int copied = target.CopyFrom(pixels);
     int unlocked = Unlock();
     return copied && unlocked ? 1 : 0;

@@ -58,6 +58,8 @@ int CVQSurface::Create(uint32_t width, uint32_t height) {
 
 int CVQSurface::Lock(CVKPixels* pixels, uint32_t flags) {
     if (!m_surface || !pixels) return 0;
+    // The frame's surfaces are never dynamic: none may be discarded.
+    flags &= ~static_cast<uint32_t>(D3DLOCK_DISCARD);
     D3DLOCKED_RECT locked;
     if (FAILED(Surface8(m_surface)->LockRect(&locked, nullptr, flags))) return 0;
     pixels->Init(CVKPixels::LayoutOfFormat(m_format), m_width, m_height, locked.pBits,

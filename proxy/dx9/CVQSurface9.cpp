@@ -13,6 +13,33 @@ namespace {
 IDirect3DDevice9* CurrentDevice() { return g_proxy.device ? g_proxy.device->Real() : nullptr; }
 IDirect3DSurface9* Surface9(void* surface) { return static_cast<IDirect3DSurface9*>(surface); }
 
+// Level 0 of a one-level dynamic texture in the default pool, or null when the
+// device cannot copy from textures with StretchRect or has no dynamic
+// textures. A HUD window is refreshed by locking its surface: a plain
+// default-pool surface can only be mapped once the device has finished the
+// work already queued (under some runtimes the whole previous frame), while a
+// dynamic texture locked with D3DLOCK_DISCARD gets fresh memory at once. The
+// level keeps its texture alive; the texture holds the one device reference.
+IDirect3DSurface9* DynamicTextureLevel(IDirect3DDevice9* device, uint32_t width, uint32_t height, D3DFORMAT format) {
+    D3DCAPS9 caps;
+    if (FAILED(device->GetDeviceCaps(&caps))) return nullptr;
+    if (!(caps.Caps2 & D3DCAPS2_DYNAMICTEXTURES) || !(caps.DevCaps2 & D3DDEVCAPS2_CAN_STRETCHRECT_FROM_TEXTURES))
+        return nullptr;
+    IDirect3DTexture9* texture = nullptr;
+    if (FAILED(device->CreateTexture(width, height, 1, D3DUSAGE_DYNAMIC, format, D3DPOOL_DEFAULT, &texture, nullptr)) ||
+        !texture)
+        return nullptr;
+    IDirect3DSurface9* level = nullptr;
+    HRESULT hr = texture->GetSurfaceLevel(0, &level);
+    texture->Release();
+    return SUCCEEDED(hr) ? level : nullptr;
+}
+
+bool IsDynamic(IDirect3DSurface9* surface) {
+    D3DSURFACE_DESC desc;
+    return SUCCEEDED(surface->GetDesc(&desc)) && (desc.Usage & D3DUSAGE_DYNAMIC);
+}
+
 }  // namespace
 
 int CVQSurface::Create(uint32_t width, uint32_t height) {
@@ -36,8 +63,9 @@ int CVQSurface::Create(uint32_t width, uint32_t height) {
         LogMessage("Proxydx9: Failed to create DX9 surface (GetBackBuffer): %d\r\n", static_cast<int>(hr));
         return 0;
     }
-    IDirect3DSurface9* surface = nullptr;
-    hr = device->CreateOffscreenPlainSurface(width, height, desc.Format, D3DPOOL_DEFAULT, &surface, nullptr);
+    IDirect3DSurface9* surface = DynamicTextureLevel(device, width, height, desc.Format);
+    if (!surface)
+        hr = device->CreateOffscreenPlainSurface(width, height, desc.Format, D3DPOOL_DEFAULT, &surface, nullptr);
     if (FAILED(hr) || !surface) {
         LogMessage("Proxydx9: Failed to create DX9 surface (CreateImageSurface): %d\r\n", static_cast<int>(hr));
         return 0;
@@ -52,6 +80,8 @@ int CVQSurface::Create(uint32_t width, uint32_t height) {
 
 int CVQSurface::Lock(CVKPixels* pixels, uint32_t flags) {
     if (!m_surface || !pixels) return 0;
+    // Only a dynamic surface may be discarded; any other keeps its contents.
+    if ((flags & D3DLOCK_DISCARD) && !IsDynamic(Surface9(m_surface))) flags &= ~static_cast<uint32_t>(D3DLOCK_DISCARD);
     D3DLOCKED_RECT locked;
     if (FAILED(Surface9(m_surface)->LockRect(&locked, nullptr, flags))) return 0;
     pixels->Init(CVKPixels::LayoutOfFormat(m_format), m_width, m_height, locked.pBits,

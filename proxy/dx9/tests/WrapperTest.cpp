@@ -12,6 +12,7 @@
 #include "CVQCompositor9.h"
 #include "CVQGameHarness.h"
 #include "CVQHUD.h"
+#include "CVKPixels.h"
 #include "CVQSurface.h"
 #include "Forward_IDirect3DDevice9.h"
 #include "Forward_IDirect3DSurface9.h"
@@ -229,4 +230,75 @@ TEST_F(WrapperTest, NothingIsDrawnThatCouldNotBeWritten) {
     CVQCompositor9::DestroyHud();
     g_proxy.device = current;
     delete wrapper;
+}
+
+namespace {
+// Every pixel of the surface, read through a read-only lock, against the
+// colour expected at each place (alpha left out: the format may have none).
+int Mismatches(CVQSurface& surface, uint32_t (*expected)(uint32_t x, uint32_t y, uint32_t round), uint32_t round) {
+    CVKPixels view;
+    if (!surface.Lock(&view, D3DLOCK_READONLY)) return -1;
+    int wrong = 0;
+    for (uint32_t y = 0; y < surface.Height(); ++y)
+        for (uint32_t x = 0; x < surface.Width(); ++x)
+            wrong += (view.GetPixel(x, y) & 0xFFFFFF) != (expected(x, y, round) & 0xFFFFFF);
+    surface.Unlock();
+    return wrong;
+}
+
+uint32_t Whole(uint32_t x, uint32_t y, uint32_t round) { return 0xFF000000u | (round * 0x402010u + x * 3 + y * 0x500); }
+// After a 16x8 picture over the last whole one: the corner is new, the rest kept.
+uint32_t Corner(uint32_t x, uint32_t y, uint32_t round) {
+    return x < 16 && y < 8 ? 0xFF00C0FFu : Whole(x, y, round);
+}
+}  // namespace
+
+TEST_F(WrapperTest, AWindowSurfaceHoldsEachPictureWholeAndOnTheBackBuffer) {
+    CVQSurface surface;
+    ASSERT_EQ(1, surface.Create(64, 32));
+    uint32_t layout = CVKPixels::LayoutOfFormat(surface.Format());
+    ASSERT_NE(0u, layout);
+
+    // Whole pictures one after another, frames presented between them: each
+    // replaces the last everywhere.
+    CVKPixels picture;
+    ASSERT_EQ(1, picture.Allocate(layout, 64, 32));
+    for (uint32_t round = 0; round < 4; ++round) {
+        for (uint32_t y = 0; y < 32; ++y)
+            for (uint32_t x = 0; x < 64; ++x) picture.SetPixel(x, y, Whole(x, y, round));
+        ASSERT_EQ(1, surface.CopyFrom(picture)) << round;
+        EXPECT_EQ(0, Mismatches(surface, Whole, round)) << round;
+        Frames(1);
+    }
+
+    // A smaller picture changes its corner only; the rest is what was there.
+    CVKPixels corner;
+    ASSERT_EQ(1, corner.Allocate(layout, 16, 8));
+    corner.Fill(0xFF00C0FFu);
+    ASSERT_EQ(1, surface.CopyFrom(corner));
+    EXPECT_EQ(0, Mismatches(surface, Corner, 3));
+
+    // The surface is a source the compositor can copy onto the back buffer.
+    IDirect3DDevice9* device = m_game.RealDevice();
+    IDirect3DSurface9* backBuffer = nullptr;
+    ASSERT_EQ(D3D_OK, device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer));
+    D3DSURFACE_DESC desc;
+    ASSERT_EQ(D3D_OK, backBuffer->GetDesc(&desc));
+    RECT s = {0, 0, 64, 32};
+    RECT d = {10, 20, 74, 52};
+    EXPECT_EQ(D3D_OK, device->StretchRect(static_cast<IDirect3DSurface9*>(surface.Handle()), &s, backBuffer, &d,
+                                          D3DTEXF_POINT));
+    IDirect3DSurface9* copy = nullptr;
+    ASSERT_EQ(D3D_OK,
+              device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr));
+    EXPECT_EQ(D3D_OK, device->GetRenderTargetData(backBuffer, copy));
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(D3D_OK, copy->LockRect(&locked, nullptr, D3DLOCK_READONLY));
+    CVKPixels seen(CVKPixels::LayoutOfFormat(desc.Format), desc.Width, desc.Height, locked.pBits,
+                   locked.Pitch * static_cast<int32_t>(desc.Height), locked.Pitch, 0);
+    EXPECT_EQ(0xFF00C0FFu & 0xFFFFFF, seen.GetPixel(10, 20) & 0xFFFFFF);
+    EXPECT_EQ(Whole(63, 31, 3) & 0xFFFFFF, seen.GetPixel(73, 51) & 0xFFFFFF);
+    copy->UnlockRect();
+    copy->Release();
+    backBuffer->Release();
 }
