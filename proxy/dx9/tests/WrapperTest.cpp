@@ -248,9 +248,7 @@ int Mismatches(CVQSurface& surface, uint32_t (*expected)(uint32_t x, uint32_t y,
 
 uint32_t Whole(uint32_t x, uint32_t y, uint32_t round) { return 0xFF000000u | (round * 0x402010u + x * 3 + y * 0x500); }
 // After a 16x8 picture over the last whole one: the corner is new, the rest kept.
-uint32_t Corner(uint32_t x, uint32_t y, uint32_t round) {
-    return x < 16 && y < 8 ? 0xFF00C0FFu : Whole(x, y, round);
-}
+uint32_t Corner(uint32_t x, uint32_t y, uint32_t round) { return x < 16 && y < 8 ? 0xFF00C0FFu : Whole(x, y, round); }
 }  // namespace
 
 TEST_F(WrapperTest, AWindowSurfaceHoldsEachPictureWholeAndOnTheBackBuffer) {
@@ -289,8 +287,8 @@ TEST_F(WrapperTest, AWindowSurfaceHoldsEachPictureWholeAndOnTheBackBuffer) {
     EXPECT_EQ(D3D_OK, device->StretchRect(static_cast<IDirect3DSurface9*>(surface.Handle()), &s, backBuffer, &d,
                                           D3DTEXF_POINT));
     IDirect3DSurface9* copy = nullptr;
-    ASSERT_EQ(D3D_OK,
-              device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr));
+    ASSERT_EQ(D3D_OK, device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
+                                                          &copy, nullptr));
     EXPECT_EQ(D3D_OK, device->GetRenderTargetData(backBuffer, copy));
     D3DLOCKED_RECT locked;
     ASSERT_EQ(D3D_OK, copy->LockRect(&locked, nullptr, D3DLOCK_READONLY));
