@@ -368,7 +368,8 @@ void CVQHUD::CloseAllViews() {
         CVQWindow* w = static_cast<CVQWindow*>(m_windows.Get(i));
         if (w->Kind() == CVQFrmWnd::kView && dynamic_cast<CVQViewWnd*>(w)) windows.Insert(w);
     }
-    for (int i = 0; i < windows.Count(); ++i) static_cast<CVQViewWnd*>(static_cast<CVQWindow*>(windows.Get(i)))->Close();
+    for (int i = 0; i < windows.Count(); ++i)
+        static_cast<CVQViewWnd*>(static_cast<CVQWindow*>(windows.Get(i)))->Close();
 }
 
 IVQRecord* CVQHUD::CurrentRecorder() {

@@ -333,7 +333,8 @@ void CVQHUD_Voice::Update() {
         HangUp();
     } else if ((m_state == kCalling || m_state == kAnswering) && client->IsLoggedIn()) {
         m_state = kInCall;
-        for (int i = 0; i < m_accepted.Count(); ++i) RequestVoice(static_cast<VoiceCall*>(m_accepted.Get(i))->caller.Str());
+        for (int i = 0; i < m_accepted.Count(); ++i)
+            RequestVoice(static_cast<VoiceCall*>(m_accepted.Get(i))->caller.Str());
         FreeCalls(&m_accepted);
         for (int i = 0; i < m_called.Count(); ++i) RequestVoice(static_cast<CVKString*>(m_called.Get(i))->Str());
         LogState();

@@ -134,10 +134,10 @@ int CVQRecordVS::BeginRecording() {
         return 0;
     }
     // One frame's worth of sound per buffer, in whole sample frames.
-    const DWORD bufferBytes = VQWholeFrameBytes(
-        static_cast<uint32_t>(m_format.nChannels * (m_format.wBitsPerSample / 8) * m_format.nSamplesPerSec /
-                              static_cast<DWORD>(s.frameRate)),
-        m_format.nBlockAlign);
+    const DWORD bufferBytes =
+        VQWholeFrameBytes(static_cast<uint32_t>(m_format.nChannels * (m_format.wBitsPerSample / 8) *
+                                                m_format.nSamplesPerSec / static_cast<DWORD>(s.frameRate)),
+                          m_format.nBlockAlign);
     if (!m_waveIn.Open(s.audioDevice, &m_format, bufferBytes) || !m_waveIn.Start()) {
         LogMessage("CVQRecordVS::BeginRecording(): Failed to start audio capture\r\n");
         Cleanup();

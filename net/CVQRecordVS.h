@@ -66,7 +66,7 @@ public:
         int64_t audioPackets;   // audio packets sent (the share's sound clock)
         int64_t lastAudioTime;  // time stamp of the last audio packet (ms)
         int64_t lastVideoTime;
-        uint32_t skippedBusy;   // frames skipped: every capture slot in flight
+        uint32_t skippedBusy;  // frames skipped: every capture slot in flight
         uint64_t soundMicros, captureMicros, encodeMicros, sendMicros;
     };
     Stats GetStats() const { return m_stats; }

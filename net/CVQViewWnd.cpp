@@ -135,9 +135,9 @@ void CVQViewWnd::DrawPicture(const uint8_t* data, int size) {
         return;
     for (int y = 0; y < m_viewHeight; y++) {
         const uint32_t* in = reinterpret_cast<const uint32_t*>(rows + static_cast<size_t>(y) * stride);
-        uint32_t* out = reinterpret_cast<uint32_t*>(canvas->Data() +
-                                                    static_cast<ptrdiff_t>(kPictureY + y) * canvas->Stride()) +
-                        kPictureX;
+        uint32_t* out =
+            reinterpret_cast<uint32_t*>(canvas->Data() + static_cast<ptrdiff_t>(kPictureY + y) * canvas->Stride()) +
+            kPictureX;
         for (int x = 0; x < m_viewWidth; x++) out[x] = in[x] | 0xFF000000u;  // opaque
     }
     m_canvas.SetDirty(1);

@@ -54,8 +54,7 @@ CVQVoiceVS::~CVQVoiceVS() {
     if (m_wake) CloseHandle(m_wake);
 }
 
-int64_t CVQVoiceVS::PacketTime(int64_t packets, int frameBytes, int channels, int bytesPerSample,
-                               int samplesPerSec) {
+int64_t CVQVoiceVS::PacketTime(int64_t packets, int frameBytes, int channels, int bytesPerSample, int samplesPerSec) {
     const int64_t perSecond = static_cast<int64_t>(channels) * bytesPerSample * samplesPerSec;
     if (perSecond <= 0 || packets < 0 || frameBytes <= 0) return 0;
     return packets * frameBytes * 1000 / perSecond;

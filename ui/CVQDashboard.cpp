@@ -288,9 +288,7 @@ void CVQDashboard::DrawPage() {
     DrawImage(&m_canvas, 4102, 157, 272);
 
     switch (m_page) {
-    case kIntroPage:
-        DrawImage(&m_canvas, 4500, 2, 74);
-        break;
+    case kIntroPage: DrawImage(&m_canvas, 4500, 2, 74); break;
     case kSignInPage:
         m_canvas.FillRectangle(&face, 2, 74, 397, 184);
         DrawImage(&m_canvas, 4307, 35, 81);
@@ -306,8 +304,7 @@ void CVQDashboard::DrawPage() {
     case kContactsPage:
         for (int i = 0; i < 3; ++i) DrawImage(&m_canvas, kColumnHeadIds[i], kColumnHeadX[i], kHeadY);
         break;
-    case kRecordingsPage:
-        break;
+    case kRecordingsPage: break;
     }
     m_canvas.SetDirty(1);
     // Every control on the page draws itself again over the new face.
@@ -391,7 +388,8 @@ void CVQDashboard::SignIn() {
 }
 
 const char* CVQDashboard::KeyboardHelp() {
-    return "Orvalo HUD " VK_VERSION "\n"
+    return "Orvalo HUD " VK_VERSION
+           "\n"
            "\n"
            "Keyboard operations:\n"
            "====================================\n"
@@ -568,8 +566,14 @@ int CVQDashboard::OnKeyboard(uint32_t message, uint32_t key, uint32_t keyData, i
         case 'U': command = kUploadButton; break;
         case 'V': command = kViewButton; break;
         case VK_F1: command = kHelpButton; break;
-        case 'M': ShowRecordingsPage(); *handled = 1; break;
-        case 'N': ShowContactsPage(); *handled = 1; break;
+        case 'M':
+            ShowRecordingsPage();
+            *handled = 1;
+            break;
+        case 'N':
+            ShowContactsPage();
+            *handled = 1;
+            break;
         default: break;
         }
         if (command >= 0) {

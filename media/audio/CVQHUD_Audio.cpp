@@ -8,8 +8,7 @@
 #include "VKLog.h"
 
 CVQHUD_Audio::CVQHUD_Audio(IVQSoundSink* sink)
-    : m_sink(sink ? sink : CVQWaveOutSink::Instance()),
-      m_random(static_cast<uint32_t>(GetTickCount()) ^ 0x5bd1e995u) {}
+    : m_sink(sink ? sink : CVQWaveOutSink::Instance()), m_random(static_cast<uint32_t>(GetTickCount()) ^ 0x5bd1e995u) {}
 
 CVQHUD_Audio::~CVQHUD_Audio() { CloseAll(); }
 

@@ -3,8 +3,7 @@
 
 #include "VKLog.h"
 
-CVQHUD_AudioT::CVQHUD_AudioT(IVQSoundSink* sink)
-    : m_thread(nullptr), m_threadId(0), m_event(nullptr), m_audio(sink) {
+CVQHUD_AudioT::CVQHUD_AudioT(IVQSoundSink* sink) : m_thread(nullptr), m_threadId(0), m_event(nullptr), m_audio(sink) {
     InitializeCriticalSection(&m_callers);
 }
 

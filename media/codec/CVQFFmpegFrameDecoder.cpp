@@ -275,12 +275,11 @@ int CVQFFmpegFrameDecoder::DecodeAudioPacket(const uint8_t* data, int size) {
         if (!m_swr) {
             AVChannelLayout layout;
             av_channel_layout_default(&layout, m_channels);
-            const int made =
-                swr_alloc_set_opts2(&m_swr, &layout, m_bitsPerSample == 8 ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16,
-                                    m_samplesPerSecond, &m_frame->ch_layout,
-                                    static_cast<AVSampleFormat>(m_frame->format), m_frame->sample_rate, 0,
-                                    nullptr) >= 0 &&
-                swr_init(m_swr) >= 0;
+            const int made = swr_alloc_set_opts2(
+                                 &m_swr, &layout, m_bitsPerSample == 8 ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16,
+                                 m_samplesPerSecond, &m_frame->ch_layout, static_cast<AVSampleFormat>(m_frame->format),
+                                 m_frame->sample_rate, 0, nullptr) >= 0 &&
+                             swr_init(m_swr) >= 0;
             av_channel_layout_uninit(&layout);
             if (!made) {
                 swr_free(&m_swr);

@@ -125,10 +125,11 @@ void CodeAndDecode(int width, int height, int factor, int pictures) {
     }
     av_packet_free(&packet);
     const Summary c = Summarise(code), v = Summarise(decode);
-    printf("share_bench picture %dx%d%s (coded %dx%d, 128 kbit/s): code %.2f ms (p99 %.2f), decode %.2f ms "
-           "(p99 %.2f) per picture with its sound; %lld bytes per picture\n",
-           width, height, factor > 1 ? " reduced" : "", e.GetReducedWidth(), e.GetReducedHeight(), c.mean, c.p99,
-           v.mean, v.p99, bytes / std::max(pictures, 1));
+    printf(
+        "share_bench picture %dx%d%s (coded %dx%d, 128 kbit/s): code %.2f ms (p99 %.2f), decode %.2f ms "
+        "(p99 %.2f) per picture with its sound; %lld bytes per picture\n",
+        width, height, factor > 1 ? " reduced" : "", e.GetReducedWidth(), e.GetReducedHeight(), c.mean, c.p99, v.mean,
+        v.p99, bytes / std::max(pictures, 1));
 }
 
 // The share recorder (or the session recorder) on a 60 fps game thread.
@@ -252,10 +253,10 @@ void ViewingCost(int frames) {
     }
     av_packet_free(&packet);
     const Summary a = Summarise(all), p = Summarise(pictureFrames);
-    printf("share_bench game thread while viewing 640x512 at %dx%d (zoom %.2f): %.3f ms per frame (p99 %.3f); "
-           "frames with a new picture %.2f ms (worst %.2f); %d pictures shown\n",
-           window.ViewWidth(), window.ViewHeight(), window.Zoom(), a.mean, a.p99, p.mean, p.worst,
-           window.PicturesShown());
+    printf(
+        "share_bench game thread while viewing 640x512 at %dx%d (zoom %.2f): %.3f ms per frame (p99 %.3f); "
+        "frames with a new picture %.2f ms (worst %.2f); %d pictures shown\n",
+        window.ViewWidth(), window.ViewHeight(), window.Zoom(), a.mean, a.p99, p.mean, p.worst, window.PicturesShown());
 }
 }  // namespace
 

@@ -492,19 +492,22 @@ TEST_F(HudVoice, BothPartiesHearEachOtherThroughTheCodecs) {
     int64_t packets = 0;
     std::string played;
     int64_t boHeardBytes = 0;
-    ASSERT_TRUE(Until([&] {
-        if (packets < 40) SendTone(&boVoice, &encoder, &packets, 2);
-        boHears.Update();
-        uint8_t* data = nullptr;
-        int size = 0;
-        int64_t stamp = 0;
-        if (boHears.TakeAudio(&data, &size, &stamp)) boHeardBytes += size;
-        sink.FinishAll();
-        played.clear();
-        for (FakeSoundSink::Device* d : sink.devices)
-            for (const std::string& piece : d->played) played += piece;
-        return played.size() >= 22050 && boHeardBytes >= 4096;
-    }, 20000)) << "played " << played.size() << ", bo heard " << boHeardBytes;
+    ASSERT_TRUE(Until(
+        [&] {
+            if (packets < 40) SendTone(&boVoice, &encoder, &packets, 2);
+            boHears.Update();
+            uint8_t* data = nullptr;
+            int size = 0;
+            int64_t stamp = 0;
+            if (boHears.TakeAudio(&data, &size, &stamp)) boHeardBytes += size;
+            sink.FinishAll();
+            played.clear();
+            for (FakeSoundSink::Device* d : sink.devices)
+                for (const std::string& piece : d->played) played += piece;
+            return played.size() >= 22050 && boHeardBytes >= 4096;
+        },
+        20000))
+        << "played " << played.size() << ", bo heard " << boHeardBytes;
     // The tone arrives as a tone: two sign changes a period.
     EXPECT_NEAR(2.0, CrossingsPerPeriod(played), 0.2);
     voice->HangUp();

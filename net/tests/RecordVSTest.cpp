@@ -164,7 +164,8 @@ TEST_F(RecordVSTest, FailedStartsAreRetriedOnceASecondAndSizeChangesRestart) {
         Frame();
         Sleep(2);
     }
-    EXPECT_EQ(1, log.Count("CVQRecordVS::CaptureBackBuffer(): Back buffer size/format change (w:400, h:300, f:22)\r\n"));
+    EXPECT_EQ(1,
+              log.Count("CVQRecordVS::CaptureBackBuffer(): Back buffer size/format change (w:400, h:300, f:22)\r\n"));
     Frame();
     ASSERT_EQ(1, recorder->IsRecording());
     EXPECT_EQ(400, recorder->GetVideoWidth());

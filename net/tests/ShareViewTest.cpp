@@ -112,8 +112,8 @@ TEST(ViewPicture, NearestNeighbourResize) {
     uint32_t src[8];
     for (int i = 0; i < 8; i++) src[i] = 0x100u * i + 7;
     uint32_t half[2] = {0, 0};
-    ASSERT_EQ(1, VQResizeNearest(reinterpret_cast<uint8_t*>(src), 4, 2, 16, reinterpret_cast<uint8_t*>(half), 2, 1, 8,
-                                 4));
+    ASSERT_EQ(1,
+              VQResizeNearest(reinterpret_cast<uint8_t*>(src), 4, 2, 16, reinterpret_cast<uint8_t*>(half), 2, 1, 8, 4));
     EXPECT_EQ(src[0], half[0]);
     EXPECT_EQ(src[2], half[1]);
     // Up: output x takes source floor(x * 3 / 7), for every pixel size 1 to 3.

@@ -143,8 +143,8 @@ int WINAPI Proxy_MouseProcDI(UINT message, UINT flags, UINT data, int* handledOu
     std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
     uint32_t position = data;
     if (flags & 0x40) {  // relative motion: move the pointer ourselves
-        position = VQMoveRelative(static_cast<uint32_t>(g_frame.pointerPosition), data,
-                                  g_frame.backBufferWidth, g_frame.backBufferHeight);
+        position = VQMoveRelative(static_cast<uint32_t>(g_frame.pointerPosition), data, g_frame.backBufferWidth,
+                                  g_frame.backBufferHeight);
         g_frame.pointerPosition = static_cast<LONG>(position);
     }
     CVQHUD* hud = VQHud();

@@ -8,7 +8,11 @@ ProxyState8 g_proxy8;
 
 namespace {
 const VQFrameInfo kFrame8 = {
-    "proxydx8", "Proxydx8: ", kProxy8Version, "d3d8.dll", "Proxydx8: Original proxy8.dll not loaded ERROR\r\n",
+    "proxydx8",
+    "Proxydx8: ",
+    kProxy8Version,
+    "d3d8.dll",
+    "Proxydx8: Original proxy8.dll not loaded ERROR\r\n",
     &CVQCompositor8::DestroyHud,
 };
 }  // namespace

@@ -8,7 +8,11 @@ ProxyState g_proxy;
 
 namespace {
 const VQFrameInfo kFrame9 = {
-    "proxydx9", "Proxydx9: ", kProxyVersion, "d3d9.dll", "Proxydx9: Original proxy9.dll not loaded ERROR\r\n",
+    "proxydx9",
+    "Proxydx9: ",
+    kProxyVersion,
+    "d3d9.dll",
+    "Proxydx9: Original proxy9.dll not loaded ERROR\r\n",
     &CVQCompositor9::DestroyHud,
 };
 }  // namespace

@@ -525,7 +525,8 @@ bool BenchRound(FARPROC entry, const char* runtimeName, HWND hwnd, const Sample9
         Say("error: frame through %s failed hr=0x%lX", runtimeName, Hex(hr));
         return false;
     }
-    if (devRefs != 0 || d3dRefs != 0) Say("warning: %s left references device=%lu d3d9=%lu", runtimeName, devRefs, d3dRefs);
+    if (devRefs != 0 || d3dRefs != 0)
+        Say("warning: %s left references device=%lu d3d9=%lu", runtimeName, devRefs, d3dRefs);
     return true;
 }
 

@@ -305,8 +305,7 @@ void Sample9Pacer::Wait(const Sample9Options& o, unsigned frame) {
     }
 }
 
-int RunSample9Bench(const Sample9Options& o, const char* runtimeFile, const char* createName,
-                    Sample9BenchRound round) {
+int RunSample9Bench(const Sample9Options& o, const char* runtimeFile, const char* createName, Sample9BenchRound round) {
     char sysDir[MAX_PATH];
     UINT n = GetSystemDirectoryA(sysDir, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) {
@@ -402,4 +401,3 @@ int RunSample9Bench(const Sample9Options& o, const char* runtimeFile, const char
     Say("done");
     return 0;
 }
-

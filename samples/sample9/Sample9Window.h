@@ -63,5 +63,4 @@ typedef bool (*Sample9BenchRound)(FARPROC create, const char* runtimeName, HWND 
 // program's folder) of file `runtimeFile`, whose entry `createName` each
 // round is given, in alternating rounds; prints each round's and the overall
 // figures. The exit code.
-int RunSample9Bench(const Sample9Options& o, const char* runtimeFile, const char* createName,
-                    Sample9BenchRound round);
+int RunSample9Bench(const Sample9Options& o, const char* runtimeFile, const char* createName, Sample9BenchRound round);

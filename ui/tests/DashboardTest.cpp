@@ -410,7 +410,8 @@ TEST_F(Dashboard, LogoShowsTenSecondsAndBlinksWhileRecording) {
 TEST_F(Dashboard, RecordingsPageHostsTheBrowserAndItsCommands) {
     char temp[MAX_PATH];
     ASSERT_NE(0u, GetTempPathA(sizeof temp, temp));
-    const std::string folder = std::string(temp) + "dashboard-recordings-" + std::to_string(GetCurrentProcessId()) + "\\";
+    const std::string folder =
+        std::string(temp) + "dashboard-recordings-" + std::to_string(GetCurrentProcessId()) + "\\";
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     for (const char* name : {"clip.rec", "clip.wmv"}) {
         HANDLE f = CreateFileA((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);

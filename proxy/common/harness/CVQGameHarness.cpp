@@ -31,8 +31,8 @@ int CVQGameHarness::Start(int width, int height) {
     lstrcatA(path, kVQFrameRuntime);
     typedef VQFrameD3D*(WINAPI * Create)(UINT);
     HMODULE runtime = LoadLibraryA(path);
-    Create create = runtime ? reinterpret_cast<Create>(reinterpret_cast<void*>(GetProcAddress(runtime, kVQFrameCreate)))
-                            : nullptr;
+    Create create =
+        runtime ? reinterpret_cast<Create>(reinterpret_cast<void*>(GetProcAddress(runtime, kVQFrameCreate))) : nullptr;
     VQFrameD3D* real = create ? create(D3D_SDK_VERSION) : nullptr;
     if (!real) {
         printf("game harness: no %s runtime\n", kVQFrameName);
