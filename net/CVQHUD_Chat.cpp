@@ -17,14 +17,6 @@
 #include "VKNetEndpoints.h"
 
 namespace {
-HMODULE ThisModule() {
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCSTR>(&ThisModule), &module))
-        return nullptr;
-    return module;
-}
-
 bool Contains(const CVKPtrList& names, const char* name) {
     for (int i = 0; i < names.Count(); ++i)
         if (static_cast<CVKString*>(names.Get(i))->Equals(name)) return true;
@@ -88,7 +80,7 @@ void CVQHUD_Chat::SignIn(const char* user, const char* password) {
     m_serverPort = VKChatServerPort();
     m_client.Connect(m_serverAddress, static_cast<unsigned short>(m_serverPort));
     // The game is named by the folder this library was loaded from.
-    CVKString number = VKGameNumberForFolder(VKModuleFolder(ThisModule()).Str());
+    CVKString number = VKGameNumberOfThisLibrary();
     m_client.SendLogin(user, password, atoi(number.Str()));
     if (CVQHUD* hud = VQHud()) {
         hud->SetUser(user);

@@ -15,14 +15,6 @@
 #include "VKLog.h"
 
 namespace {
-HMODULE ThisModule() {
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCSTR>(&ThisModule), &module))
-        return nullptr;
-    return module;
-}
-
 bool Listed(const CVKPtrList& names, const char* name) {
     for (int i = 0; i < names.Count(); ++i)
         if (static_cast<CVKString*>(names.Get(i))->Equals(name)) return true;
@@ -106,7 +98,7 @@ void CVQHUD_Voice::StartVoiceShare() {
     CVQHUD* hud = VQHud();
     CVQShareVS* client = m_pipeline.Client();
     if (!client->IsOpen() && !client->Open()) LogMessage("CVQHUD_Voice::Call(): Can't open the voice stream\r\n");
-    CVKString number = VKGameNumberForFolder(VKModuleFolder(ThisModule()).Str());
+    CVKString number = VKGameNumberOfThisLibrary();
     client->SetGameNumber(number.Str());
     m_pipeline.ReadVoiceSettings();
     const WAVEFORMATEX& format = m_pipeline.Format();

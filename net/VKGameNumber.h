@@ -24,4 +24,6 @@ VKGameFolderList VKReadGameFolders();
 CVKString VKModuleFolder(void* module);
 // VKMatchGameFolder over VKReadGameFolders.
 CVKString VKGameNumberForFolder(const char* folder);
+// The game number of the folder the library holding this code was loaded from.
+CVKString VKGameNumberOfThisLibrary();
 #endif

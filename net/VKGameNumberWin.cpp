@@ -36,3 +36,11 @@ CVKString VKModuleFolder(void* module) {
 }
 
 CVKString VKGameNumberForFolder(const char* folder) { return VKMatchGameFolder(folder, VKReadGameFolders()); }
+
+CVKString VKGameNumberOfThisLibrary() {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCSTR>(&VKGameNumberOfThisLibrary), &module))
+        module = nullptr;
+    return VKGameNumberForFolder(VKModuleFolder(module).Str());
+}
