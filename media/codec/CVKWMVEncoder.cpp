@@ -7,6 +7,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/imgutils.h>
 #include <libavutil/mathematics.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
@@ -18,12 +19,16 @@ extern "C" {
 
 namespace {
 const int64_t kUnitsPerSecond = 10000000;  // 100 ns units
-}
+// Row and plane alignment of profile pictures, enough for the scaler's and
+// the codec's vector code.
+const int kPictureAlign = 64;
+}  // namespace
 
 CVKWMVEncoder::CVKWMVEncoder()
     : m_profile(-1),
       m_outWidth(0),
       m_outHeight(0),
+      m_outFormat(AV_PIX_FMT_YUV420P),
       m_videoBitRate(0),
       m_audioBitRate(0),
       m_format(nullptr),
@@ -32,6 +37,8 @@ CVKWMVEncoder::CVKWMVEncoder()
       m_video(nullptr),
       m_audio(nullptr),
       m_picture(nullptr),
+      m_direct(nullptr),
+      m_pool(nullptr),
       m_sound(nullptr),
       m_packet(nullptr),
       m_sws(nullptr),
@@ -158,17 +165,19 @@ int CVKWMVEncoder::InitVideo(int width, int height, int64_t frameTime) {
     m_video->thread_count = 1;
     if (m_format->oformat->flags & AVFMT_GLOBALHEADER) m_video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     m_picture = av_frame_alloc();
+    m_direct = av_frame_alloc();
     if (avcodec_open2(m_video, codec, nullptr) < 0 ||
-        avcodec_parameters_from_context(m_videoStream->codecpar, m_video) < 0 || !m_picture) {
+        avcodec_parameters_from_context(m_videoStream->codecpar, m_video) < 0 || !m_picture || !m_direct) {
         LogMessage("CVKWMVEncoder::InitVideo(): Unable to Set Input Properties for Media Writer\r\n");
         return 0;
     }
-    m_picture->format = m_video->pix_fmt;
-    m_picture->width = m_outWidth;
-    m_picture->height = m_outHeight;
+    m_outFormat = m_video->pix_fmt;
+    const int pictureBytes =
+        av_image_get_buffer_size(static_cast<AVPixelFormat>(m_outFormat), m_outWidth, m_outHeight, kPictureAlign);
+    m_pool = pictureBytes > 0 ? av_buffer_pool_init(static_cast<size_t>(pictureBytes), nullptr) : nullptr;
     m_sws = sws_getContext(width, height, AV_PIX_FMT_RGB32, m_outWidth, m_outHeight, m_video->pix_fmt, SWS_BILINEAR,
                            nullptr, nullptr, nullptr);
-    if (av_frame_get_buffer(m_picture, 0) < 0 || !m_sws) {
+    if (!m_pool || !m_sws) {
         LogMessage("CVKWMVEncoder::InitVideo(): Unable to Set Input Properties for Media Writer\r\n");
         return 0;
     }
@@ -260,7 +269,7 @@ int CVKWMVEncoder::WriteVideoSample(const uint8_t* pixels, int64_t time) {
         LogMessage("CVKWMVEncoder::WriteVideoSample(): Unable to Write Frame");
         return 0;
     }
-    if (av_frame_make_writable(m_picture) < 0) {
+    if (!GetPictureBuffer(m_picture)) {
         LogMessage("CVKWMVEncoder::WriteVideoSample(): Unable to Allocate Memory\r\n");
         m_failed = 1;
         return 0;
@@ -272,7 +281,31 @@ int CVKWMVEncoder::WriteVideoSample(const uint8_t* pixels, int64_t time) {
         m_failed = 1;
         return 0;
     }
-    return EncodePicture(time, "WriteVideoSample");
+    return EncodePicture(m_picture, time, "WriteVideoSample");
+}
+
+int CVKWMVEncoder::GetPictureBuffer(AVFrame* frame) const {
+    av_frame_unref(frame);
+    AVBufferRef* buffer = m_pool ? av_buffer_pool_get(m_pool) : nullptr;
+    if (!buffer) return 0;
+    frame->buf[0] = buffer;
+    frame->format = m_outFormat;
+    frame->width = m_outWidth;
+    frame->height = m_outHeight;
+    if (av_image_fill_arrays(frame->data, frame->linesize, buffer->data, static_cast<AVPixelFormat>(m_outFormat),
+                             m_outWidth, m_outHeight, kPictureAlign) < 0) {
+        av_frame_unref(frame);
+        return 0;
+    }
+    return 1;
+}
+
+int CVKWMVEncoder::ScaleToProfile(SwsContext** sws, const AVFrame* in, AVFrame* out) const {
+    if (!m_pool || !in || in->width <= 0 || in->height <= 0 || !in->data[0] || !GetPictureBuffer(out)) return 0;
+    *sws = sws_getCachedContext(*sws, in->width, in->height, static_cast<AVPixelFormat>(in->format), m_outWidth,
+                                m_outHeight, static_cast<AVPixelFormat>(m_outFormat), SWS_BILINEAR, nullptr, nullptr,
+                                nullptr);
+    return *sws && sws_scale(*sws, in->data, in->linesize, 0, in->height, out->data, out->linesize) == m_outHeight;
 }
 
 int CVKWMVEncoder::WriteVideoFrame(const AVFrame* frame, int64_t time) {
@@ -280,30 +313,34 @@ int CVKWMVEncoder::WriteVideoFrame(const AVFrame* frame, int64_t time) {
         LogMessage("CVKWMVEncoder::WriteVideoFrame(): Unable to Write Frame");
         return 0;
     }
-    if (av_frame_make_writable(m_picture) < 0) {
-        LogMessage("CVKWMVEncoder::WriteVideoFrame(): Unable to Allocate Memory\r\n");
-        m_failed = 1;
-        return 0;
+    if (frame->width == m_outWidth && frame->height == m_outHeight && frame->format == m_outFormat) {
+        // Already the profile's picture: the codec takes a reference. The
+        // codec chooses the picture type, as for a picture scaled here.
+        int ok = av_frame_ref(m_direct, frame) >= 0;
+        if (ok) m_direct->pict_type = AV_PICTURE_TYPE_NONE;
+        ok = ok && EncodePicture(m_direct, time, "WriteVideoFrame");
+        if (!ok && !m_failed) {
+            LogMessage("CVKWMVEncoder::WriteVideoFrame(): Unable to Allocate Memory\r\n");
+            m_failed = 1;
+        }
+        av_frame_unref(m_direct);
+        return ok;
     }
-    m_frameSws =
-        sws_getCachedContext(m_frameSws, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                             m_outWidth, m_outHeight, m_video->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr);
-    if (!m_frameSws || sws_scale(m_frameSws, frame->data, frame->linesize, 0, frame->height, m_picture->data,
-                                 m_picture->linesize) != m_outHeight) {
+    if (!ScaleToProfile(&m_frameSws, frame, m_picture)) {
         LogMessage("CVKWMVEncoder::WriteVideoFrame(): Unable to Write Frame");
         m_failed = 1;
         return 0;
     }
-    return EncodePicture(time, "WriteVideoFrame");
+    return EncodePicture(m_picture, time, "WriteVideoFrame");
 }
 
-int CVKWMVEncoder::EncodePicture(int64_t time, const char* caller) {
+int CVKWMVEncoder::EncodePicture(AVFrame* picture, int64_t time, const char* caller) {
     int64_t pts = av_rescale_rnd(time < 0 ? 0 : time, m_video->time_base.den,
                                  static_cast<int64_t>(m_video->time_base.num) * kUnitsPerSecond, AV_ROUND_NEAR_INF);
     if (pts <= m_lastVideoPts) pts = m_lastVideoPts + 1;
     m_lastVideoPts = pts;
-    m_picture->pts = pts;
-    if (avcodec_send_frame(m_video, m_picture) < 0 || !Drain(m_video, m_videoStream)) {
+    picture->pts = pts;
+    if (avcodec_send_frame(m_video, picture) < 0 || !Drain(m_video, m_videoStream)) {
         LogMessage("CVKWMVEncoder::%s(): Unable to Write Frame", caller);
         m_failed = 1;
         return 0;
@@ -336,6 +373,9 @@ void CVKWMVEncoder::Free() {
     avcodec_free_context(&m_video);
     avcodec_free_context(&m_audio);
     av_frame_free(&m_picture);
+    av_frame_free(&m_direct);
+    // Pictures still out (a caller's) keep the pool until they go.
+    av_buffer_pool_uninit(&m_pool);
     av_frame_free(&m_sound);
     av_packet_free(&m_packet);
     sws_freeContext(m_sws);

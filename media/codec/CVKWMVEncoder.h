@@ -4,6 +4,7 @@
 #include "CVKString.h"
 
 struct AVAudioFifo;
+struct AVBufferPool;
 struct AVCodecContext;
 struct AVFormatContext;
 struct AVFrame;
@@ -48,8 +49,15 @@ public:
     // The same for a picture as the codec library decoded it (any size and
     // pixel format, planar YUV from a HuffYUV decoder for one): scaled and
     // converted straight to the profile's picture, without a detour through
-    // 32-bit RGB.
+    // 32-bit RGB. A picture that ScaleToProfile made goes to the codec as it
+    // is, without a copy.
     int WriteVideoFrame(const AVFrame* frame, int64_t time);
+    // Scales and converts a decoded picture to the profile's picture exactly
+    // as WriteVideoFrame would, into out (whose earlier content is released),
+    // with the caller's scaler context: another thread may call it while
+    // this one writes, to take that work off the writing thread. Valid after
+    // InitVideo until Close. 1 or 0.
+    int ScaleToProfile(SwsContext** sws, const AVFrame* in, AVFrame* out) const;
     // Ends the file. 1 when everything written is in a complete file.
     int Close();
     // Duration (100 ns units) and bit rate of a written file. 1 or 0.
@@ -61,14 +69,18 @@ public:
 
 private:
     int EncodeAudioFrames(bool flush);
-    // Encodes m_picture (filled by the caller) at time; logs as caller.
-    int EncodePicture(int64_t time, const char* caller);
+    // Encodes a profile picture at time (its pts is set); logs as caller.
+    int EncodePicture(AVFrame* picture, int64_t time, const char* caller);
+    // A profile picture's buffer from the pool into frame (whose earlier
+    // content is released): the codec may still hold the last one it got.
+    int GetPictureBuffer(AVFrame* frame) const;
     int Drain(AVCodecContext* codec, AVStream* stream);
     void Free();
 
     int m_profile;
     int m_outWidth;
     int m_outHeight;
+    int m_outFormat;  // the profile picture's pixel format, fixed by InitVideo
     int m_videoBitRate;
     int m_audioBitRate;
     CVKString m_path;
@@ -78,6 +90,8 @@ private:
     AVCodecContext* m_video;
     AVCodecContext* m_audio;
     AVFrame* m_picture;
+    AVFrame* m_direct;     // a reference to the caller's picture on its way to the codec
+    AVBufferPool* m_pool;  // buffers of profile pictures, shared with ScaleToProfile's callers
     AVFrame* m_sound;
     AVPacket* m_packet;
     SwsContext* m_sws;

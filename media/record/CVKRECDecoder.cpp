@@ -42,12 +42,13 @@ CVKRECDecoder::CVKRECDecoder()
       m_fileSize(0),
       m_position(0),
       m_file(nullptr),
-      m_video(nullptr),
-      m_videoCapacity(0),
+      m_videoPool(nullptr),
+      m_videoPoolSize(0),
       m_audio(nullptr),
       m_audioCapacity(0),
       m_codec(nullptr),
       m_outputFormat(kVQPixRGB32),
+      m_threads(1),
       m_decoded(nullptr),
       m_output(nullptr),
       m_outputSize(0),
@@ -61,8 +62,8 @@ void CVKRECDecoder::Close() {
     if (m_file) fclose(m_file);
     m_file = nullptr;
     m_fileSize = m_position = 0;
-    av_freep(&m_video);
-    m_videoCapacity = 0;
+    av_buffer_pool_uninit(&m_videoPool);  // packets still held keep their buffers
+    m_videoPoolSize = 0;
     av_freep(&m_audio);
     m_audioCapacity = 0;
     avcodec_free_context(&m_codec);
@@ -166,7 +167,8 @@ int CVKRECDecoder::Open(const char* path) {
     m_codec->extradata = codecData;  // the context frees it
     m_codec->extradata_size = static_cast<int>(header.codecDataSize);
     m_codec->pix_fmt = AV_PIX_FMT_YUV422P;
-    m_codec->thread_count = 1;
+    m_codec->thread_count = m_threads;
+    m_codec->thread_type = FF_THREAD_FRAME;
     if (avcodec_open2(m_codec, codec, nullptr) < 0) {
         LogMessage("CVKRECDecoder::Open(): Failed to open video codec\r\n");
         Close();
@@ -254,16 +256,26 @@ int CVKRECDecoder::ReadSampleVideo(AVPacket* packet, int64_t* timestamp) {
     const uint32_t size = VQGetLE32(raw + 12);
     const VQRecHeader limits = {backBufferFormat, width,         height,           channels,
                                 sampleRate,       bitsPerSample, audioBufferBytes, 0};
-    if (size > VQRecMaxVideoRecord(limits) || size > static_cast<uint64_t>(Left()) ||
-        !Grow(&m_video, &m_videoCapacity, static_cast<uint64_t>(size) + AV_INPUT_BUFFER_PADDING_SIZE) ||
-        !ReadExact(m_video, size)) {
+    const size_t need = static_cast<size_t>(size) + AV_INPUT_BUFFER_PADDING_SIZE;
+    if (size <= VQRecMaxVideoRecord(limits) && size <= static_cast<uint64_t>(Left()) &&
+        (!m_videoPool || need > m_videoPoolSize)) {
+        av_buffer_pool_uninit(&m_videoPool);
+        // Room for somewhat larger pictures too, so the pool is rarely made again.
+        m_videoPoolSize = need + need / 4;
+        m_videoPool = av_buffer_pool_init(m_videoPoolSize, nullptr);
+    }
+    AVBufferRef* payload = nullptr;
+    if (size > VQRecMaxVideoRecord(limits) || size > static_cast<uint64_t>(Left()) || !m_videoPool ||
+        !(payload = av_buffer_pool_get(m_videoPool)) || !ReadExact(payload->data, size)) {
+        av_buffer_unref(&payload);
         LogMessage("CVKRECDecoder::ReadSampleVideo(): Corrupt video sample error\r\n");
         return 0;
     }
-    memset(m_video + size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+    memset(payload->data + size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
     *timestamp = static_cast<int64_t>(VQGetLE64(raw));
     av_packet_unref(packet);
-    packet->data = m_video;
+    packet->buf = payload;
+    packet->data = payload->data;
     packet->size = static_cast<int>(size);
     packet->flags = (VQGetLE32(raw + 8) & 1) ? AV_PKT_FLAG_KEY : 0;
     packet->pts = packet->dts = AV_NOPTS_VALUE;
@@ -275,11 +287,10 @@ const uint8_t* CVKRECDecoder::DecodeVideoSample(const AVPacket* packet) {
         LogMessage("CVKRECDecoder::DecodeVideoSample(): Couldn't decode video frame\n");
         return nullptr;
     }
+    // A reference to a counted payload (what ReadSampleVideo gives): no copy.
     av_packet_unref(m_packet);
-    m_packet->data = packet->data;
-    m_packet->size = packet->size;
-    m_packet->flags = packet->flags;
-    int result = avcodec_send_packet(m_codec, m_packet);
+    int result = av_packet_ref(m_packet, packet);
+    if (result >= 0) result = avcodec_send_packet(m_codec, m_packet);
     if (result >= 0) result = avcodec_receive_frame(m_codec, m_decoded);
     if (result < 0 || m_decoded->width != m_codec->width || m_decoded->height != m_codec->height) {
         LogMessage("CVKRECDecoder::DecodeVideoSample(): Couldn't decode video frame\n");
@@ -304,16 +315,43 @@ int CVKRECDecoder::DecodeVideoFrame(const AVPacket* packet, AVFrame* frame) {
         LogMessage("CVKRECDecoder::DecodeVideoFrame(): Couldn't decode video frame\n");
         return 0;
     }
+    // A reference to a counted payload (what ReadSampleVideo gives): no copy.
     av_packet_unref(m_packet);
-    m_packet->data = packet->data;
-    m_packet->size = packet->size;
-    m_packet->flags = packet->flags;
-    int result = avcodec_send_packet(m_codec, m_packet);
+    int result = av_packet_ref(m_packet, packet);
+    if (result >= 0) result = avcodec_send_packet(m_codec, m_packet);
     if (result >= 0) result = avcodec_receive_frame(m_codec, frame);
     if (result < 0 || frame->width != m_codec->width || frame->height != m_codec->height ||
         av_frame_make_writable(frame) < 0) {
         LogMessage("CVKRECDecoder::DecodeVideoFrame(): Couldn't decode video frame\n");
         return 0;
+    }
+    return 1;
+}
+
+int CVKRECDecoder::SendVideoPacket(const AVPacket* packet) {
+    if (!m_codec || (packet && packet->size <= 0)) {
+        LogMessage("CVKRECDecoder::SendVideoPacket(): Couldn't decode video frame\n");
+        return 0;
+    }
+    // The codec keeps its own reference (a copy of a packet over the
+    // reader's buffer) while its threads work. An error of decoding itself
+    // leaves the packet taken: it belongs to a picture that now never comes
+    // out, which the receiving end sees.
+    const int result = avcodec_send_packet(m_codec, packet);
+    if (result < 0) LogMessage("CVKRECDecoder::SendVideoPacket(): Couldn't decode video frame\n");
+    return result >= 0 || (result != AVERROR(EAGAIN) && result != AVERROR(EINVAL) && result != AVERROR(ENOMEM) &&
+                           result != AVERROR_EOF);
+}
+
+int CVKRECDecoder::ReceiveVideoFrame(AVFrame* frame) {
+    if (!m_codec || !frame) return 0;
+    const int result = avcodec_receive_frame(m_codec, frame);
+    if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return 0;
+    if (result < 0 || frame->width != m_codec->width || frame->height != m_codec->height ||
+        av_frame_make_writable(frame) < 0) {
+        av_frame_unref(frame);
+        LogMessage("CVKRECDecoder::ReceiveVideoFrame(): Couldn't decode video frame\n");
+        return -1;
     }
     return 1;
 }

@@ -5,6 +5,7 @@
 #include "CVKString.h"
 #include "VQRecFormat.h"
 
+struct AVBufferPool;
 struct AVCodecContext;
 struct AVFrame;
 struct AVPacket;
@@ -27,6 +28,12 @@ public:
 
     // Output pixel format (program code, default 6 = 32-bit RGB); set before Open.
     void SetOutputFormat(int pixelFormat) { m_outputFormat = pixelFormat; }
+    // Threads of the codec library's own that decode several pictures at
+    // once (set before Open); 1, the default, decodes in the caller's thread.
+    // With more, pictures come out of ReceiveVideoFrame later than their
+    // packets go into SendVideoPacket, and the decoding calls that expect a
+    // picture at once (DecodeVideoSample, DecodeVideoFrame) are not for use.
+    void SetDecodeThreads(int threads) { m_threads = threads < 1 ? 1 : threads > 16 ? 16 : threads; }
     int Open(const char* path);
     void Close();
 
@@ -38,8 +45,8 @@ public:
     // After 'A': the record's sound, in an internal buffer valid until the
     // next read. 1 or 0.
     int ReadSampleAudio(const uint8_t** data, uint32_t* size);
-    // After 'V': the time stamp, and the packet pointing at the payload in an
-    // internal buffer valid until the next read. 1 or 0.
+    // After 'V': the time stamp, and the packet holding a reference to the
+    // payload (the codec takes it without a copy). 1 or 0.
     int ReadSampleVideo(AVPacket* packet, int64_t* timestamp);
     // The picture, rows top to bottom, width x height pixels of the output
     // format; null on failure. Valid until the next decode or Close.
@@ -48,6 +55,15 @@ public:
     // frame (whose earlier content is released); the frame is the caller's
     // to keep and to write into. 1 or 0.
     int DecodeVideoFrame(const AVPacket* packet, AVFrame* frame);
+    // Decoding with a delay: SendVideoPacket hands a packet to the codec (a
+    // null packet: no more come, the rest is to come out); 1 or 0 (logged).
+    // ReceiveVideoFrame takes the next picture out, in the order the packets
+    // went in, with the packet's dts in pkt_dts (so a caller can tell which
+    // one it is): 1 a picture (the caller's to keep, as DecodeVideoFrame),
+    // 0 none until another packet goes in (none left after the null
+    // packet), -1 a picture failed (it never comes; call again).
+    int SendVideoPacket(const AVPacket* packet);
+    int ReceiveVideoFrame(AVFrame* frame);
     int SkipSampleVideo();
     int SkipSampleAudio();
     // Skips audio records and n video records; stops right after the tag of
@@ -77,12 +93,15 @@ private:
     int64_t m_fileSize;
     int64_t m_position;
     FILE* m_file;
-    uint8_t* m_video;
-    uint32_t m_videoCapacity;
+    // Payload buffers of video records, reused once the packets that hold
+    // them are gone; made again larger when a record does not fit.
+    AVBufferPool* m_videoPool;
+    size_t m_videoPoolSize;
     uint8_t* m_audio;
     uint32_t m_audioCapacity;
     AVCodecContext* m_codec;
     int m_outputFormat;
+    int m_threads;
     AVFrame* m_decoded;
     uint8_t* m_output;
     int m_outputSize;

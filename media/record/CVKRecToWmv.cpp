@@ -1,5 +1,6 @@
 #include "CVKRecToWmv.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -23,17 +24,27 @@ const int64_t kFrameTime = 333333;  // 30 pictures a second, in 100 ns units
 // width x height x 4 bytes) and records of any kind.
 const int kAheadPictures = 3;
 const size_t kAheadSamples = 16;
+// The codec library's threads decoding pictures while the decoding thread
+// reads and scales: one per processor core, two at least (the work of the
+// job's thread leaves room on a second core), four at most.
+int DecoderThreads() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int>(std::min(4u, std::max(2u, cores)));
+}
 }  // namespace
 
 CVKRecToWmv::Sample::~Sample() {
     av_frame_free(&picture);
     av_frame_free(&rgb);
+    av_frame_free(&scaled);
 }
 
 CVKRecToWmv::CVKRecToWmv(bool decodeAhead)
     : m_clock(SteadyMilliseconds),
       m_decodeAhead(decodeAhead),
       m_packet(nullptr),
+      m_received(nullptr),
+      m_pictureNumber(0),
       m_open(0),
       m_failed(0),
       m_ended(0),
@@ -45,6 +56,7 @@ CVKRecToWmv::CVKRecToWmv(bool decodeAhead)
       m_previewStale(false),
       m_previewSws(nullptr),
       m_rgbSws(nullptr),
+      m_scaleSws(nullptr),
       m_readyPictures(0),
       m_stop(false) {}
 
@@ -56,6 +68,7 @@ CVKRecToWmv::~CVKRecToWmv() {
 int CVKRecToWmv::Start(const char* recPath, const char* wmvPath, int profile, int* profileMissing) {
     Close();
     if (profileMissing) *profileMissing = 0;
+    m_reader.SetDecodeThreads(m_decodeAhead ? DecoderThreads() : 1);
     if (!m_reader.Open(recPath)) return 0;
     if (!m_writer.LoadProfile(profile)) {
         if (profileMissing) *profileMissing = 1;
@@ -63,7 +76,8 @@ int CVKRecToWmv::Start(const char* recPath, const char* wmvPath, int profile, in
         return 0;
     }
     m_packet = av_packet_alloc();
-    if (!m_packet || !m_writer.Open(wmvPath) ||
+    m_received = av_frame_alloc();
+    if (!m_packet || !m_received || !m_writer.Open(wmvPath) ||
         !m_writer.InitAudio(m_reader.channels, static_cast<int>(m_reader.sampleRate), m_reader.bitsPerSample,
                             static_cast<int>(m_reader.audioBufferBytes)) ||
         !m_writer.InitVideo(static_cast<int>(m_reader.width), static_cast<int>(m_reader.height), kFrameTime) ||
@@ -80,6 +94,7 @@ int CVKRecToWmv::Start(const char* recPath, const char* wmvPath, int profile, in
     m_failed = 0;
     m_ended = 0;
     m_pictures = 0;
+    m_pictureNumber = 0;
     if (m_decodeAhead) {
         m_stop = false;
         m_thread = std::thread(&CVKRecToWmv::DecodeAhead, this);
@@ -87,8 +102,9 @@ int CVKRecToWmv::Start(const char* recPath, const char* wmvPath, int profile, in
     return 1;
 }
 
-void CVKRecToWmv::Produce(Sample* s) {
+void CVKRecToWmv::Produce(Sample* s, bool delayed) {
     s->kind = Sample::kEnd;
+    s->decoding = false;
     const char tag = m_reader.ReadTag();
     if (tag == 'A') {
         const uint8_t* data;
@@ -100,14 +116,51 @@ void CVKRecToWmv::Produce(Sample* s) {
     } else if (tag == 'V') {
         int64_t time = 0;
         if (m_reader.ReadSampleVideo(m_packet, &time)) {
+            s->time = time;
+            s->number = m_pictureNumber++;
             if (!s->picture) s->picture = av_frame_alloc();
             // A picture that does not decode is left out.
-            s->kind = s->picture && m_reader.DecodeVideoFrame(m_packet, s->picture) && Mark(s) ? Sample::kVideo
-                                                                                               : Sample::kSkipped;
-            s->time = time;
+            s->kind = Sample::kSkipped;
+            if (s->picture && delayed) {
+                // Its picture comes out later, known by the packet's number.
+                m_packet->dts = s->number;
+                s->decoding = m_reader.SendVideoPacket(m_packet) != 0;
+            } else if (s->picture && m_reader.DecodeVideoFrame(m_packet, s->picture)) {
+                s->kind = Complete(s);
+            }
         }
     }
     s->position = m_reader.GetPosition();
+}
+
+CVKRecToWmv::Sample::Kind CVKRecToWmv::Complete(Sample* s) {
+    if (!s->scaled) s->scaled = av_frame_alloc();
+    return s->scaled && Mark(s) && m_writer.ScaleToProfile(&m_scaleSws, s->picture, s->scaled) ? Sample::kVideo
+                                                                                               : Sample::kSkipped;
+}
+
+void CVKRecToWmv::Collect(std::deque<std::unique_ptr<Sample>>* held, bool end) {
+    if (end) m_reader.SendVideoPacket(nullptr);
+    for (;;) {
+        const int r = m_reader.ReceiveVideoFrame(m_received);
+        if (r == 0) break;
+        if (r < 0) continue;  // that picture is missing: found below by the next one's number
+        // Pictures come out in order: a held picture numbered before this
+        // one that is still waiting failed to decode.
+        for (auto& h : *held) {
+            if (!h->decoding) continue;
+            if (h->number > m_received->pkt_dts) break;
+            h->decoding = false;
+            if (h->number == m_received->pkt_dts) {
+                av_frame_unref(h->picture);
+                av_frame_move_ref(h->picture, m_received);
+                h->kind = Complete(h.get());
+            }
+        }
+        av_frame_unref(m_received);
+    }
+    if (end)
+        for (auto& h : *held) h->decoding = false;  // never came out: left out
 }
 
 AVFrame* CVKRecToWmv::Mark(Sample* s) {
@@ -150,7 +203,7 @@ int CVKRecToWmv::Consume(Sample* s) {
         if (s->sound.empty()) return kMore;
         return m_writer.WriteAudioSample(s->sound.data(), static_cast<uint32_t>(s->sound.size())) ? kMore : kFailed;
     case Sample::kVideo:
-        if (!m_writer.WriteVideoFrame(s->picture, s->time)) return kFailed;
+        if (!m_writer.WriteVideoFrame(s->scaled, s->time)) return kFailed;
         m_pictures++;
         return kMore;
     case Sample::kSkipped: return kMore;
@@ -168,7 +221,7 @@ std::unique_ptr<CVKRecToWmv::Sample> CVKRecToWmv::Next() {
         } else {
             s.reset(new Sample());
         }
-        Produce(s.get());
+        Produce(s.get(), false);
         return s;
     }
     std::unique_lock<std::mutex> lock(m_lock);
@@ -185,15 +238,22 @@ void CVKRecToWmv::Recycle(std::unique_ptr<Sample> s, bool preview) {
     if (preview) {
         std::swap(s, m_last);
         m_previewStale = true;
+        if (m_last->scaled) av_frame_unref(m_last->scaled);
     }
     if (!s) return;
-    // The decoder's buffers go back to it at once.
+    // The decoder's and the writer's buffers go back to them at once (the
+    // preview keeps its decoded picture).
     if (s->picture) av_frame_unref(s->picture);
+    if (s->scaled) av_frame_unref(s->scaled);
     std::lock_guard<std::mutex> lock(m_lock);
     m_free.push_back(std::move(s));
 }
 
 void CVKRecToWmv::DecodeAhead() {
+    // Samples read, in file order, from the first whose picture is still in
+    // the decoder on; they go to the writer when everything before them is
+    // complete.
+    std::deque<std::unique_ptr<Sample>> held;
     for (;;) {
         std::unique_ptr<Sample> s;
         {
@@ -208,12 +268,21 @@ void CVKRecToWmv::DecodeAhead() {
             }
         }
         if (!s) s.reset(new Sample());
-        Produce(s.get());
+        Produce(s.get(), true);
         const bool end = s->kind == Sample::kEnd;
-        {
+        held.push_back(std::move(s));
+        Collect(&held, end);
+        int pictures = 0;
+        size_t complete = 0;
+        for (; complete < held.size() && !held[complete]->decoding; complete++)
+            if (held[complete]->kind == Sample::kVideo || held[complete]->kind == Sample::kSkipped) pictures++;
+        if (complete) {
             std::lock_guard<std::mutex> lock(m_lock);
-            if (s->kind == Sample::kVideo || s->kind == Sample::kSkipped) m_readyPictures++;
-            m_ready.push_back(std::move(s));
+            m_readyPictures += pictures;
+            for (size_t i = 0; i < complete; i++) {
+                m_ready.push_back(std::move(held.front()));
+                held.pop_front();
+            }
         }
         m_changed.notify_all();
         if (end) return;
@@ -232,6 +301,8 @@ void CVKRecToWmv::StopDecoding() {
     m_readyPictures = 0;
     sws_freeContext(m_rgbSws);
     m_rgbSws = nullptr;
+    sws_freeContext(m_scaleSws);
+    m_scaleSws = nullptr;
 }
 
 int CVKRecToWmv::Step(uint32_t budgetMs) {
@@ -263,6 +334,7 @@ void CVKRecToWmv::Close() {
     m_writer.Close();
     m_reader.Close();
     av_packet_free(&m_packet);
+    av_frame_free(&m_received);
     m_open = 0;
 }
 

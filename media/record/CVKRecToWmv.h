@@ -22,12 +22,12 @@ struct SwsContext;
 //
 // Pictures stay in the decoder's planar YUV from the HuffYUV decoder to the
 // scaler (the watermark is blended into them there), with no detour through
-// 32-bit RGB; only the preview is converted, when it is asked for. Reading
-// and decoding the recording runs ahead on a thread of its own, a few
-// pictures at most, while Step scales, encodes and writes in the caller's
-// thread: the two halves of the work use two processor cores. The samples
-// reach the writer in file order either way, so the file is the same as
-// without the thread.
+// 32-bit RGB; only the preview is converted, when it is asked for. Reading,
+// decoding and scaling the recording runs ahead on a thread of its own, a
+// few pictures at most, with the codec library's own threads decoding
+// several pictures at once, while Step encodes and writes in the caller's
+// thread. The samples reach the writer in file order either way, and
+// decoding is exact, so the file is the same as without the threads.
 class CVKRecToWmv {
 public:
     enum { kFailed = -1, kDone = 0, kMore = 1 };
@@ -71,13 +71,23 @@ private:
         std::vector<uint8_t> sound;
         AVFrame* picture = nullptr;  // as decoded, with the watermark
         AVFrame* rgb = nullptr;      // for a decoder that gives no planar YUV
+        AVFrame* scaled = nullptr;   // the profile's picture made from it
         int64_t time = 0;
-        int64_t position = 0;  // the reader's position after the record
+        int64_t position = 0;   // the reader's position after the record
+        int64_t number = 0;     // of a picture, in file order
+        bool decoding = false;  // its picture is still in the decoder
     };
-    // Reads the next record into s (reusing its buffers).
-    void Produce(Sample* s);
-    // The watermark into a decoded picture; the picture to write, or null.
+    // Reads the next record into s (reusing its buffers); a picture is
+    // decoded at once, or with decoding set only handed to the decoder.
+    void Produce(Sample* s, bool delayed);
+    // The watermark into a decoded picture and the profile's picture made
+    // from it: kVideo, or kSkipped when that fails.
+    Sample::Kind Complete(Sample* s);
+    // The watermark into a decoded picture; the picture marked, or null.
     AVFrame* Mark(Sample* s);
+    // Pictures that came out of the decoder into the samples held for them,
+    // in order; all of them after the last packet (end).
+    void Collect(std::deque<std::unique_ptr<Sample>>* held, bool end);
     // Hands a sample to the writer: kMore, kDone or kFailed.
     int Consume(Sample* s);
     // The next sample in file order (waits for the decoding thread).
@@ -93,6 +103,8 @@ private:
     CVKRECDecoder m_reader;
     CVKWMVEncoder m_writer;
     AVPacket* m_packet;
+    AVFrame* m_received;  // the decoding thread's picture out of the decoder
+    int64_t m_pictureNumber;
     int m_open;
     int m_failed;
     int m_ended;
@@ -107,7 +119,8 @@ private:
     std::vector<uint8_t> m_preview;  // m_last's picture in 32-bit RGB, when asked for
     bool m_previewStale;
     SwsContext* m_previewSws;
-    SwsContext* m_rgbSws;  // the decoding side's, for the fallback to RGB
+    SwsContext* m_rgbSws;    // the decoding side's, for the fallback to RGB
+    SwsContext* m_scaleSws;  // the decoding side's, to the profile's picture
 
     // Between the decoding thread and Step: samples read in file order, and
     // emptied samples whose buffers are used again.

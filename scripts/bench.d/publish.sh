@@ -20,6 +20,7 @@ pid=""
 trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$out"' EXIT
 
 echo "== publishing: encoding a ${seconds} s 1280x720 recording to Windows Media =="
+echo "uptime before: $(uptime)"
 "$root/scripts/lib/wine-run" "$build/bin/media_wmv_bench.exe" "Z:${out//\//\\}\\" "$seconds" 2>&1 | tr -d '\r' |
   grep '^wmv_bench' | tee "$out/ours.txt"
 if command -v ffmpeg >/dev/null; then
@@ -36,6 +37,7 @@ if command -v ffmpeg >/dev/null; then
 else
   echo "ffmpeg_cli: the command-line tool is not installed (Debian package ffmpeg)"
 fi
+echo "uptime after: $(uptime)"
 
 echo "== publishing: FTP upload to a local server =="
 mkdir -p "$out/ftp"

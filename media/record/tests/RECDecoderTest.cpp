@@ -2,6 +2,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -212,4 +213,84 @@ TEST_F(RECDecoderTest, EmptyAudioRecordIsReportedAndSkipFails) {
     EXPECT_EQ(0, d.SkipSampleAudio());
     EXPECT_NE(std::string::npos, log.text.find("CVKRECDecoder::ReadSampleAudioSize(): Empty audio sample error\r\n"));
     remove("rec_empty.rec");
+}
+
+// The codec's own threads: pictures come out later than their packets, in
+// order, each known by its packet's number, exactly as decoded in one
+// thread; a picture that fails to decode is missing and the ones after it
+// keep their numbers.
+TEST_F(RECDecoderTest, ThreadedDecodingGivesThePicturesInOrderByNumber) {
+    ASSERT_TRUE(WriteBytes("rec_threads.rec", s_file.data(), s_file.size()));
+    const int kBad = 5;  // this picture's packet is cut to 16 bytes
+    std::vector<std::vector<uint8_t>> alone(kVideo);
+    {
+        CVKRECDecoder d;
+        ASSERT_EQ(1, d.Open("rec_threads.rec"));
+        AVPacket* packet = av_packet_alloc();
+        AVFrame* frame = av_frame_alloc();
+        for (int k = 0; k < kVideo; k++) {
+            ASSERT_EQ(1, d.SeekVideoSample(0));
+            int64_t ts;
+            ASSERT_EQ(1, d.ReadSampleVideo(packet, &ts));
+            ASSERT_EQ(1, d.DecodeVideoFrame(packet, frame)) << k;
+            for (int y = 0; y < kH; y++)
+                for (int plane = 0; plane < 3; plane++) {
+                    const uint8_t* row = frame->data[plane] + static_cast<ptrdiff_t>(y) * frame->linesize[plane];
+                    alone[static_cast<size_t>(k)].insert(alone[static_cast<size_t>(k)].end(), row,
+                                                         row + (plane ? kW / 2 : kW));
+                }
+        }
+        av_frame_free(&frame);
+        av_packet_free(&packet);
+    }
+    LogCapture log;
+    CVKRECDecoder d;
+    d.SetDecodeThreads(3);
+    ASSERT_EQ(1, d.Open("rec_threads.rec"));
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    std::vector<int64_t> numbers;
+    int failed = 0, sent = 0, sentBeforeFirst = -1;
+    auto receive = [&] {
+        for (int r; (r = d.ReceiveVideoFrame(frame)) != 0;) {
+            if (r < 0) {
+                failed++;
+                continue;
+            }
+            if (sentBeforeFirst < 0) sentBeforeFirst = sent;
+            numbers.push_back(frame->pkt_dts);
+            std::vector<uint8_t> planes;
+            for (int y = 0; y < kH; y++)
+                for (int plane = 0; plane < 3; plane++) {
+                    const uint8_t* row = frame->data[plane] + static_cast<ptrdiff_t>(y) * frame->linesize[plane];
+                    planes.insert(planes.end(), row, row + (plane ? kW / 2 : kW));
+                }
+            const size_t k = static_cast<size_t>(frame->pkt_dts);
+            ASSERT_LT(k, alone.size());
+            EXPECT_TRUE(planes == alone[k]) << k;
+            av_frame_unref(frame);
+        }
+    };
+    for (int k = 0; k < kVideo; k++) {
+        ASSERT_EQ(1, d.SeekVideoSample(0));
+        int64_t ts;
+        ASSERT_EQ(1, d.ReadSampleVideo(packet, &ts));
+        packet->dts = k;
+        if (k == kBad) packet->size = 16;
+        ASSERT_EQ(1, d.SendVideoPacket(packet)) << k;
+        sent++;
+        receive();
+    }
+    ASSERT_EQ(1, d.SendVideoPacket(nullptr));
+    receive();
+    std::vector<int64_t> expected;
+    for (int k = 0; k < kVideo; k++)
+        if (k != kBad) expected.push_back(k);
+    EXPECT_EQ(expected, numbers);
+    EXPECT_LE(failed, 1);           // the failure shows when sending or receiving
+    EXPECT_GT(sentBeforeFirst, 1);  // the threads did hold pictures back
+    EXPECT_NE(std::string::npos, log.text.find("(): Couldn't decode video frame"));
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    remove("rec_threads.rec");
 }

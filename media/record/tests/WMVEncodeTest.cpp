@@ -13,6 +13,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libswscale/swscale.h>
 }
 
 #include "CNcAviToWmv.h"
@@ -28,8 +29,9 @@ const int kW = 160, kH = 120, kRate = 22050, kTone = 1000, kSeconds = 3;
 
 // kSeconds of recording: 22,050 Hz mono 16-bit tone records of 1/30 s, a
 // picture after every one but the last (time = the sound before it), as the
-// recorder writes them.
-std::vector<uint8_t> MakeToneRecording() {
+// recorder writes them. Picture badPicture, if any, is cut to 16 bytes (it
+// does not decode).
+std::vector<uint8_t> MakeToneRecording(int badPicture = -1) {
     CVQFFmpegEncoder encoder;
     encoder.EnableVideo(1);
     encoder.SetVideoCodec(26, 0);
@@ -60,9 +62,10 @@ std::vector<uint8_t> MakeToneRecording() {
         DrawCounterPicture(picture.data(), kW, kH, kW * 4, static_cast<uint32_t>(k));
         encoder.SetInputPicture(picture.data());
         if (!encoder.EncodeVideoPacket(packet)) break;
-        VQRecPutVideoPrefix(prefix, VQRecTimestamp(k + 1), 1, static_cast<uint32_t>(packet->size));
+        const int size = k == badPicture ? 16 : packet->size;
+        VQRecPutVideoPrefix(prefix, VQRecTimestamp(k + 1), 1, static_cast<uint32_t>(size));
         file.insert(file.end(), prefix, prefix + sizeof prefix);
-        file.insert(file.end(), packet->data, packet->data + packet->size);
+        file.insert(file.end(), packet->data, packet->data + size);
     }
     av_packet_free(&packet);
     return file;
@@ -256,6 +259,83 @@ TEST(WMVEncode, DecodingAheadOnItsOwnThreadWritesTheSameFile) {
     ASSERT_EQ(CVKRecToWmv::kDone, EncodeAll(&job, 1000, &steps, nullptr));
     EXPECT_EQ(1, job.Finish());
     EXPECT_TRUE(ReadFileBytes("again.wmv") == inline_);
+}
+
+// The codec's threads decode several pictures at once: a picture that does
+// not decode is left out, and every other one keeps its place and time, as
+// when everything runs in one thread.
+TEST(WMVEncode, PictureThatDoesNotDecodeIsLeftOutWithOrWithoutThreads) {
+    const std::vector<uint8_t> rec = MakeToneRecording(40);
+    ASSERT_TRUE(WriteBytes("bad.rec", rec.data(), rec.size()));
+    std::vector<uint8_t> files[2];
+    for (bool ahead : {false, true}) {
+        CVKRecToWmv job(ahead);
+        const char* out = ahead ? "bad-ahead.wmv" : "bad-inline.wmv";
+        ASSERT_EQ(1, job.Start("bad.rec", out, 0));
+        int steps = 0;
+        ASSERT_EQ(CVKRecToWmv::kDone, EncodeAll(&job, 5, &steps, nullptr));
+        EXPECT_EQ(job.PicturesWritten(), kSeconds * 30 - 2);
+        EXPECT_EQ(1, job.Finish());
+        files[ahead] = ReadFileBytes(out);
+        EXPECT_EQ(ReadWmv(out).pictures, kSeconds * 30 - 2);
+    }
+    ASSERT_GT(files[0].size(), 1000u);
+    EXPECT_TRUE(files[0] == files[1]);
+}
+
+// A picture scaled to the profile's on another thread and handed over as it
+// is (no copy) gives the same file as one the writer scales itself; the
+// scaled pictures a caller still holds are never written into.
+TEST(WMVEncode, PictureScaledAheadWritesTheSameFileAsOneScaledByTheWriter) {
+    std::vector<uint8_t> files[2];
+    for (int ahead = 0; ahead < 2; ahead++) {
+        const char* path = ahead ? "scaled-ahead.wmv" : "scaled-here.wmv";
+        CVKWMVEncoder w;
+        ASSERT_EQ(1, w.LoadProfile(0));
+        ASSERT_EQ(1, w.Open(path));
+        ASSERT_EQ(1, w.InitAudio(2, 44100, 16, 5880));
+        ASSERT_EQ(1, w.InitVideo(kW, kH, 333333));
+        ASSERT_EQ(1, w.BeginWriting());
+        AVFrame* in = av_frame_alloc();
+        in->format = AV_PIX_FMT_YUV422P;
+        in->width = kW;
+        in->height = kH;
+        ASSERT_GE(av_frame_get_buffer(in, 0), 0);
+        AVFrame* held[3] = {av_frame_alloc(), av_frame_alloc(), av_frame_alloc()};
+        std::vector<uint8_t> copies[3];
+        SwsContext* sws = nullptr;
+        const std::vector<uint8_t> silence(5880);
+        for (int k = 0; k < 24; k++) {
+            for (int plane = 0; plane < 3; plane++)
+                for (int y = 0; y < kH; y++)
+                    for (int x = 0; x < (plane ? kW / 2 : kW); x++)
+                        in->data[plane][y * in->linesize[plane] + x] =
+                            static_cast<uint8_t>(x * (plane + 1) + y + 5 * k);
+            ASSERT_EQ(1, w.WriteAudioSample(silence.data(), static_cast<uint32_t>(silence.size())));
+            if (!ahead) {
+                ASSERT_EQ(1, w.WriteVideoFrame(in, (k + 1) * 333333LL));
+                continue;
+            }
+            // Three scaled pictures stay held, as the decoding thread holds them.
+            AVFrame* scaled = held[k % 3];
+            if (k >= 3) {
+                std::vector<uint8_t> now(scaled->data[0], scaled->data[0] + scaled->linesize[0] * 480);
+                EXPECT_TRUE(now == copies[k % 3]) << k;
+            }
+            ASSERT_EQ(1, w.ScaleToProfile(&sws, in, scaled));
+            ASSERT_EQ(scaled->width, 640);
+            ASSERT_EQ(scaled->height, 480);
+            copies[k % 3].assign(scaled->data[0], scaled->data[0] + scaled->linesize[0] * 480);
+            ASSERT_EQ(1, w.WriteVideoFrame(scaled, (k + 1) * 333333LL));
+        }
+        ASSERT_EQ(1, w.Close());
+        for (AVFrame*& f : held) av_frame_free(&f);  // after the writer: the buffers outlive it
+        av_frame_free(&in);
+        sws_freeContext(sws);
+        files[ahead] = ReadFileBytes(path);
+    }
+    ASSERT_GT(files[0].size(), 1000u);
+    EXPECT_TRUE(files[0] == files[1]);
 }
 
 TEST(WMVEncode, StartFailsForWhatCannotBeWritten) {
