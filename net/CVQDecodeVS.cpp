@@ -48,6 +48,8 @@ void CVQDecodeVS::Close() {
         LogMessage("View of %s: pictures %d, sound packets %d (%d out of order), last sound at %" PRId64 " ms\r\n",
                    m_peer.Str(), m_stats.pictures, m_stats.soundPackets, m_stats.soundOutOfOrder,
                    m_stats.lastSoundTime);
+    // Logged once: the destructor closes again what was closed before.
+    memset(&m_stats, 0, sizeof m_stats);
     CloseDecoder();
     free(m_sound);
     m_sound = nullptr;

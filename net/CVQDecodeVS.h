@@ -44,7 +44,7 @@ public:
     CVQFFmpegFrameDecoder* GetDecoder() { return &m_decoder; }
     int IsDecoderOpen() const { return m_decoderOpen; }
 
-    // What the session decoded since it was opened (also logged when it closes).
+    // What the session decoded since it was opened; logged and cleared when it closes.
     struct Stats {
         int pictures;
         int soundPackets;

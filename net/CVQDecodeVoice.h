@@ -22,6 +22,7 @@ public:
     int GetBitsPerSample() override { return m_session.GetClient()->GetBitsPerSample(); }
     void SetAudioChannel(int channel) override { m_session.SetAudioChannel(channel); }
     int GetAudioChannel() override { return m_session.GetAudioChannel(); }
+    void SetPeerName(const char* name) override { m_session.SetPeerName(name); }
 
     CVQDecodeVS* Session() { return &m_session; }
 

@@ -1,6 +1,7 @@
 #ifdef _WIN32
 #include "CVQHUD_Voice.h"
 
+#include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -121,7 +122,7 @@ void CVQHUD_Voice::StartVoiceShare() {
     m_last3 = m_last15 = m_clock->Seconds();
 }
 
-void CVQHUD_Voice::StartRemoteVoice(int session, const char* host, int port) {
+void CVQHUD_Voice::StartRemoteVoice(const char* caller, int session, const char* host, int port) {
     CVQHUD* hud = VQHud();
     CVKPtrList* voices = m_pipeline.RemoteVoices();
     if (voices->Count() >= kMaxRemoteVoices) {
@@ -134,7 +135,9 @@ void CVQHUD_Voice::StartRemoteVoice(int session, const char* host, int port) {
         ShowMessage("Error creating voice decoder", hud ? hud->Dashboard() : nullptr, 1);
         return;
     }
+    voice->SetPeerName(caller);
     m_pipeline.AddRemoteVoice(voice);
+    m_heard.push_back(Heard{voice, CVKString(caller), 0, 0});
     voice->Connect(hud ? hud->GetUser() : "", hud ? hud->GetPassword() : "", session, host, port);
 }
 
@@ -203,7 +206,7 @@ void CVQHUD_Voice::OnVoice(const char* caller, int session, const char* host, in
     if (m_state == kIdle || !called) {
         AddIncoming(caller, session, host, port);
     } else if (m_state == kInCall) {
-        StartRemoteVoice(session, host, port);
+        StartRemoteVoice(caller, session, host, port);
         RemoveCalled(caller);
     } else {
         VoiceCall* call = TakeCall(&m_accepted, caller);
@@ -213,7 +216,7 @@ void CVQHUD_Voice::OnVoice(const char* caller, int session, const char* host, in
         call->host.Set(host);
         call->port = port;
         m_accepted.Insert(call);
-        StartRemoteVoice(session, host, port);
+        StartRemoteVoice(caller, session, host, port);
         m_state = kAnswering;
         RemoveCalled(caller);
     }
@@ -228,6 +231,7 @@ void CVQHUD_Voice::Answer(const char* caller, int accepted) {
         LogState();
         return;
     }
+    const CVKString name = call->caller;
     const int session = call->session;
     const CVKString host = call->host;
     const int port = call->port;
@@ -241,7 +245,7 @@ void CVQHUD_Voice::Answer(const char* caller, int accepted) {
         if (m_state == kIdle) StartVoiceShare();
         m_state = kAnswering;
     }
-    StartRemoteVoice(session, host.Str(), port);
+    StartRemoteVoice(name.Str(), session, host.Str(), port);
     LogState();
 }
 
@@ -277,6 +281,7 @@ void CVQHUD_Voice::HangUp() {
     // A login still being retried is ended too: a call hung up while it was
     // being set up must not start streaming once the server answers.
     if (client->IsActive()) client->Logout();
+    LogHeard();
     CloseRemoteChannels();
     m_pipeline.CloseRemoteVoices();
     FreeStringList(&m_called);
@@ -302,7 +307,30 @@ void CVQHUD_Voice::PlayRemoteSound() {
             voice->SetAudioChannel(channel);
         }
         hud->Audio()->Play(voice->GetAudioChannel(), data, size);
+        for (Heard& heard : m_heard) {
+            if (heard.voice != voice) continue;
+            heard.bytes += size;
+            if (voice->GetBitsPerSample() == 16) {
+                for (int at = 0; at + 1 < size; at += 2) {
+                    const int sample = static_cast<int16_t>(static_cast<uint16_t>(data[at] | data[at + 1] << 8));
+                    const int level = sample < 0 ? -sample : sample;
+                    if (level > heard.peak) heard.peak = level;
+                }
+            } else if (voice->GetBitsPerSample() == 8) {
+                for (int at = 0; at < size; ++at) {
+                    const int level = (data[at] < 128 ? 128 - data[at] : data[at] - 128) << 8;
+                    if (level > heard.peak) heard.peak = level;
+                }
+            }
+        }
     }
+}
+
+void CVQHUD_Voice::LogHeard() {
+    for (const Heard& heard : m_heard)
+        LogMessage("Heard %.64s: %" PRId64 " bytes of sound to playback, peak %d\r\n", heard.name.Str(), heard.bytes,
+                   heard.peak);
+    m_heard.clear();
 }
 
 void CVQHUD_Voice::Update() {

@@ -2,6 +2,7 @@
 #ifdef _WIN32
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "CVKPtrList.h"
 #include "CVKString.h"
@@ -72,7 +73,7 @@ public:
 
 private:
     void StartVoiceShare();
-    void StartRemoteVoice(int session, const char* host, int port);
+    void StartRemoteVoice(const char* caller, int session, const char* host, int port);
     void AddIncoming(const char* caller, int session, const char* host, int port);
     VoiceCall* TakeCall(CVKPtrList* list, const char* caller);
     void AddCalled(const char* name);
@@ -80,7 +81,18 @@ private:
     void RequestVoice(const char* name);
     void PlayRemoteSound();
     void CloseRemoteChannels();
+    // Logs, per friend heard in the call, how much sound went to playback and
+    // its peak level, and forgets them.
+    void LogHeard();
     void LogState();
+
+    // What a friend's stream gave the playback so far in this call.
+    struct Heard {
+        IVQVoiceStream* voice;
+        CVKString name;
+        int64_t bytes;
+        int peak;  // largest sample magnitude, 16-bit scale
+    };
 
     int m_destroying;
     CVQVoiceVS m_pipeline;
@@ -94,6 +106,7 @@ private:
     VQVoiceStreamFactory m_factory;
     int m_nextCallId;
     std::string m_stateLine;
+    std::vector<Heard> m_heard;
 };
 
 // Makes the game build's friend voice stream (over the view session's

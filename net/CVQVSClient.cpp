@@ -155,7 +155,14 @@ void CVQVSClient::SendControl() {
 
 void CVQVSClient::Logout() {
     Guard guard(m_lock);
-    if (m_open) SendDirect("LOGOUT\n\n");
+    if (m_open && m_socket) {
+        SendDirect("LOGOUT\n\n");
+        // Sent now, not at the next Update: a client is often closed right
+        // after its logout (a call hung up, a view closed), and closing the
+        // socket drops what it still queues; the server would go on counting
+        // a listener that is gone.
+        m_socket->FlushSendQueue();
+    }
     ResetSession();
     m_loginAttemptsLeft = 0;
 }

@@ -26,6 +26,8 @@ public:
     // The HUD's playback channel of this stream (-1 while none).
     virtual void SetAudioChannel(int channel) = 0;
     virtual int GetAudioChannel() = 0;
+    // The friend whose voice this is, for the stream's log lines.
+    virtual void SetPeerName(const char*) {}
 };
 
 // Makes a closed stream, or null when none can be made.

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -227,6 +228,7 @@ TEST(VoiceTime, AudioTimeStampsAreSixtyFourBit) {
 }
 
 TEST_F(HudVoice, CallAnsweredBothHearEachOtherAndTheCallEndsWhenNobodyListens) {
+    LogCapture log;
     SignInBoth();
     CVKPtrList* names = Names({"bo"});
     voice->Call(*names);
@@ -305,6 +307,8 @@ TEST_F(HudVoice, CallAnsweredBothHearEachOtherAndTheCallEndsWhenNobodyListens) {
     EXPECT_EQ(0, voice->GetVoiceSession());
     Step();
     EXPECT_FALSE(voice->Pipeline()->IsInCall());
+    // Of bo's sound, the one piece of 0x1111 samples went to playback.
+    EXPECT_EQ(1, log.Count("Heard bo: 882 bytes of sound to playback, peak 4369\r\n")) << log.text;
 }
 
 TEST_F(HudVoice, IncomingCallBoxAnswersAndRefusals) {
@@ -460,6 +464,7 @@ double CrossingsPerPeriod(const std::string& bytes) {
 // Both parties with the real codecs: anna's HUD hears bo's tone through its
 // view session's decoder, and bo decodes anna's voice.
 TEST_F(HudVoice, BothPartiesHearEachOtherThroughTheCodecs) {
+    LogCapture log;
     voice->SetStreamFactory(VQMakeVoiceStream);
     SignInBoth();
     CVKPtrList* names = Names({"bo"});
@@ -512,6 +517,18 @@ TEST_F(HudVoice, BothPartiesHearEachOtherThroughTheCodecs) {
     EXPECT_NEAR(2.0, CrossingsPerPeriod(played), 0.2);
     voice->HangUp();
     boHears.Logout();
+    // The hang-up sums up what bo's voice gave the playback: at least what the
+    // sink played, at the tone's level (8000, give or take the codec); bo's
+    // stream names bo in its own line, once.
+    const size_t at = log.text.find("Heard bo: ");
+    ASSERT_NE(std::string::npos, at) << log.text;
+    long long bytes = 0;
+    int peak = 0;
+    ASSERT_EQ(2, sscanf(log.text.c_str() + at, "Heard bo: %lld bytes of sound to playback, peak %d", &bytes, &peak));
+    EXPECT_GE(bytes, static_cast<long long>(played.size()));
+    EXPECT_GT(peak, 6000);
+    EXPECT_LT(peak, 10000);
+    EXPECT_EQ(1, log.Count("View of bo: pictures 0, sound packets "));
 }
 
 // The HUD's own share on the test's clock: an invitation-only share ends at

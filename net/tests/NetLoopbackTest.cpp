@@ -411,6 +411,46 @@ TEST_F(Loopback, KeepAliveAndSessionResetWithAnInjectedClock) {
     }
 }
 
+// A listener that logs out and closes its socket at once (a call hung up, a
+// view window closed) still reaches the server: the sharer's viewers list
+// empties. Before, the logout waited in the socket's queue and went with the
+// socket, and the friend's call never saw its listener leave.
+TEST_F(Loopback, ALogoutFollowedByCloseStillReachesTheServer) {
+    CVQShareVS sharer;
+    sharer.Open();
+    sharer.SetServer("127.0.0.1", vsPort);
+    sharer.SetWidth(800);
+    sharer.SetHeight(600);
+    sharer.SetFrameRate(20);
+    sharer.SetChannels(1);
+    sharer.SetSamplesPerSec(22050);
+    sharer.SetBitsPerSample(16);
+    sharer.Login("anna", "anna-pw");
+    ASSERT_TRUE(PumpUntil([&] { sharer.Update(); }, [&] { return sharer.IsLoggedIn() != 0; }));
+    auto viewers = [&](int count) {
+        return PumpUntil(
+            [&] {
+                sharer.RequestViewers();
+                sharer.Update();
+            },
+            [&] { return sharer.GetViewers()->Count() == count; }, 3000);
+    };
+    for (int round = 0; round < 2; ++round) {
+        CVQViewVS viewer;
+        viewer.Open();
+        viewer.SetServer("127.0.0.1", vsPort);
+        viewer.SetViewSession(sharer.GetSession());
+        viewer.Login("bo", "bo-pw");
+        ASSERT_TRUE(PumpUntil([&] { viewer.Update(); }, [&] { return viewer.IsLoggedIn() != 0; }));
+        ASSERT_TRUE(viewers(1)) << round;
+        viewer.Logout();
+        viewer.Close();
+        EXPECT_TRUE(viewers(0)) << round;
+    }
+    sharer.Logout();
+    sharer.Update();
+}
+
 // ---- against the hostile service: rude, but everything it sends is
 // well-formed and must arrive.
 namespace {

@@ -37,13 +37,21 @@ int Sample9Game::Run() {
     LARGE_INTEGER freq, now;
     QueryPerformanceFrequency(&freq);
     LONGLONG holdEnd = 0;
+    unsigned holdCue = 0;  // the frame of the hold being waited at
     for (; frame - held <= opts_.frames && !SampleQuitting(); ++frame) {
         const unsigned cue = frame - held;
         PumpMessages();
-        if (cue == opts_.holdFrame && GetFileAttributesA(opts_.holdPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const Sample9Hold* hold = nullptr;
+        for (const Sample9Hold& h : opts_.holds)
+            if (h.frame == cue && GetFileAttributesA(h.path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+                hold = &h;
+                break;
+            }
+        if (hold) {
             QueryPerformanceCounter(&now);
-            if (holdEnd == 0) {
-                Say("holding at frame %u until %s exists", cue, opts_.holdPath.c_str());
+            if (holdCue != cue) {
+                holdCue = cue;
+                Say("holding at frame %u until %s exists", cue, hold->path.c_str());
                 holdEnd = now.QuadPart + freq.QuadPart * kSample9MaxHoldSeconds;
             }
             if (now.QuadPart < holdEnd) {
@@ -59,7 +67,7 @@ int Sample9Game::Run() {
                 pacer.Wait(opts_, frame);
                 continue;
             }
-            Say("warning: %s did not appear; the schedule goes on", opts_.holdPath.c_str());
+            Say("warning: %s did not appear; the schedule goes on", hold->path.c_str());
         }
         for (const Sample9Action& a : opts_.actions) {
             if (a.frame == cue && !InjectInput(hwnd_, a))

@@ -175,9 +175,13 @@ int ParseSample9Options(int argc, const char* const* argv, Sample9Options& o, st
         } else if (opt == "--hold") {
             // The path may hold colons itself (a drive letter): split at the first.
             size_t colon = v.find(':');
-            ok = colon != std::string::npos && ParseUnsigned(v.substr(0, colon), 1, kSample9MaxFrames, o.holdFrame) &&
-                 colon + 1 < v.size();
-            if (ok) o.holdPath = v.substr(colon + 1);
+            Sample9Hold h;
+            ok = o.holds.size() < kSample9MaxList && colon != std::string::npos &&
+                 ParseUnsigned(v.substr(0, colon), 1, kSample9MaxFrames, h.frame) && colon + 1 < v.size();
+            if (ok) {
+                h.path = v.substr(colon + 1);
+                o.holds.push_back(h);
+            }
         } else if (opt == "--bench") {
             ok = ParseUnsigned(v, 1, kSample9MaxFrames, o.benchFrames);
         } else if (opt == "--leave-target") {
@@ -202,7 +206,7 @@ int ParseSample9Options(int argc, const char* const* argv, Sample9Options& o, st
     for (const Sample9Dump& d : o.dumps) last = d.frame > last ? d.frame : last;
     for (const Sample9Action& a : o.actions) last = a.frame > last ? a.frame : last;
     last = o.resetAt > last ? o.resetAt : last;
-    last = o.holdFrame > last ? o.holdFrame : last;
+    for (const Sample9Hold& h : o.holds) last = h.frame > last ? h.frame : last;
     if (o.benchFrames == 0 && last > o.frames) {
         error = "frame " + std::to_string(last) + " is past the last frame (--frames " + std::to_string(o.frames) + ")";
         return 0;
@@ -248,6 +252,7 @@ const char* Sample9Usage() {
            "                          rmove:DX,DY (the mouse moved by DX,DY, as a device reports it)\n"
            "  --hold F:PATH           before frame F wait (still rendering) until the file PATH exists, at\n"
            "                          most 300 s; the frame numbers of input, dumps and probes count on after\n"
+           "                          (repeatable: two games meet at the same frames)\n"
            "  --dinput state|buffered read keyboard and mouse through DirectInput 8 each frame\n"
            "                          (whole state or buffered changes) and print what was read\n"
            "  --bench N --rounds R    time N frames through the system runtime and the d3d9.dll\n"

@@ -24,6 +24,12 @@ struct Sample9Dump {
     std::string path;
 };
 
+// The schedule waits at frame until the file path exists.
+struct Sample9Hold {
+    unsigned frame = 0;
+    std::string path;
+};
+
 struct Sample9Options {
     enum PresentPath { PresentDevice, PresentSwapChain };
     enum TwoDevices { OneDevice, TwoSequential, TwoConcurrent };
@@ -56,11 +62,10 @@ struct Sample9Options {
     enum DirectInputMode { DirectInputOff, DirectInputState, DirectInputBuffered };
     DirectInputMode directInput = DirectInputOff;
     // The schedule (input, dumps, probes, Reset, the last frame) holds at
-    // holdFrame until the file holdPath exists (at most kSample9MaxHoldSeconds):
-    // the game keeps rendering, and the frame numbers of the schedule do not
-    // advance meanwhile. 0: no hold.
-    unsigned holdFrame = 0;
-    std::string holdPath;
+    // each hold's frame until its file exists (at most kSample9MaxHoldSeconds
+    // each): the game keeps rendering, and the frame numbers of the schedule
+    // do not advance meanwhile. Two games on one machine meet at them.
+    std::vector<Sample9Hold> holds;
     unsigned benchFrames = 0;  // 0: no benchmark
     unsigned benchRounds = 3;
     bool help = false;

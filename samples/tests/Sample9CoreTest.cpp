@@ -77,7 +77,9 @@ TEST(Sample9Options, DefaultsAndFullCommandLine) {
                         "buffered",
                         "--query-interface",
                         "--hold",
-                        "8:Z:\\tmp\\go.txt"},
+                        "8:Z:\\tmp\\go.txt",
+                        "--hold",
+                        "20:Z:\\tmp\\go2.txt"},
                        o, err))
         << err;
     EXPECT_EQ(30u, o.frames);
@@ -99,8 +101,11 @@ TEST(Sample9Options, DefaultsAndFullCommandLine) {
     EXPECT_EQ(-5, o.actions[1].x);
     EXPECT_EQ(Sample9Options::TwoConcurrent, o.twoDevices);
     EXPECT_EQ(Sample9Options::DirectInputBuffered, o.directInput);
-    EXPECT_EQ(8u, o.holdFrame);
-    EXPECT_EQ("Z:\\tmp\\go.txt", o.holdPath);
+    ASSERT_EQ(2u, o.holds.size());
+    EXPECT_EQ(8u, o.holds[0].frame);
+    EXPECT_EQ("Z:\\tmp\\go.txt", o.holds[0].path);
+    EXPECT_EQ(20u, o.holds[1].frame);
+    EXPECT_EQ("Z:\\tmp\\go2.txt", o.holds[1].path);
 }
 
 TEST(Sample9Options, RejectsMalformedAndOutOfRangeValues) {

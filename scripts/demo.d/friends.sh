@@ -108,18 +108,21 @@ chat_ok=0
   && grep -q "^bo received: CHAT SESSION MESSAGE | .* | bo | hello anna, nice game!$" "$out/transcript.txt" && chat_ok=1
 
 # Two players: anna shares her game for 75 s (past a minute of sound), bo
-# watches it in a view window; they chat both ways. viewer.png and
-# sharer.png are the two screens at the same frame; the transcript gains
-# what each sent and received, and the view's PSNR against anna's frame.
+# watches it in a view window; anna calls bo, bo answers, they hear each
+# other and anna hangs up; they chat both ways. viewer.png and sharer.png
+# are the two screens at the same frame; the transcript gains what each sent
+# and received (the call's signalling and voice streams among it), what each
+# HUD logged of the view and the call, and the view's PSNR against anna's
+# frame; call.png is bo's game with anna's call waiting for his answer.
 cleanup
 trap - EXIT
 share_ok=0
 TWO_PLAYERS_BUILD="$build" scripts/lib/two-players "$out/two-players" --frames 1200 --dump 1150 && share_ok=1
-cp "$out/two-players/viewer.png" "$out/two-players/sharer.png" "$out/" 2>/dev/null
+cp "$out/two-players/viewer.png" "$out/two-players/sharer.png" "$out/two-players/call.png" "$out/" 2>/dev/null
 {
-  echo "--- two players in their games: anna shares, bo views ---"
+  echo "--- two players in their games: anna shares, bo views, anna calls bo ---"
   cat "$out/two-players/session.txt" 2>/dev/null
   cat "$out/two-players/psnr.txt" 2>/dev/null || echo "psnr_db=0"
 } >>"$out/transcript.txt"
-echo "friends demo: viewer.png, sharer.png and the two players' session in $out"
+echo "friends demo: viewer.png, sharer.png, call.png and the two players' session in $out"
 [ "$chat_ok" = 1 ] && [ "$share_ok" = 1 ]
