@@ -1,6 +1,13 @@
 // Drives the desktop program as a user would, through window messages to its
 // controls. Each argument group is one step; steps run in order and the
-// first failing step ends the program with exit code 1.
+// first failing step ends the program with exit code 1. Before the first
+// step it writes "driver: started" to its error output, so a caller can tell
+// a program that never began (and may be started again) from one that did,
+// and "driver: done" after the last step succeeded (a caller need not wait
+// long for a process that is slow to end after that).
+// A step that acts on a window or control first waits up to 30 s for it (a
+// busy machine can be slow to show a window the program was just told to
+// open) and says which one it did not find.
 //   wait-window TITLE SECONDS       a visible top-level window with this title
 //   wait-gone TITLE SECONDS         no such window any more
 //   click TITLE ID                  a button press (posted, never waits)
@@ -97,6 +104,23 @@ bool WaitFor(double seconds, F test) {
     }
 }
 
+// How long a step that acts on a window waits for it to be there.
+const double kTargetSeconds = 30;
+
+HWND TargetWindow(const char* title) {
+    HWND w = nullptr;
+    if (!WaitFor(kTargetSeconds, [&] { return (w = TopWindow(title)) != nullptr; }))
+        printf("driver: no visible window \"%s\" after %.0f s\n", title, kTargetSeconds);
+    return w;
+}
+
+HWND TargetControl(const char* title, int id) {
+    HWND c = nullptr;
+    if (!WaitFor(kTargetSeconds, [&] { return (c = Control(title, id)) != nullptr; }))
+        printf("driver: no control %d in a visible window \"%s\" after %.0f s\n", id, title, kTargetSeconds);
+    return c;
+}
+
 // A message box of the program whose text holds part.
 struct FindBox {
     const char* part;
@@ -173,6 +197,8 @@ int Occurrences(const std::string& text, const std::string& part) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    fputs("driver: started\n", stderr);
+    fflush(stderr);
     int i = 1;
     auto arg = [&](int k) -> const char* { return i + k < argc ? argv[i + k] : ""; };
     while (i < argc) {
@@ -186,16 +212,16 @@ int main(int argc, char** argv) {
             ok = WaitFor(atof(arg(2)), [&] { return TopWindow(arg(1)) == nullptr; });
             used = 3;
         } else if (step == "click") {
-            HWND c = Control(arg(1), atoi(arg(2)));
+            HWND c = TargetControl(arg(1), atoi(arg(2)));
             ok = c && PostMessageA(GetParent(c), WM_COMMAND, MAKEWPARAM(atoi(arg(2)), BN_CLICKED),
                                    reinterpret_cast<LPARAM>(c));
             used = 3;
         } else if (step == "command") {
-            HWND w = TopWindow(arg(1));
+            HWND w = TargetWindow(arg(1));
             ok = w && PostMessageA(w, WM_COMMAND, atoi(arg(2)), 0);
             used = 3;
         } else if (step == "settext") {
-            HWND c = Control(arg(1), atoi(arg(2)));
+            HWND c = TargetControl(arg(1), atoi(arg(2)));
             ok = c && SendMessageA(c, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(arg(3)));
             used = 4;
         } else if (step == "wait-text") {
@@ -217,11 +243,11 @@ int main(int argc, char** argv) {
             });
             used = 5;
         } else if (step == "select") {
-            HWND c = Control(arg(1), atoi(arg(2)));
+            HWND c = TargetControl(arg(1), atoi(arg(2)));
             ok = c && SelectItem(c, atoi(arg(3)));
             used = 4;
         } else if (step == "tab") {
-            HWND c = Control(arg(1), 1000);
+            HWND c = TargetControl(arg(1), 1000);
             ok = c && SendMessageA(c, TCM_SETCURSEL, atoi(arg(2)), 0) >= 0;
             used = 3;
         } else if (step == "wait-tab") {
@@ -243,7 +269,7 @@ int main(int argc, char** argv) {
             });
             used = 5;
         } else if (step == "lb-select") {
-            HWND c = Control(arg(1), atoi(arg(2)));
+            HWND c = TargetControl(arg(1), atoi(arg(2)));
             ok = c && SendMessageA(c, LB_SETCURSEL, atoi(arg(3)), 0) == atoi(arg(3));
             used = 4;
         } else if (step == "answer") {
@@ -260,13 +286,13 @@ int main(int argc, char** argv) {
             if (!ok) printf("driver: message box open: %s\n", Text(GetDlgItem(MessageBoxWindow(""), 0xFFFF)).c_str());
             used = 2;
         } else if (step == "rect") {
-            HWND w = TopWindow(arg(1));
+            HWND w = TargetWindow(arg(1));
             RECT r;
             ok = w && GetWindowRect(w, &r);
             if (ok) printf("rect: %ldx%ld+%ld+%ld\n", r.right - r.left, r.bottom - r.top, r.left, r.top);
             used = 2;
         } else if (step == "close") {
-            HWND w = TopWindow(arg(1));
+            HWND w = TargetWindow(arg(1));
             ok = w && PostMessageA(w, WM_CLOSE, 0, 0);
             used = 2;
         } else if (step == "wait-lvtext") {
@@ -282,19 +308,19 @@ int main(int argc, char** argv) {
             });
             used = 6;
         } else if (step == "cb-select") {
-            HWND c = Control(arg(1), atoi(arg(2)));
+            HWND c = TargetControl(arg(1), atoi(arg(2)));
             ok = c && SendMessageA(c, CB_SETCURSEL, atoi(arg(3)), 0) == atoi(arg(3)) &&
                  PostMessageA(GetParent(c), WM_COMMAND, MAKEWPARAM(atoi(arg(2)), CBN_SELCHANGE),
                               reinterpret_cast<LPARAM>(c));
             used = 4;
         } else if (step == "select-text") {
-            HWND c = Control(arg(1), atoi(arg(2)));
+            HWND c = TargetControl(arg(1), atoi(arg(2)));
             const int count = c ? static_cast<int>(SendMessageA(c, LVM_GETITEMCOUNT, 0, 0)) : 0;
             for (int k = 0; k < count && !ok; ++k)
                 if (ItemText(c, k) == arg(3)) ok = SelectItem(c, k);
             used = 4;
         } else if (step == "move") {
-            HWND w = TopWindow(arg(1));
+            HWND w = TargetWindow(arg(1));
             ok = w && SetWindowPos(w, nullptr, atoi(arg(2)), atoi(arg(3)), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
             used = 4;
         } else if (step == "no-box") {
@@ -312,5 +338,7 @@ int main(int argc, char** argv) {
         if (!ok) return 1;
         i += used;
     }
+    fputs("driver: done\n", stderr);
+    fflush(stderr);
     return 0;
 }
