@@ -25,11 +25,13 @@ const int64_t kFrameTime = 333333;  // 30 pictures a second, in 100 ns units
 const int kAheadPictures = 3;
 const size_t kAheadSamples = 16;
 // The codec library's threads decoding pictures while the decoding thread
-// reads and scales: one per processor core, two at least (the work of the
-// job's thread leaves room on a second core), four at most.
+// reads and scales: one more than there are processor cores (the codec
+// library's own choice), so a core never waits on a picture being handed
+// over; two at least, four at most (the job's thread, encoding, is the limit
+// beyond that).
 int DecoderThreads() {
     const unsigned cores = std::thread::hardware_concurrency();
-    return static_cast<int>(std::min(4u, std::max(2u, cores)));
+    return static_cast<int>(std::min(4u, std::max(2u, cores + 1)));
 }
 }  // namespace
 
