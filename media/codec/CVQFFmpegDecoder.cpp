@@ -7,12 +7,8 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/imgutils.h>
 #include <libavutil/mathematics.h>
 #include <libavutil/mem.h>
-#include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
 }
 
 #include "CVQEncoderCore.h"
@@ -48,18 +44,11 @@ CVQFFmpegDecoder::CVQFFmpegDecoder()
       m_audioIndex(-1),
       m_video(nullptr),
       m_audio(nullptr),
-      m_frame(nullptr),
-      m_picture(nullptr),
-      m_pictureSize(0),
       m_libraryFormat(-1),
-      m_sws(nullptr),
-      m_swr(nullptr),
-      m_audioBuffer(nullptr),
-      m_audioBytes(0),
+      m_pictureWidth(0),
+      m_pictureHeight(0),
       m_videoPts(AV_NOPTS_VALUE),
       m_audioPts(AV_NOPTS_VALUE),
-      m_pictureReady(0),
-      m_audioReady(0),
       m_packet(nullptr),
       m_packetHeld(0),
       m_atEnd(0),
@@ -76,6 +65,15 @@ void CVQFFmpegDecoder::SetFileName(const char* name) {
 void CVQFFmpegDecoder::SetOutputPixelFormat(int format) {
     if (m_open) return;
     m_pixelFormat = CVQEncoderCore::InputPixelFormat(format);
+}
+
+int CVQFFmpegDecoder::SetPictureSize(int width, int height) {
+    const int kMaxSide = 16384;
+    m_pictureWidth = width < 1 ? 0 : width > kMaxSide ? kMaxSide : width;
+    m_pictureHeight = height < 1 ? 0 : height > kMaxSide ? kMaxSide : height;
+    if (!m_open || !m_video) return 1;
+    return m_output.SetPictureFormat(m_libraryFormat, m_pictureWidth ? m_pictureWidth : m_width,
+                                     m_pictureHeight ? m_pictureHeight : m_height);
 }
 
 int CVQFFmpegDecoder::ReadMemory(void* opaque, uint8_t* buffer, int size) {
@@ -147,8 +145,7 @@ int CVQFFmpegDecoder::Open() {
             SetSamplesPerSecond(p->sample_rate);
             m_audioCodecId = p->codec_id;
             if (p->bit_rate > 0) m_audioBitRate = static_cast<int>(p->bit_rate);
-            m_audioBuffer = static_cast<uint8_t*>(av_malloc(kAudioBufferSize));
-            if (!m_audioBuffer) {
+            if (!m_output.SetSoundFormat(m_channels, m_samplesPerSecond, m_bitsPerSample)) {
                 Close();
                 return 0;
             }
@@ -163,13 +160,8 @@ int CVQFFmpegDecoder::Open() {
             SetHeight(p->height);
             if (m_pixelFormat < 0) m_pixelFormat = VQPixelFormatFromLibrary(p->format);
             m_libraryFormat = m_pixelFormat >= 0 ? VQPixelFormatToLibrary(m_pixelFormat) : p->format;
-            m_frame = av_frame_alloc();
-            m_pictureSize = m_libraryFormat < 0 ? -1
-                                                : av_image_get_buffer_size(static_cast<AVPixelFormat>(m_libraryFormat),
-                                                                           m_width, m_height, 1);
-            m_picture =
-                m_pictureSize > 0 ? static_cast<uint8_t*>(av_mallocz(static_cast<size_t>(m_pictureSize))) : nullptr;
-            if (!m_frame || !m_picture) {
+            if (!m_output.SetPictureFormat(m_libraryFormat, m_pictureWidth ? m_pictureWidth : m_width,
+                                           m_pictureHeight ? m_pictureHeight : m_height)) {
                 Close();
                 return 0;
             }
@@ -197,20 +189,14 @@ void CVQFFmpegDecoder::Close() {
         av_freep(&m_io->buffer);
         avio_context_free(&m_io);
     }
-    av_freep(&m_picture);
-    av_freep(&m_audioBuffer);
-    av_frame_free(&m_frame);
+    m_output.Free();
     avcodec_free_context(&m_video);
     avcodec_free_context(&m_audio);
     av_packet_free(&m_packet);
-    sws_freeContext(m_sws);
-    m_sws = nullptr;
-    swr_free(&m_swr);
     m_open = m_started = 0;
     m_videoIndex = m_audioIndex = -1;
-    m_pictureSize = m_audioBytes = 0;
     m_libraryFormat = -1;
-    m_pictureReady = m_audioReady = m_packetHeld = m_atEnd = 0;
+    m_packetHeld = m_atEnd = 0;
     m_videoPts = m_audioPts = AV_NOPTS_VALUE;
     m_readPosition = 0;
 }
@@ -250,121 +236,39 @@ int CVQFFmpegDecoder::Process() {
     return 1;
 }
 
-int CVQFFmpegDecoder::ConvertPicture() {
-    // The frame's own size, which may differ from the size at Open after a
-    // change mid-stream: the output keeps its size.
-    m_sws = sws_getCachedContext(m_sws, m_frame->width, m_frame->height, static_cast<AVPixelFormat>(m_frame->format),
-                                 m_width, m_height, static_cast<AVPixelFormat>(m_libraryFormat), SWS_BILINEAR, nullptr,
-                                 nullptr, nullptr);
-    uint8_t* planes[4];
-    int strides[4];
-    if (!m_sws || av_image_fill_arrays(planes, strides, m_picture, static_cast<AVPixelFormat>(m_libraryFormat), m_width,
-                                       m_height, 1) < 0)
-        return 0;
-    return sws_scale(m_sws, m_frame->data, m_frame->linesize, 0, m_frame->height, planes, strides) == m_height;
-}
-
 int CVQFFmpegDecoder::DecodeVideoPacket() {
     if (m_packet->pts != AV_NOPTS_VALUE)
         m_videoPts = m_packet->pts;
     else if (m_packet->dts != AV_NOPTS_VALUE)
         m_videoPts = m_packet->dts;
-    if (avcodec_send_packet(m_video, m_packet) < 0) {
-        LogMessage("Couldn't decode video frame\n");
-        return 0;
-    }
-    int result = 1;
-    for (;;) {
-        const int r = avcodec_receive_frame(m_video, m_frame);
-        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) break;
-        if (r < 0) {
-            LogMessage("Couldn't decode video frame\n");
-            return 0;
-        }
-        if (m_frame->width < 1 || m_frame->height < 1 || !ConvertPicture()) {
-            LogMessage("Couldn't convert video frame\n");
-            result = 0;
-        } else {
-            m_pictureReady = 1;
-        }
-        av_frame_unref(m_frame);
-    }
-    return result;
+    return m_output.DecodeVideo(m_video, m_packet);
 }
 
 int CVQFFmpegDecoder::DecodeAudioPacket() {
     if (m_packet->pts != AV_NOPTS_VALUE) m_audioPts = m_packet->pts;
-    if (avcodec_send_packet(m_audio, m_packet) < 0) {
-        LogMessage("Couldn't decode audio frame\n");
-        return 0;
-    }
-    AVFrame* frame = av_frame_alloc();
-    if (!frame) return 0;
-    m_audioBytes = 0;
-    const int frameBytes = m_channels * m_bitsPerSample / 8;
-    int result = 1;
-    for (;;) {
-        const int r = avcodec_receive_frame(m_audio, frame);
-        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) break;
-        if (r < 0) {
-            LogMessage("Couldn't decode audio frame\n");
-            result = 0;
-            break;
-        }
-        if (!m_swr) {
-            AVChannelLayout out;
-            av_channel_layout_default(&out, m_channels);
-            const int made =
-                swr_alloc_set_opts2(&m_swr, &out, m_bitsPerSample == 8 ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16,
-                                    m_samplesPerSecond, &frame->ch_layout, static_cast<AVSampleFormat>(frame->format),
-                                    frame->sample_rate, 0, nullptr) >= 0 &&
-                swr_init(m_swr) >= 0;
-            av_channel_layout_uninit(&out);
-            if (!made) {
-                swr_free(&m_swr);
-                LogMessage("Couldn't decode audio frame\n");
-                result = 0;
-                break;
-            }
-        }
-        // Never more than the buffer holds: the rest of a huge packet is dropped.
-        const int room = (kAudioBufferSize - m_audioBytes) / frameBytes;
-        uint8_t* out[1] = {m_audioBuffer + m_audioBytes};
-        const int got = room > 0 ? swr_convert(m_swr, out, room, const_cast<const uint8_t**>(frame->extended_data),
-                                               frame->nb_samples)
-                                 : 0;
-        if (got > 0) m_audioBytes += got * frameBytes;
-        av_frame_unref(frame);
-    }
-    av_frame_free(&frame);
-    if (m_audioBytes > 0) m_audioReady = 1;
-    return result;
+    return m_output.DecodeAudio(m_audio, m_packet);
 }
 
 int CVQFFmpegDecoder::GetPicture(const uint8_t** data, int* size) {
-    if (!m_open || !m_picture) {
+    if (!m_open || !m_output.Picture()) {
         *data = nullptr;
         *size = 0;
         return 0;
     }
-    *data = m_picture;
-    *size = m_pictureSize;
-    const int ready = m_pictureReady;
-    m_pictureReady = 0;
-    return ready;
+    *data = m_output.Picture();
+    *size = m_output.PictureSize();
+    return m_output.TakePicture();
 }
 
 int CVQFFmpegDecoder::GetAudio(const uint8_t** data, int* size) {
-    if (!m_open || !m_audioBuffer) {
+    if (!m_open || !m_output.Sound()) {
         *data = nullptr;
         *size = 0;
         return 0;
     }
-    *data = m_audioBuffer;
-    *size = m_audioBytes;
-    const int ready = m_audioReady;
-    m_audioReady = 0;
-    return ready;
+    *data = m_output.Sound();
+    *size = m_output.SoundBytes();
+    return m_output.TakeSound();
 }
 
 int64_t CVQFFmpegDecoder::GetVideoTime() {

@@ -5,11 +5,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/frame.h>
-#include <libavutil/imgutils.h>
 #include <libavutil/mem.h>
-#include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
 }
 
 #include "CVQEncoderCore.h"
@@ -46,14 +42,7 @@ CVQFFmpegFrameDecoder::CVQFFmpegFrameDecoder()
       m_videoCodec(kVQCodecWMV2),
       m_videoContext(nullptr),
       m_audioContext(nullptr),
-      m_frame(nullptr),
       m_packet(nullptr),
-      m_picture(nullptr),
-      m_pictureSize(0),
-      m_audioBuffer(nullptr),
-      m_audioBytes(0),
-      m_pictureReady(0),
-      m_audioReady(0),
       m_channels(2),
       m_samplesPerSecond(44100),
       m_bitsPerSample(16),
@@ -62,9 +51,7 @@ CVQFFmpegFrameDecoder::CVQFFmpegFrameDecoder()
       m_frameRate(4.0),
       m_outputFormat(kVQPixRGB32),
       m_blockAlign(0),
-      m_audioBitRate(0),
-      m_sws(nullptr),
-      m_swr(nullptr) {}
+      m_audioBitRate(0) {}
 
 CVQFFmpegFrameDecoder::~CVQFFmpegFrameDecoder() { CloseDecoder(); }
 
@@ -128,21 +115,18 @@ int CVQFFmpegFrameDecoder::OpenDecoder() {
         return 0;
     }
     m_videoContext = avcodec_alloc_context3(video);
-    m_frame = av_frame_alloc();
     m_packet = av_packet_alloc();
-    const int pictureSize = av_image_get_buffer_size(static_cast<AVPixelFormat>(libraryFormat), m_width, m_height, 1);
-    if (!m_videoContext || !m_frame || !m_packet || pictureSize <= 0) {
+    if (!m_videoContext || !m_packet) {
         CloseDecoder();
         return 0;
     }
-    m_picture = static_cast<uint8_t*>(av_mallocz(static_cast<size_t>(pictureSize)));
-    m_pictureSize = pictureSize;
+    const int pictureMade = m_output.SetPictureFormat(libraryFormat, m_width, m_height);
     m_videoContext->width = m_width;
     m_videoContext->height = m_height;
     m_videoContext->pix_fmt = AV_PIX_FMT_YUV420P;
     m_videoContext->extradata = CopyPrivateData(kVideoPrivateData, sizeof kVideoPrivateData);
     m_videoContext->extradata_size = m_videoContext->extradata ? sizeof kVideoPrivateData : 0;
-    if (!m_picture || !m_videoContext->extradata || avcodec_open2(m_videoContext, video, nullptr) < 0) {
+    if (!pictureMade || !m_videoContext->extradata || avcodec_open2(m_videoContext, video, nullptr) < 0) {
         LogMessage("Couldn't open video codec\n");
         CloseDecoder();
         return 0;
@@ -155,8 +139,7 @@ int CVQFFmpegFrameDecoder::OpenDecoder() {
         CloseDecoder();
         return 0;
     }
-    m_audioBuffer = static_cast<uint8_t*>(av_malloc(kAudioBufferSize));
-    if (!m_audioBuffer) {
+    if (!m_output.SetSoundFormat(m_channels, m_samplesPerSecond, m_bitsPerSample)) {
         CloseDecoder();
         return 0;
     }
@@ -166,7 +149,7 @@ int CVQFFmpegFrameDecoder::OpenDecoder() {
 
 int CVQFFmpegFrameDecoder::OpenAudio(int blockAlign) {
     avcodec_free_context(&m_audioContext);
-    swr_free(&m_swr);
+    m_output.ResetSound();
     m_blockAlign = 0;
     m_audioBitRate = 0;
     const AVCodec* audio = avcodec_find_decoder(static_cast<AVCodecID>(VQCodecToLibrary(m_audioCodec)));
@@ -191,60 +174,23 @@ int CVQFFmpegFrameDecoder::OpenAudio(int blockAlign) {
 void CVQFFmpegFrameDecoder::CloseDecoder() {
     avcodec_free_context(&m_videoContext);
     avcodec_free_context(&m_audioContext);
-    av_frame_free(&m_frame);
     av_packet_free(&m_packet);
-    av_freep(&m_picture);
-    av_freep(&m_audioBuffer);
-    sws_freeContext(m_sws);
-    m_sws = nullptr;
-    swr_free(&m_swr);
-    m_pictureSize = 0;
-    m_audioBytes = 0;
-    m_pictureReady = 0;
-    m_audioReady = 0;
+    m_output.Free();
     m_blockAlign = 0;
     m_audioBitRate = 0;
     m_open = 0;
 }
 
-int CVQFFmpegFrameDecoder::ConvertPicture() {
-    // The coded picture's own size may differ from the announced one: it is
-    // scaled to the output size, never written past the buffer.
-    const AVPixelFormat out = static_cast<AVPixelFormat>(VQPixelFormatToLibrary(m_outputFormat));
-    m_sws = sws_getCachedContext(m_sws, m_frame->width, m_frame->height, static_cast<AVPixelFormat>(m_frame->format),
-                                 m_width, m_height, out, SWS_BILINEAR, nullptr, nullptr, nullptr);
-    uint8_t* planes[4];
-    int strides[4];
-    if (!m_sws || av_image_fill_arrays(planes, strides, m_picture, out, m_width, m_height, 1) < 0) return 0;
-    return sws_scale(m_sws, m_frame->data, m_frame->linesize, 0, m_frame->height, planes, strides) == m_height;
-}
-
-int CVQFFmpegFrameDecoder::DecodeVideoPacket(const uint8_t* data, int size) {
-    if (!m_open || !data || size <= 0) return 0;
+int CVQFFmpegFrameDecoder::FillPacket(const uint8_t* data, int size) {
     av_packet_unref(m_packet);
     if (av_new_packet(m_packet, size) < 0) return 0;  // zeroed padding after the bytes
     memcpy(m_packet->data, data, static_cast<size_t>(size));
-    if (avcodec_send_packet(m_videoContext, m_packet) < 0) {
-        LogMessage("Couldn't decode video frame\n");
-        return 0;
-    }
-    int result = 1;
-    for (;;) {
-        const int r = avcodec_receive_frame(m_videoContext, m_frame);
-        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) break;
-        if (r < 0) {
-            LogMessage("Couldn't decode video frame\n");
-            return 0;
-        }
-        if (m_frame->width < 1 || m_frame->height < 1 || !ConvertPicture()) {
-            LogMessage("Couldn't convert video frame\n");
-            result = 0;
-        } else {
-            m_pictureReady = 1;
-        }
-        av_frame_unref(m_frame);
-    }
-    return result;
+    return 1;
+}
+
+int CVQFFmpegFrameDecoder::DecodeVideoPacket(const uint8_t* data, int size) {
+    if (!m_open || !data || size <= 0 || !FillPacket(data, size)) return 0;
+    return m_output.DecodeVideo(m_videoContext, m_packet);
 }
 
 int CVQFFmpegFrameDecoder::DecodeAudioPacket(const uint8_t* data, int size) {
@@ -254,66 +200,20 @@ int CVQFFmpegFrameDecoder::DecodeAudioPacket(const uint8_t* data, int size) {
         return 0;
     }
     if (size != m_blockAlign && !OpenAudio(size)) return 0;
-    av_packet_unref(m_packet);
-    if (av_new_packet(m_packet, size) < 0) return 0;
-    memcpy(m_packet->data, data, static_cast<size_t>(size));
-    if (avcodec_send_packet(m_audioContext, m_packet) < 0) {
-        LogMessage("Couldn't decode audio frame\n");
-        return 0;
-    }
-    m_audioBytes = 0;
-    const int frameBytes = m_channels * m_bitsPerSample / 8;
-    int result = 1;
-    for (;;) {
-        const int r = avcodec_receive_frame(m_audioContext, m_frame);
-        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) break;
-        if (r < 0) {
-            LogMessage("Couldn't decode audio frame\n");
-            result = 0;
-            break;
-        }
-        if (!m_swr) {
-            AVChannelLayout layout;
-            av_channel_layout_default(&layout, m_channels);
-            const int made = swr_alloc_set_opts2(
-                                 &m_swr, &layout, m_bitsPerSample == 8 ? AV_SAMPLE_FMT_U8 : AV_SAMPLE_FMT_S16,
-                                 m_samplesPerSecond, &m_frame->ch_layout, static_cast<AVSampleFormat>(m_frame->format),
-                                 m_frame->sample_rate, 0, nullptr) >= 0 &&
-                             swr_init(m_swr) >= 0;
-            av_channel_layout_uninit(&layout);
-            if (!made) {
-                swr_free(&m_swr);
-                LogMessage("Couldn't decode audio frame\n");
-                result = 0;
-                av_frame_unref(m_frame);
-                break;
-            }
-        }
-        // Never more than the buffer holds: the rest of an oversized packet is dropped.
-        const int room = (kAudioBufferSize - m_audioBytes) / frameBytes;
-        uint8_t* out[1] = {m_audioBuffer + m_audioBytes};
-        const int got = room > 0 ? swr_convert(m_swr, out, room, const_cast<const uint8_t**>(m_frame->extended_data),
-                                               m_frame->nb_samples)
-                                 : 0;
-        if (got > 0) m_audioBytes += got * frameBytes;
-        av_frame_unref(m_frame);
-    }
-    if (m_audioBytes > 0) m_audioReady = 1;
-    return result;
+    if (!FillPacket(data, size)) return 0;
+    return m_output.DecodeAudio(m_audioContext, m_packet);
 }
 
 int CVQFFmpegFrameDecoder::GetPicture(uint8_t** data, int* size) {
-    if (!m_open || !m_pictureReady) return 0;
-    m_pictureReady = 0;
-    if (data) *data = m_picture;
-    if (size) *size = m_pictureSize;
+    if (!m_open || !m_output.TakePicture()) return 0;
+    if (data) *data = m_output.Picture();
+    if (size) *size = m_output.PictureSize();
     return 1;
 }
 
 int CVQFFmpegFrameDecoder::GetAudio(uint8_t** data, int* size) {
-    if (!m_open || !m_audioReady) return 0;
-    m_audioReady = 0;
-    if (data) *data = m_audioBuffer;
-    if (size) *size = m_audioBytes;
+    if (!m_open || !m_output.TakeSound()) return 0;
+    if (data) *data = m_output.Sound();
+    if (size) *size = m_output.SoundBytes();
     return 1;
 }

@@ -1,13 +1,11 @@
 #pragma once
 #include <cstdint>
 
+#include "CVQFFmpegOutput.h"
 #include "VQCodecIds.h"
 
 struct AVCodecContext;
-struct AVFrame;
 struct AVPacket;
-struct SwrContext;
-struct SwsContext;
 
 // Decodes the single packets of a viewed stream (no container): pictures
 // into one buffer of the output pixel format at the stream's size, sound
@@ -70,7 +68,7 @@ public:
     // The bit rate the audio decoder is given for blocks of blockAlign bytes.
     static int64_t AudioBitRateOfBlock(int blockAlign, int samplesPerSecond);
 
-    static constexpr int kAudioBufferSize = 192000;
+    static constexpr int kAudioBufferSize = CVQFFmpegOutput::kAudioBufferSize;
     // Pictures larger than this many pixels are refused before anything is allocated.
     static constexpr int kMaxPicturePixels = 3840 * 2160;
     static constexpr int kMaxPictureSide = 8192;
@@ -79,7 +77,8 @@ public:
 
 private:
     int OpenAudio(int blockAlign);
-    int ConvertPicture();
+    // The packet's bytes copied into m_packet, with the padding zeroed.
+    int FillPacket(const uint8_t* data, int size);
 
     int m_open;
     int m_audioEnabled;
@@ -88,14 +87,8 @@ private:
     int m_videoCodec;
     AVCodecContext* m_videoContext;
     AVCodecContext* m_audioContext;
-    AVFrame* m_frame;
     AVPacket* m_packet;
-    uint8_t* m_picture;
-    int m_pictureSize;
-    uint8_t* m_audioBuffer;
-    int m_audioBytes;
-    int m_pictureReady;
-    int m_audioReady;
+    CVQFFmpegOutput m_output;
     int m_channels;
     int m_samplesPerSecond;
     int m_bitsPerSample;
@@ -105,6 +98,4 @@ private:
     int m_outputFormat;
     int m_blockAlign;
     int64_t m_audioBitRate;
-    SwsContext* m_sws;
-    SwrContext* m_swr;
 };
