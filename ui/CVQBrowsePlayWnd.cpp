@@ -20,6 +20,8 @@
 namespace {
 IVQSoundOut* g_sound = nullptr;
 int g_cascade = 0;
+int g_waitForDecoding = 0;
+const int kWaitForDecodingMs = 2000;
 
 const int kPictureX = 2, kPictureY = 12;  // the picture's place below the title bar
 const uint32_t kPictureBack = 0xFF000000;
@@ -67,8 +69,10 @@ IVQSoundOut* VQSetPlayerSound(IVQSoundOut* sound) {
 
 void CVQBrowsePlayWnd::ResetCascade() { g_cascade = 0; }
 
+void CVQBrowsePlayWnd::SetWaitForDecoding(int wait) { g_waitForDecoding = wait; }
+
 CVQBrowsePlayWnd::CVQBrowsePlayWnd()
-    : m_decoder(nullptr),
+    : m_ahead(nullptr),
       m_buttons{},
       m_opened(0),
       m_sourceWidth(320),
@@ -90,7 +94,9 @@ CVQBrowsePlayWnd::CVQBrowsePlayWnd()
       m_titleTime(0),
       m_channel(-1),
       m_soundFailed(0),
-      m_lastPicture(nullptr),
+      m_soundRate(44100),
+      m_soundChannels(2),
+      m_soundBytesPerSample(2),
       m_cascadeIndex(0),
       m_input(nullptr) {
     m_kind = kView;
@@ -113,26 +119,38 @@ int CVQBrowsePlayWnd::Open(int32_t x, int32_t y, int32_t width, int32_t height, 
         m_buttons[i]->Create(kPlaces[i].x, 13, kPlaces[i].width, 16, this);
         AddChild(m_buttons[i]);
     }
-    m_decoder = new CVQFFmpegDecoder();
-    m_decoder->SetFileName(m_path.c_str());
-    m_decoder->SetOutputPixelFormat(kRgb32);
-    m_decoder->SetAudioDisabled(0);
-    if (m_decoder->Open() && m_decoder->GetOutputPixelFormat() == kRgb32 && m_decoder->HasVideo()) {
-        m_opened = 1;
-        m_sourceWidth = m_decoder->GetWidth();
-        m_sourceHeight = m_decoder->GetHeight();
+    CVQFFmpegDecoder* decoder = new CVQFFmpegDecoder();
+    decoder->SetFileName(m_path.c_str());
+    decoder->SetOutputPixelFormat(kRgb32);
+    decoder->SetAudioDisabled(0);
+    if (decoder->Open() && decoder->GetOutputPixelFormat() == kRgb32 && decoder->HasVideo()) {
+        m_sourceWidth = decoder->GetWidth();
+        m_sourceHeight = decoder->GetHeight();
+        m_soundRate = decoder->GetSamplesPerSecond();
+        m_soundChannels = decoder->GetChannels();
+        m_soundBytesPerSample = decoder->GetBitsPerSample() / 8;
         m_zoom = VQStepZoom(100.0, 1.0, m_sourceWidth, m_sourceHeight);
         m_shownWidth = std::max(1, static_cast<int>(m_sourceWidth * m_zoom * 0.01));
         m_shownHeight = std::max(1, static_cast<int>(m_sourceHeight * m_zoom * 0.01));
+        m_ahead = new CVQDecodeAhead();
+        AskPictureSize();
+        // The thread owns the decoder from here on, and deletes it when it cannot start.
+        if (m_ahead->Start(decoder, false)) {
+            m_opened = 1;
+        } else {
+            delete m_ahead;
+            m_ahead = nullptr;
+        }
+        decoder = nullptr;
+    }
+    if (m_opened) {
         if (m_sourceWidth != 320 || m_sourceHeight != 240) Resize();
         if (CVQHUD* hud = VQHud()) hud->AddPlayer(this);
         m_playing = 1;
         m_start = VKClockMs();
         m_titleTime = m_start;
     } else {
-        m_decoder->Close();
-        delete m_decoder;
-        m_decoder = nullptr;
+        delete decoder;
         m_buttons[kPlay]->SetCaption("Play");
     }
     Repaint();
@@ -155,12 +173,12 @@ int CVQBrowsePlayWnd::Open(int32_t x, int32_t y, int32_t width, int32_t height, 
 void CVQBrowsePlayWnd::Teardown() {
     if (CVQHUD* hud = VQHud()) hud->RemovePlayer(this);
     CloseSound();
-    if (m_decoder) {
-        m_decoder->Close();
-        delete m_decoder;
-        m_decoder = nullptr;
+    if (m_ahead) {
+        m_ahead->Stop();  // waits for the packet being decoded, if any
+        delete m_ahead;
+        m_ahead = nullptr;
     }
-    m_lastPicture = nullptr;
+    m_shown.reset();
     m_opened = 0;
     m_playing = 0;
 }
@@ -193,50 +211,72 @@ void CVQBrowsePlayWnd::RestartFrom(uint32_t now) {
 
 void CVQBrowsePlayWnd::PlayStep() {
     const uint32_t now = VKClockMs();
-    if (!m_decoder || !m_opened) return;
+    if (!m_ahead || !m_opened) return;
     if (m_wasHidden) {
         // Hidden playback does not run ahead: go on from where it stopped.
         m_wasHidden = 0;
         RestartFrom(now);
     }
     if (m_playing) {
+        if (g_waitForDecoding) m_ahead->WaitUntilIdle(kWaitForDecodingMs);
         m_media = static_cast<int64_t>(static_cast<double>(static_cast<uint32_t>(now - m_start)) * m_rate);
-        if (m_media >= m_frameTime) {
-            if (m_input) m_input->AdvanceTo(m_media);
-            m_decoder->Process();
-            const uint8_t* data = nullptr;
-            int size = 0;
-            if (m_decoder->GetAudio(&data, &size) && !m_muted && data && size > 0) {
-                if (m_channel < 0 && !m_soundFailed) {
-                    m_channel = VQPlayerSound()->OpenChannel(m_decoder->GetSamplesPerSecond(), m_decoder->GetChannels(),
-                                                             m_decoder->GetBitsPerSample() / 8);
-                    m_soundFailed = m_channel < 0;
-                }
-                if (m_channel >= 0) VQPlayerSound()->Play(m_channel, data, size);
-            }
-            if (m_decoder->GetPicture(&data, &size) && data &&
-                static_cast<int64_t>(size) >= static_cast<int64_t>(m_sourceWidth) * m_sourceHeight * 4) {
-                const int64_t stamp = m_decoder->GetVideoTime();
-                if (m_firstStamp < 0) m_firstStamp = stamp;
-                m_frameTime = stamp - m_firstStamp;
-                m_lastPicture = data;
-                ++m_frames;
-                DrawPicture();
-            }
-            if (m_decoder->IsAtEnd()) {
-                // The end: back to the start, stopped, ready to play again.
-                m_media = 0;
-                m_frameTime = 0;
-                m_start = now;
-                m_decoder->SeekTo(0);
-                CloseSound();
-                m_playing = 0;
-                m_buttons[kPlay]->SetCaption("Play");
-                if (m_input) m_input->Rewind();
-            }
-        }
+        if (m_input) m_input->AdvanceTo(m_media);
+        TakeDueSteps(now);
     }
     UpdateTitle(now);
+}
+
+void CVQBrowsePlayWnd::TakeDueSteps(uint32_t now) {
+    std::unique_ptr<CVQDecodeAhead::Step> latest;
+    bool ended = false;
+    while (!ended) {
+        // Sound and the end go in file order as they come; a picture waits
+        // for its time (the first one shows at once).
+        const CVQDecodeAhead::Step* next = m_ahead->Peek();
+        if (!next) break;
+        if (!next->picture.empty() && m_firstStamp >= 0 && next->time - m_firstStamp > m_media) break;
+        std::unique_ptr<CVQDecodeAhead::Step> step = m_ahead->Pop();
+        if (!step->sound.empty() && !m_muted) OutputSound(step->sound);
+        ended = step->end;
+        if (step->picture.empty()) {
+            m_ahead->Recycle(std::move(step));
+            continue;
+        }
+        if (m_firstStamp < 0) m_firstStamp = step->time;
+        m_frameTime = step->time - m_firstStamp;
+        // Pictures overtaken by a later due one are never drawn.
+        m_ahead->Recycle(std::move(latest));
+        latest = std::move(step);
+    }
+    if (latest) {
+        m_ahead->Recycle(std::move(m_shown));
+        m_shown = std::move(latest);
+        ++m_frames;
+        DrawPicture();
+    }
+    if (ended) EndOfStream(now);
+}
+
+void CVQBrowsePlayWnd::OutputSound(const std::vector<uint8_t>& sound) {
+    if (m_channel < 0 && !m_soundFailed) {
+        m_channel = VQPlayerSound()->OpenChannel(m_soundRate, m_soundChannels, m_soundBytesPerSample);
+        m_soundFailed = m_channel < 0;
+    }
+    if (m_channel >= 0) VQPlayerSound()->Play(m_channel, sound.data(), static_cast<int>(sound.size()));
+}
+
+void CVQBrowsePlayWnd::EndOfStream(uint32_t now) {
+    // Back to the start, stopped, ready to play again; the thread seeks but
+    // decodes nothing until then.
+    m_media = 0;
+    m_frameTime = 0;
+    m_start = now;
+    m_ahead->SetPaused(true);
+    m_ahead->Restart();
+    CloseSound();
+    m_playing = 0;
+    m_buttons[kPlay]->SetCaption("Play");
+    if (m_input) m_input->Rewind();
 }
 
 void CVQBrowsePlayWnd::UpdateTitle(uint32_t now) {
@@ -255,9 +295,11 @@ void CVQBrowsePlayWnd::TogglePlay() {
     if (m_playing) {
         m_media = static_cast<int64_t>(static_cast<double>(static_cast<uint32_t>(now - m_start)) * m_rate);
         m_playing = 0;
+        if (m_ahead) m_ahead->SetPaused(true);
         m_buttons[kPlay]->SetCaption("Play");
     } else {
         m_playing = 1;
+        if (m_ahead) m_ahead->SetPaused(false);
         RestartFrom(now);
         m_buttons[kPlay]->SetCaption("Pause");
     }
@@ -274,9 +316,20 @@ void CVQBrowsePlayWnd::ChangeZoom(double factor) {
     m_zoom = VQStepZoom(m_zoom, factor, m_sourceWidth, m_sourceHeight);
     m_shownWidth = std::max(1, static_cast<int>(m_sourceWidth * m_zoom * 0.01));
     m_shownHeight = std::max(1, static_cast<int>(m_sourceHeight * m_zoom * 0.01));
+    AskPictureSize();
     Resize();
     Repaint();
     UpdateTitle(VKClockMs());
+}
+
+void CVQBrowsePlayWnd::AskPictureSize() {
+    // Pictures are decoded at the shown size, or at the source size when
+    // zoomed in: scaling up here would only make the queued pictures larger.
+    if (!m_ahead) return;
+    if (m_shownWidth > m_sourceWidth || m_shownHeight > m_sourceHeight)
+        m_ahead->SetPictureSize(m_sourceWidth, m_sourceHeight);
+    else
+        m_ahead->SetPictureSize(m_shownWidth, m_shownHeight);
 }
 
 void CVQBrowsePlayWnd::ToggleMute() {
@@ -302,7 +355,7 @@ void CVQBrowsePlayWnd::Repaint() {
     CVQSolidBrush black(kPictureBack);
     m_canvas.FillRectangle(&black, kPictureX, kPictureY, m_shownWidth, m_shownHeight);
     DrawCaption();
-    if (m_lastPicture) {
+    if (m_shown) {
         DrawPicture();
     } else {
         m_canvas.SetFont("Arial", 8, kWhite, 400, 0, 0);
@@ -317,31 +370,29 @@ void CVQBrowsePlayWnd::Repaint() {
 }
 
 void CVQBrowsePlayWnd::DrawPicture() {
-    if (!m_lastPicture) return;
-    const int sw = m_sourceWidth, sh = m_sourceHeight;
-    const uint32_t* source = reinterpret_cast<const uint32_t*>(m_lastPicture);
+    if (!m_shown || m_shown->picture.empty()) return;
+    const int sw = m_shown->width, sh = m_shown->height;
+    const uint32_t* source = m_shown->picture.data();
     CVKPixels* target = nullptr;
     if (m_shownWidth == sw && m_shownHeight == sh) {
-        // Unscaled: the rows go straight into the window's canvas.
+        // Decoded at the shown size, opaque: the rows go straight into the window's canvas.
         if (m_canvas.GetPixels(&target) == S_OK && target && target->Data()) {
             const int w = std::min(sw, static_cast<int>(target->Width()) - kPictureX);
             const int h = std::min(sh, static_cast<int>(target->Height()) - kPictureY);
-            for (int y = 0; y < h; ++y) {
+            for (int y = 0; w > 0 && y < h; ++y) {
                 uint32_t* row =
                     reinterpret_cast<uint32_t*>(target->Data() + (y + kPictureY) * target->Stride()) + kPictureX;
-                const uint32_t* from = source + static_cast<size_t>(y) * sw;
-                for (int x = 0; x < w; ++x) row[x] = from[x] | 0xFF000000u;
+                memcpy(row, source + static_cast<size_t>(y) * sw, static_cast<size_t>(w) * 4);
             }
         }
     } else {
+        // Zoomed in, or decoded before a zoom change: scaled here.
         if (m_picture.DibWidth() != sw || m_picture.DibHeight() != sh) m_picture.CreateCanvas(sw, sh, kPictureBack);
         if (m_picture.GetPixels(&target) == S_OK && target && target->Data() &&
             static_cast<int>(target->Width()) == sw && static_cast<int>(target->Height()) == sh) {
-            for (int y = 0; y < sh; ++y) {
-                uint32_t* row = reinterpret_cast<uint32_t*>(target->Data() + y * target->Stride());
-                const uint32_t* from = source + static_cast<size_t>(y) * sw;
-                for (int x = 0; x < sw; ++x) row[x] = from[x] | 0xFF000000u;
-            }
+            for (int y = 0; y < sh; ++y)
+                memcpy(target->Data() + y * target->Stride(), source + static_cast<size_t>(y) * sw,
+                       static_cast<size_t>(sw) * 4);
             m_canvas.Blit(kPictureX, kPictureY, m_shownWidth, m_shownHeight, &m_picture, 0, 0, sw, sh);
         }
     }

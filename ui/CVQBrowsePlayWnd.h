@@ -1,19 +1,26 @@
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "CVQDecodeAhead.h"
 #include "CVQFrmWnd.h"
 #include "CVQGraphics.h"
 
 class CVQBrowseDiWnd;
 class CVQButton;
-class CVQFFmpegDecoder;
 
 // A recordings player: a frame window (kind 13) that plays one .wmv file
 // with its sound, at a rate and zoom the player chooses, and opens the
 // replay of the recorded keyboard and mouse (the .di file of the same name)
 // below itself. The HUD calls PlayStep on every frame while the window is
 // visible and IdleStep while it is hidden.
+//
+// The video is decoded on a thread of the player's own, a few pictures
+// ahead, already scaled to the shown size; PlayStep only takes the steps
+// that are due, plays their sound, and copies the latest picture into the
+// window. Nothing is decoded while playback is paused.
 class CVQBrowsePlayWnd : public CVQFrmWnd {
 public:
     enum Button { kPlay = 0, kSlower, kFaster, kLess, kMore, kMute, kHide, kButtons };
@@ -64,6 +71,10 @@ public:
 
     // The cascade of player windows starts again at 0 (tests).
     static void ResetCascade();
+    // Tests: each PlayStep first waits (2 s at most) until the decoding
+    // thread has filled its queue, so what is shown depends on the clock alone.
+    static void SetWaitForDecoding(int wait);
+    CVQDecodeAhead* Decoding() const { return m_ahead; }
 
     static const uint32_t kInactiveCaption = 0xFF0076DA;
 
@@ -75,9 +86,16 @@ private:
     void DrawPicture();
     void UpdateTitle(uint32_t now);
     void RestartFrom(uint32_t now);
+    // Takes every step that is due: sound played, the latest picture drawn,
+    // and the end of the file handled.
+    void TakeDueSteps(uint32_t now);
+    void OutputSound(const std::vector<uint8_t>& sound);
+    // Tells the decoding thread the size to decode at.
+    void AskPictureSize();
+    void EndOfStream(uint32_t now);
 
     std::string m_path;
-    CVQFFmpegDecoder* m_decoder;
+    CVQDecodeAhead* m_ahead;  // the decoding thread and its decoder
     CVQButton* m_buttons[kButtons];
     int m_opened;
     int m_sourceWidth;
@@ -100,7 +118,10 @@ private:
     std::string m_titleText;
     int m_channel;
     int m_soundFailed;
-    const uint8_t* m_lastPicture;  // the decoder's output, valid while it is open
+    int m_soundRate;
+    int m_soundChannels;
+    int m_soundBytesPerSample;
+    std::unique_ptr<CVQDecodeAhead::Step> m_shown;  // the picture in the window
     int m_cascadeIndex;
     CVQBrowseDiWnd* m_input;
     CVQGraphics m_picture;  // the source-size picture, for scaled drawing

@@ -15,8 +15,10 @@
 
 #include "CVKWMVEncoder.h"
 #include "CVQBrowseDiWnd.h"
+#include "CVQDecodeAhead.h"
 #include "CVQBrowsePlayWnd.h"
 #include "CVQBrowseWnd.h"
+#include "CVQButton.h"
 #include "CVQHUD.h"
 #include "CVQMsgBox.h"
 #include "CVQScrollBarV.h"
@@ -154,6 +156,7 @@ protected:
         VQSetResourceModule(GetModuleHandleA(nullptr));
         VQSetPlayerSound(&sound);
         CVQBrowsePlayWnd::ResetCascade();
+        CVQBrowsePlayWnd::SetWaitForDecoding(1);
         g_down.clear();
         folder = CurrentFolder() + "browse_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "\\";
         CreateDirectoryA(folder.c_str(), nullptr);
@@ -182,6 +185,7 @@ protected:
     }
     void TearDown() override {
         delete hud;
+        CVQBrowsePlayWnd::SetWaitForDecoding(0);
         VQSetPlayerSound(nullptr);
         VQSetKeyStateSource(nullptr);
         VKSetClock(nullptr);
@@ -570,4 +574,97 @@ TEST_F(Browse, ClosingTheReplayAloneDetachesItFromThePlayer) {
     EXPECT_EQ(player->MediaTime(), 0);
     EXPECT_TRUE(sound.open.empty());  // the end lets go of the sound
     // Deleting the HUD deletes the player (no Close) without touching the replay.
+}
+
+TEST_F(Browse, PausedPlayerDecodesNothingAndClosesWhileDecoding) {
+    const std::string video = folder + "clip.wmv";
+    ASSERT_TRUE(MakeVideo(video));
+    CVQBrowsePlayWnd* player = new CVQBrowsePlayWnd();
+    ASSERT_TRUE(player->Open(520, 50, 320, 240, video.c_str()));
+    hud->AddWindow(player);
+    ASSERT_TRUE(player->Decoding());
+    for (int i = 0; i < 5; ++i) {
+        g_now += 20;
+        hud->Update();
+    }
+    const int64_t shown = player->FramesShown();
+    EXPECT_GT(shown, 1);
+
+    // Paused: the clock runs, a zoom changes the size asked for, and still
+    // nothing is decoded or shown.
+    player->TogglePlay();
+    EXPECT_FALSE(player->IsPlaying());
+    ASSERT_EQ(1, player->Decoding()->WaitUntilIdle(5000));
+    const int64_t decoded = player->Decoding()->Processed();
+    const int64_t media = player->MediaTime();
+    player->ChangeZoom(0.5);
+    for (int i = 0; i < 20; ++i) {
+        g_now += 20;
+        hud->Update();
+    }
+    ASSERT_EQ(1, player->Decoding()->WaitUntilIdle(5000));
+    EXPECT_EQ(player->Decoding()->Processed(), decoded);
+    EXPECT_EQ(player->FramesShown(), shown);
+    EXPECT_EQ(player->MediaTime(), media);
+
+    // Playing again goes on from there with pictures of the new size.
+    player->TogglePlay();
+    for (int i = 0; i < 5; ++i) {
+        g_now += 20;
+        hud->Update();
+    }
+    EXPECT_GT(player->Decoding()->Processed(), decoded);
+    EXPECT_GT(player->FramesShown(), shown);
+    EXPECT_GT(player->MediaTime(), media);
+
+    // Closed while the thread decodes (no waiting for it first).
+    CVQBrowsePlayWnd::SetWaitForDecoding(0);
+    player->Decoding()->Restart();
+    player->Close();
+    EXPECT_EQ(player->Decoding(), nullptr);
+    EXPECT_TRUE(sound.open.empty());
+    EXPECT_EQ(hud->Players().Count(), 0);
+}
+
+TEST_F(Browse, DamagedVideoEndsThePlayerCleanly) {
+    const std::string good = folder + "good.wmv";
+    ASSERT_TRUE(MakeVideo(good));
+    std::vector<char> bytes;
+    {
+        FILE* f = fopen(good.c_str(), "rb");
+        ASSERT_TRUE(f);
+        char chunk[4096];
+        size_t n;
+        while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+        fclose(f);
+    }
+    ASSERT_GT(bytes.size(), 4000u);
+    for (size_t i = bytes.size() / 4; i < bytes.size(); i += 61) bytes[i] ^= 0x5A;
+    const std::string video = folder + "damaged.wmv";
+    {
+        FILE* f = fopen(video.c_str(), "wb");
+        ASSERT_TRUE(f);
+        fwrite(bytes.data(), 1, bytes.size() * 2 / 3, f);  // damaged and cut short
+        fclose(f);
+    }
+    CVQBrowsePlayWnd* player = new CVQBrowsePlayWnd();
+    ASSERT_TRUE(player->Open(520, 50, 320, 240, video.c_str()));
+    hud->AddWindow(player);
+    ASSERT_TRUE(player->IsOpened());
+    for (int i = 0; i < 100 && player->IsPlaying(); ++i) {
+        g_now += 20;
+        hud->Update();
+    }
+    EXPECT_FALSE(player->IsPlaying());  // the end came, as for a whole file
+    EXPECT_EQ(player->MediaTime(), 0);
+    EXPECT_TRUE(sound.open.empty());
+    EXPECT_STREQ(player->ButtonAt(CVQBrowsePlayWnd::kPlay)->GetCaption(), "Play");
+    // Played again, it ends again.
+    player->TogglePlay();
+    for (int i = 0; i < 100 && player->IsPlaying(); ++i) {
+        g_now += 20;
+        hud->Update();
+    }
+    EXPECT_FALSE(player->IsPlaying());
+    player->Close();
 }

@@ -234,10 +234,13 @@ int main(int argc, char** argv) {
         hud->AddWindow(player);
         while (player->IsOpened() && player->ShownWidth() > size.width - 4) player->ChangeZoom(0.9);
         std::vector<double> ms = Frames(game, frames, nullptr);
-        printf("browse_bench: player shown %dx%d, frames decoded %lld\n", player->ShownWidth(), player->ShownHeight(),
+        printf("browse_bench: player shown %dx%d, pictures shown %lld\n", player->ShownWidth(), player->ShownHeight(),
                static_cast<long long>(player->FramesShown()));
         Report(size.name, ms, idle);
+        // Closing waits for the packet the player's decoding thread is on.
+        const double closing = Now();
         player->Close();
+        printf("browse_bench: closing the player ms=%.3f\n", Now() - closing);
     }
     VQDestroyHud();
     game.Stop();
