@@ -104,6 +104,8 @@ CVQBrowsePlayWnd::CVQBrowsePlayWnd()
 
 CVQBrowsePlayWnd::~CVQBrowsePlayWnd() {
     Teardown();
+    delete m_ahead;  // joins the thread
+    m_ahead = nullptr;
     if (m_input) m_input->DetachPlayer();
     m_input = nullptr;
 }
@@ -173,11 +175,9 @@ int CVQBrowsePlayWnd::Open(int32_t x, int32_t y, int32_t width, int32_t height, 
 void CVQBrowsePlayWnd::Teardown() {
     if (CVQHUD* hud = VQHud()) hud->RemovePlayer(this);
     CloseSound();
-    if (m_ahead) {
-        m_ahead->Stop();  // waits for the packet being decoded, if any
-        delete m_ahead;
-        m_ahead = nullptr;
-    }
+    // The thread ends by itself once its packet is decoded; the window's
+    // deletion, a frame later at the earliest, waits for what is left of it.
+    if (m_ahead) m_ahead->RequestStop();
     m_shown.reset();
     m_opened = 0;
     m_playing = 0;
@@ -232,10 +232,11 @@ void CVQBrowsePlayWnd::TakeDueSteps(uint32_t now) {
     while (!ended) {
         // Sound and the end go in file order as they come; a picture waits
         // for its time (the first one shows at once).
-        const CVQDecodeAhead::Step* next = m_ahead->Peek();
-        if (!next) break;
-        if (!next->picture.empty() && m_firstStamp >= 0 && next->time - m_firstStamp > m_media) break;
-        std::unique_ptr<CVQDecodeAhead::Step> step = m_ahead->Pop();
+        const int64_t until = m_firstStamp < 0                     ? INT64_MAX
+                              : m_firstStamp > INT64_MAX - m_media ? INT64_MAX
+                                                                   : m_firstStamp + m_media;
+        std::unique_ptr<CVQDecodeAhead::Step> step = m_ahead->TakeDue(until);
+        if (!step) break;
         if (!step->sound.empty() && !m_muted) OutputSound(step->sound);
         ended = step->end;
         if (step->picture.empty()) {

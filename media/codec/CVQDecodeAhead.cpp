@@ -47,15 +47,20 @@ int CVQDecodeAhead::Start(CVQFFmpegDecoder* decoder, bool paused) {
     return 1;
 }
 
-void CVQDecodeAhead::Stop() {
+void CVQDecodeAhead::RequestStop() {
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_stop = true;
     }
     m_changed.notify_all();
+}
+
+void CVQDecodeAhead::Stop() {
+    RequestStop();
     if (m_thread.joinable()) m_thread.join();
-    delete m_decoder;
+    delete m_decoder;  // only when the thread never ran
     m_decoder = nullptr;
+    m_returned.clear();
     std::lock_guard<std::mutex> lock(m_lock);
     m_ready.clear();
     m_freeSteps.clear();
@@ -80,13 +85,11 @@ void CVQDecodeAhead::SetPictureSize(int width, int height) {
 void CVQDecodeAhead::Restart() {
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        // Kept beyond the bounds here too; the thread lets go of the extra ones.
-        for (std::unique_ptr<Step>& s : m_ready) {
-            if (s->picture.capacity()) m_freePictures.push_back(std::move(s->picture));
-            s->picture.clear();
-            m_freeSteps.push_back(std::move(s));
+        TakeBackReturned();
+        while (!m_ready.empty()) {
+            RecycleLocked(std::move(m_ready.front()));
+            m_ready.pop_front();
         }
-        m_ready.clear();
         m_readyPictures = 0;
         m_ended = false;
         m_restart = true;
@@ -95,16 +98,15 @@ void CVQDecodeAhead::Restart() {
     m_changed.notify_all();
 }
 
-const CVQDecodeAhead::Step* CVQDecodeAhead::Peek() {
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_ready.empty() ? nullptr : m_ready.front().get();
-}
-
-std::unique_ptr<CVQDecodeAhead::Step> CVQDecodeAhead::Pop() {
+std::unique_ptr<CVQDecodeAhead::Step> CVQDecodeAhead::TakeDue(int64_t until) {
     std::unique_ptr<Step> s;
     {
-        std::lock_guard<std::mutex> lock(m_lock);
+        std::unique_lock<std::mutex> lock(m_lock, std::try_to_lock);
+        if (!lock.owns_lock()) return s;
+        TakeBackReturned();
         if (m_ready.empty()) return s;
+        const Step& next = *m_ready.front();
+        if (!next.picture.empty() && next.time > until) return s;
         s = std::move(m_ready.front());
         m_ready.pop_front();
         if (!s->picture.empty()) --m_readyPictures;
@@ -115,9 +117,23 @@ std::unique_ptr<CVQDecodeAhead::Step> CVQDecodeAhead::Pop() {
 
 void CVQDecodeAhead::Recycle(std::unique_ptr<Step> step) {
     if (!step) return;
+    std::unique_lock<std::mutex> lock(m_lock, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        m_returned.push_back(std::move(step));
+        return;
+    }
+    TakeBackReturned();
+    RecycleLocked(std::move(step));
+}
+
+void CVQDecodeAhead::TakeBackReturned() {
+    for (std::unique_ptr<Step>& s : m_returned) RecycleLocked(std::move(s));
+    m_returned.clear();
+}
+
+void CVQDecodeAhead::RecycleLocked(std::unique_ptr<Step> step) {
     // Kept beyond the bounds here; the thread lets go of the extra ones, so
-    // the consumer never frees a picture's memory.
-    std::lock_guard<std::mutex> lock(m_lock);
+    // the caller never frees a picture's memory.
     if (step->picture.capacity()) m_freePictures.push_back(std::move(step->picture));
     step->picture.clear();
     m_freeSteps.push_back(std::move(step));
@@ -139,6 +155,11 @@ int CVQDecodeAhead::WaitUntilIdle(int timeoutMs) {
 int64_t CVQDecodeAhead::Processed() {
     std::lock_guard<std::mutex> lock(m_lock);
     return m_processed;
+}
+
+int CVQDecodeAhead::QueuedSteps() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return static_cast<int>(m_ready.size());
 }
 
 int CVQDecodeAhead::QueuedPictures() {
@@ -232,13 +253,14 @@ void CVQDecodeAhead::Run() {
         if (picture.capacity()) m_freePictures.push_back(std::move(picture));
         const bool empty = step->sound.empty() && step->picture.empty() && !step->end;
         if (generation != m_generation || empty) {
-            if (step->picture.capacity()) m_freePictures.push_back(std::move(step->picture));
-            step->picture.clear();
-            m_freeSteps.push_back(std::move(step));
+            RecycleLocked(std::move(step));
             continue;
         }
         if (!step->picture.empty()) ++m_readyPictures;
         if (step->end) m_ended = true;
         m_ready.push_back(std::move(step));
     }
+    // The decoder goes with the thread, so whoever stops it waits the less.
+    delete m_decoder;
+    m_decoder = nullptr;
 }

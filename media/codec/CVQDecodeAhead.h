@@ -12,10 +12,9 @@ class CVQFFmpegDecoder;
 // Runs a file decoder on a thread of its own, a few pictures ahead of the
 // one shown, so that whoever shows the pictures (the game's render thread)
 // neither decodes nor waits for decoding: it only takes the steps that are
-// due. Steps come out in file order; each holds what one Process of the
-// decoder gave: the sound of a packet, a picture in 32-bit RGB with opaque
-// alpha at the size last asked for, or the end of the file. At the end the
-// thread waits for Restart; while paused it decodes nothing.
+// due, and never waits for the queue while the thread holds it. Steps come out in file order; each holds what one
+// Process of the decoder gave: the sound of a packet, a picture in 32-bit RGB with opaque alpha at the size last asked
+// for, or the end of the file. At the end the thread waits for Restart; while paused it decodes nothing.
 class CVQDecodeAhead {
 public:
     struct Step {
@@ -35,12 +34,15 @@ public:
     CVQDecodeAhead(const CVQDecodeAhead&) = delete;
     CVQDecodeAhead& operator=(const CVQDecodeAhead&) = delete;
 
-    // Takes an open decoder with 32-bit RGB output (deleted by Stop) and
-    // starts the thread, paused or not. 0 (the decoder deleted) when the
-    // thread cannot start.
+    // Takes an open decoder with 32-bit RGB output (deleted when the thread
+    // ends) and starts the thread, paused or not. 0 (the decoder deleted)
+    // when the thread cannot start.
     int Start(CVQFFmpegDecoder* decoder, bool paused);
-    // Ends the thread and deletes the decoder. Waits for the Process under
-    // way, if any: one packet of each stream at most.
+    // Asks the thread to end once the Process under way, if any, is done;
+    // it deletes the decoder itself. Does not wait.
+    void RequestStop();
+    // Ends the thread and waits for it: for the Process under way, if any
+    // (one packet of each stream at most), and the decoder's deletion.
     void Stop();
 
     void SetPaused(bool paused);
@@ -49,11 +51,13 @@ public:
     // Drops every queued step and goes back to the start of the file.
     void Restart();
 
-    // The oldest step, or null. It stays in place (and valid) until Pop:
-    // only the consumer removes steps.
-    const Step* Peek();
-    std::unique_ptr<Step> Pop();
-    // A step the consumer is done with: its buffers are used again.
+    // The oldest step, taken out of the queue when it is due: a step
+    // without a picture always is, a picture when its time is at most
+    // until. Null when none is due, and when the thread holds the queue
+    // right now: the caller never waits, the step comes on a later call.
+    std::unique_ptr<Step> TakeDue(int64_t until);
+    // A step the caller is done with: its buffers are used again (handed
+    // back on a later call when the thread holds the queue now).
     void Recycle(std::unique_ptr<Step> step);
 
     // Waits up to timeoutMs until the thread has nothing to do (paused, at
@@ -61,13 +65,17 @@ public:
     // which then see the same steps whatever the machine's speed. 1, or 0
     // on timeout.
     int WaitUntilIdle(int timeoutMs);
-    // Process calls made so far.
+    // Process calls made so far; steps and pictures in the queue (these wait for the queue).
     int64_t Processed();
+    int QueuedSteps();
     int QueuedPictures();
 
 private:
     void Run();
     bool HasWork() const;
+    // With m_lock held: the steps handed back while the thread held it.
+    void TakeBackReturned();
+    void RecycleLocked(std::unique_ptr<Step> step);
     // Fills s from the decoder after a Process; picture is a buffer to use.
     void Collect(Step* s, std::vector<uint32_t>* picture);
 
@@ -78,6 +86,7 @@ private:
     std::deque<std::unique_ptr<Step>> m_ready;
     std::vector<std::unique_ptr<Step>> m_freeSteps;
     std::vector<std::vector<uint32_t>> m_freePictures;
+    std::vector<std::unique_ptr<Step>> m_returned;  // the caller's alone
     int m_readyPictures;
     int m_width;  // asked for; 0: the stream's
     int m_height;

@@ -617,13 +617,15 @@ TEST_F(Browse, PausedPlayerDecodesNothingAndClosesWhileDecoding) {
     EXPECT_GT(player->FramesShown(), shown);
     EXPECT_GT(player->MediaTime(), media);
 
-    // Closed while the thread decodes (no waiting for it first).
+    // Closed while the thread decodes (no waiting for it first): the thread
+    // is told to end, and the window's deletion on the next frame waits for it.
     CVQBrowsePlayWnd::SetWaitForDecoding(0);
     player->Decoding()->Restart();
     player->Close();
-    EXPECT_EQ(player->Decoding(), nullptr);
     EXPECT_TRUE(sound.open.empty());
     EXPECT_EQ(hud->Players().Count(), 0);
+    hud->Update();
+    EXPECT_TRUE(WindowsOf<CVQBrowsePlayWnd>(CVQFrmWnd::kView).empty());
 }
 
 TEST_F(Browse, DamagedVideoEndsThePlayerCleanly) {
