@@ -87,6 +87,9 @@ TEST_F(RecordVSTest, ShareRunsPastAMinuteAndTheViewerFollows) {
         settings.Set("shareThreads", threads);
         const int64_t until = threads[0] == '1' ? 62000 : 8000;
         LogCapture log;
+        // The picture shows 16 bits of the counter: each round starts again
+        // from 0, so a slow round cannot wrap it past 65535.
+        counter = 0;
         Frame();  // logs in (first round) or starts the next share
         std::vector<uint32_t> counters;
         int64_t soundBytes = 0;
