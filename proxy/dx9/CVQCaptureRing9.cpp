@@ -8,6 +8,14 @@
 // reports done too. Locking a surface whose read is still queued would wait
 // for everything the device was given before it (the game's whole frame), so
 // the render thread never waits for the device.
+// A runtime may carry out every lock and unlock of a surface on a thread of
+// its own that works through the device's commands one at a time, so either
+// call waits until the command in progress there is finished: a lock made
+// while that thread is between commands returns at once, but an unlock made
+// a moment later finds it inside the next one (drawing or presenting a whole
+// frame). So a slot given back keeps its system-memory surface locked, and
+// it is unlocked right after the next slot's lock has returned, while that
+// thread is still between commands.
 // Where event queries are not supported, each slot is a system-memory
 // surface filled by GetRenderTargetData at once (the device is waited for).
 #include <windows.h>
@@ -39,6 +47,7 @@ struct Ring9 {
     IDirect3DQuery9* readQuery[CVQCaptureRing::kSlots];   // marks each read complete
     int reading[CVQCaptureRing::kSlots];                  // the read into readback[] was started
     IDirect3DSurface9* locked;
+    IDirect3DSurface9* held;  // readback[] of the slot given back last, still locked
 };
 
 IDirect3DDevice9* CurrentDevice() { return g_proxy.device ? g_proxy.device->Real() : nullptr; }
@@ -54,9 +63,15 @@ void SafeRelease(T*& object) {
     object = nullptr;
 }
 
+void UnlockHeld(Ring9* r) {
+    if (r->held) r->held->UnlockRect();
+    r->held = nullptr;
+}
+
 void ReleaseObjects(Ring9* r) {
     if (r->locked) r->locked->UnlockRect();
     r->locked = nullptr;
+    UnlockHeld(r);
     for (int i = 0; i < CVQCaptureRing::kSlots; i++) {
         SafeRelease(r->target[i]);
         SafeRelease(r->query[i]);
@@ -197,6 +212,12 @@ int CVQCaptureRing::IsSlotDone(int slot, int wait) {
     // cannot answer (a lost device) lets the lock find out.
     if (!r->reading[slot]) {
         if (r->query[slot]->GetData(nullptr, 0, 0) == S_FALSE) return 0;
+        // The surface is still held from the slot's last round: it is
+        // unlocked with the next slot's lock, unless this slot is next.
+        if (r->held == r->readback[slot]) {
+            if (slot != m_first) return 0;
+            UnlockHeld(r);
+        }
         if (FAILED(r->device->GetRenderTargetData(r->target[slot], r->readback[slot])))
             return 1;  // LockSlot reads again and logs what fails
         r->readQuery[slot]->Issue(D3DISSUE_END);
@@ -211,6 +232,7 @@ int CVQCaptureRing::LockSlot(int slot, CVKPixels* pixels) {
     if (!r || !r->device) return 0;
     IDirect3DSurface9* surface = r->synchronous ? r->copy[slot] : r->readback[slot];
     if (!r->synchronous && !r->reading[slot]) {  // asked to wait: read it now
+        if (r->held == surface) UnlockHeld(r);
         HRESULT hr = r->device->GetRenderTargetData(r->target[slot], r->readback[slot]);
         if (FAILED(hr)) {
             LogMessage("Proxydx9: Failed to get render target data (GetRenderTargetData): %d\r\n",
@@ -220,6 +242,7 @@ int CVQCaptureRing::LockSlot(int slot, CVKPixels* pixels) {
     }
     D3DLOCKED_RECT locked;
     if (FAILED(surface->LockRect(&locked, nullptr, kReadFlags))) return 0;
+    UnlockHeld(r);  // right after a lock: the runtime is between commands
     r->locked = surface;
     pixels->Init(CVKPixels::LayoutOfFormat(r->format), r->width, r->height, locked.pBits,
                  static_cast<int32_t>(locked.Pitch * static_cast<int32_t>(r->height)), locked.Pitch, 0);
@@ -229,7 +252,12 @@ int CVQCaptureRing::LockSlot(int slot, CVKPixels* pixels) {
 void CVQCaptureRing::UnlockSlot(int) {
     Ring9* r = Data(m_frameData);
     if (!r || !r->locked) return;
-    r->locked->UnlockRect();
+    if (r->synchronous) {
+        r->locked->UnlockRect();
+    } else {
+        UnlockHeld(r);  // not expected: a slot is locked only after the held one was let go
+        r->held = r->locked;
+    }
     r->locked = nullptr;
 }
 

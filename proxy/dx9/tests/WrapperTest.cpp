@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
+#include <vector>
 
+#include "CVQCaptureRing.h"
 #include "CVQCompositor9.h"
 #include "CVQGameHarness.h"
 #include "CVQHUD.h"
@@ -17,6 +20,7 @@
 #include "Forward_IDirect3DDevice9.h"
 #include "Forward_IDirect3DSurface9.h"
 #include "Forward_IDirect3DSwapChain9.h"
+#include "LogCapture.h"
 #include "MemorySettings.h"
 #include "ProxyState.h"
 #include "VQFrameMath.h"
@@ -299,4 +303,115 @@ TEST_F(WrapperTest, AWindowSurfaceHoldsEachPictureWholeAndOnTheBackBuffer) {
     copy->UnlockRect();
     copy->Release();
     backBuffer->Release();
+}
+
+namespace {
+// A system-memory surface that knows whether it is locked.
+class LockSpySurface : public Forward_IDirect3DSurface9 {
+public:
+    explicit LockSpySurface(IDirect3DSurface9* real) : Forward_IDirect3DSurface9(real) { Live().insert(this); }
+    virtual ~LockSpySurface() { Live().erase(this); }
+    static std::set<IDirect3DSurface9*>& Live() {
+        static std::set<IDirect3DSurface9*> live;
+        return live;
+    }
+    HRESULT STDMETHODCALLTYPE LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override {
+        HRESULT hr = m_real->LockRect(locked, rect, flags);
+        if (SUCCEEDED(hr)) isLocked = true;
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE UnlockRect() override {
+        isLocked = false;
+        return m_real->UnlockRect();
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG count = m_real->Release();
+        if (count == 0) delete this;
+        return count;
+    }
+    bool isLocked = false;
+};
+
+// A device whose system-memory surfaces are spies and whose
+// GetRenderTargetData refuses a locked destination, as the runtime's
+// documentation has it (this runtime lets it pass).
+class LockCheckingDevice : public Forward_IDirect3DDevice9 {
+public:
+    explicit LockCheckingDevice(IDirect3DDevice9* real) : Forward_IDirect3DDevice9(real) {}
+    HRESULT STDMETHODCALLTYPE CreateOffscreenPlainSurface(UINT w, UINT h, D3DFORMAT format, D3DPOOL pool,
+                                                          IDirect3DSurface9** out, HANDLE* shared) override {
+        HRESULT hr = m_real->CreateOffscreenPlainSurface(w, h, format, pool, out, shared);
+        if (SUCCEEDED(hr) && pool == D3DPOOL_SYSTEMMEM) *out = new LockSpySurface(*out);
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE GetRenderTargetData(IDirect3DSurface9* target, IDirect3DSurface9* dest) override {
+        if (LockSpySurface::Live().count(dest)) {
+            LockSpySurface* spy = static_cast<LockSpySurface*>(dest);
+            if (spy->isLocked) {
+                ++refused;
+                return D3DERR_INVALIDCALL;
+            }
+            dest = spy->Real();
+        }
+        return m_real->GetRenderTargetData(target, dest);
+    }
+    int refused = 0;
+};
+}  // namespace
+
+// Copies come out of the ring a few frames after they were taken, in capture
+// order, each with its stamp and the picture of its own frame, round after
+// round through every slot: a slot's system-memory copy stays locked for a
+// while after it was given back, and is free again before the slot's next
+// copy is read into it. Released, the ring leaves nothing behind.
+TEST_F(WrapperTest, CaptureRingGivesEveryCopyInOrderRoundAfterRound) {
+    LogCapture log;
+    Frames(1);
+    IDirect3DDevice9* real = m_game.RealDevice();
+    const ULONG hudRefs = ProxyHudDeviceRefs(real);
+    LockCheckingDevice checking(real);
+    myIDirect3DDevice9* current = g_proxy.device;
+    myIDirect3DDevice9* wrapper = new myIDirect3DDevice9(&checking);
+    g_proxy.device = wrapper;  // the ring makes and reads its copies through the spy
+    CVQCaptureRing ring;
+    std::vector<int64_t> taken, read;
+    for (unsigned frame = 1; frame < 200 && read.size() < 4 * CVQCaptureRing::kSlots; frame++) {
+        m_game.DrawScene(frame);
+        if (ring.InFlight() < CVQCaptureRing::kSlots) {
+            ASSERT_EQ(CVQCaptureRing::kCaptured, ring.Capture(frame));
+            taken.push_back(frame);
+        }
+        real->Present(nullptr, nullptr, nullptr, nullptr);
+        ring.Poll();
+        CVKPixels pixels;
+        int64_t stamp = 0;
+        const int result = ring.LockOldest(&pixels, &stamp, 0);
+        ASSERT_NE(CVQCaptureRing::kLockFailed, result) << "frame " << frame;
+        if (result != CVQCaptureRing::kLocked) continue;
+        read.push_back(stamp);
+        // The scene's counter cells: cell i white when bit i of the frame is set.
+        for (int bit = 0; bit < 5; bit++)
+            EXPECT_EQ((stamp >> bit) & 1 ? 0xFFFFFFu : 0u, pixels.GetPixel(12 + 8 * bit, 12) & 0xFFFFFF)
+                << "stamp " << stamp << " cell " << bit;
+        ring.UnlockOldest();
+    }
+    EXPECT_EQ(0, ring.IsSynchronous());
+    ASSERT_GE(read.size(), 4u * CVQCaptureRing::kSlots);
+    EXPECT_EQ(std::vector<int64_t>(taken.begin(), taken.begin() + static_cast<ptrdiff_t>(read.size())), read);
+    // Waiting for the device gives the copies still in flight.
+    CVKPixels pixels;
+    int64_t stamp = 0;
+    for (size_t i = read.size(); i < taken.size(); i++) {
+        ASSERT_EQ(CVQCaptureRing::kLocked, ring.LockOldest(&pixels, &stamp, 1));
+        EXPECT_EQ(taken[i], stamp);
+        ring.UnlockOldest();
+    }
+    EXPECT_EQ(0, checking.refused);
+    ring.Release();
+    for (IDirect3DSurface9* spy : LockSpySurface::Live()) EXPECT_FALSE(static_cast<LockSpySurface*>(spy)->isLocked);
+    EXPECT_TRUE(LockSpySurface::Live().empty());  // every copy released
+    g_proxy.device = current;
+    delete wrapper;
+    EXPECT_EQ(hudRefs, ProxyHudDeviceRefs(real));
+    EXPECT_EQ(std::string::npos, log.text.find("Failed")) << log.text;
 }
