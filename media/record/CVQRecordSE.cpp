@@ -41,9 +41,8 @@ CVQRecordSE::CVQRecordSE()
       m_bbWidth(0),
       m_bbHeight(0),
       m_frame(nullptr),
-      m_frameStride(0),
       m_savedBuffers(0),
-      m_framePending(0),
+      m_soundChanging(0),
       m_captureStamp(0),
       m_lastStamp(0),
       m_frameStamp(0) {
@@ -51,14 +50,12 @@ CVQRecordSE::CVQRecordSE()
     memset(&m_format, 0, sizeof m_format);
     memset(&m_report, 0, sizeof m_report);
     memset(&m_stats, 0, sizeof m_stats);
-    m_frameEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 }
 
 CVQRecordSE::~CVQRecordSE() {
     // Normally ended by the HUD before; a recorder never leaves its thread running.
     if (m_recording || m_file != INVALID_HANDLE_VALUE || m_thread) Finish(0);
     m_waveIn.Close();
-    if (m_frameEvent) CloseHandle(m_frameEvent);
 }
 
 int CVQRecordSE::WriteAll(const void* data, uint32_t size) {
@@ -75,13 +72,12 @@ void CVQRecordSE::Cleanup() {
     m_encoder.CloseEncoder();
     m_ring.Release();
     m_di.Close();
-    free(m_frame);
+    m_pictures.Free();
     m_frame = nullptr;
 }
 
 int CVQRecordSE::BeginRecording() {
     if (m_recording || m_file != INVALID_HANDLE_VALUE) EndRecording();
-    if (!m_frameEvent) return 0;
     uint32_t format = 0, width = 0, height = 0;
     if (!CVQSurface::GetBackBufferInfo(&format, &width, &height, nullptr)) {
         LogMessage("CVQRecordSE::BeginRecording(): Failed to get back buffer\r\n");
@@ -100,13 +96,13 @@ int CVQRecordSE::BeginRecording() {
     const int bytesPerPixel = CVQSurface::MapBackBufferPixelFormat(format, &pixelFormat)
                                   ? CVQSurface::BytesPerPixelOfCodecFormat(pixelFormat)
                                   : 0;
-    m_frameStride = width * static_cast<uint32_t>(bytesPerPixel);
-    m_frame = bytesPerPixel ? static_cast<uint8_t*>(malloc(static_cast<size_t>(m_frameStride) * height)) : nullptr;
+    const int queued = bytesPerPixel && m_pictures.Init(CVKPixels::LayoutOfFormat(format), width, height,
+                                                        width * static_cast<uint32_t>(bytesPerPixel));
     m_encoder.EnableVideo(1);
     m_encoder.SetVideoCodec(kVQCodecHuffYUV, 0);
     m_encoder.SetVideoFormat(static_cast<int>(width), static_cast<int>(height), 0, pixelFormat);
     m_encoder.SetReduceFactor(m_reduceFactor);
-    if (!m_frame || !m_encoder.OpenEncoder()) {
+    if (!queued || !m_encoder.OpenEncoder()) {
         LogMessage("CVQRecordSE::BeginRecording(): Failed to create video encoder\r\n");
         Cleanup();
         return 0;
@@ -174,11 +170,10 @@ int CVQRecordSE::BeginRecording() {
     if (VQReplaceExtension(diPath, sizeof diPath, ".di")) m_di.Open(diPath);
 
     m_savedBuffers = 0;
-    m_framePending = 0;
+    m_soundChanging = 0;
     m_lastStamp = 0;   // the first picture needs sound before it
     m_ring.Release();  // made on the first capture, synchronous or not as the device allows
     InterlockedExchange(&m_recording, 1);
-    ResetEvent(m_frameEvent);
     if (m_threads) {
         m_thread = CreateThread(nullptr, 0, WorkerMain, this, 0, nullptr);
         if (!m_thread) m_threads = 0;
@@ -197,11 +192,10 @@ void CVQRecordSE::EndRecording() { Finish(1); }
 void CVQRecordSE::Finish(int drain) {
     InterlockedExchange(&m_recording, 0);
     if (m_thread) {
-        SetEvent(m_frameEvent);
+        m_pictures.Stop();  // the encoder thread writes what is queued, then ends
         WaitForSingleObject(m_thread, INFINITE);
         CloseHandle(m_thread);
         m_thread = nullptr;
-        ResetEvent(m_frameEvent);
     }
     if (m_file == INVALID_HANDLE_VALUE) return;  // nothing was running
     // Copies taken before the end are still pictures of the recording: with
@@ -213,13 +207,11 @@ void CVQRecordSE::Finish(int drain) {
     Cleanup();
 }
 
-int CVQRecordSE::IsWorkerBusy() const { return WaitForSingleObject(m_frameEvent, 0) == WAIT_OBJECT_0; }
-
 void CVQRecordSE::ReleaseSurface() {
     // The ring's copies live on the device and are gone after a reset: read
-    // them now, each once the encoder thread has taken the one before.
+    // them now, each once the picture queue has room for it.
     for (int i = 0; i < CVQCaptureRing::kSlots && m_recording && m_ring.InFlight() > 0; i++) {
-        while (m_recording && m_thread && IsWorkerBusy()) Sleep(1);
+        while (m_recording && m_thread && !m_pictures.HasRoom()) Sleep(1);
         if (!m_recording) break;
         if (!HandOver(1)) {
             InterlockedExchange(&m_recording, 0);  // the next frame ends the recording
@@ -236,17 +228,26 @@ void CVQRecordSE::ProcessFrame() {
     }
     m_stats.offered++;
     // A copy taken on an earlier frame goes to the encoder thread once the
-    // device has finished it and it has been read back.
-    m_ring.Poll();
-    if (!IsWorkerBusy() && !HandOver(0)) {
+    // device has finished it and it has been read back (taken before the
+    // other slots' reads are started, so its lock is not asked for behind them).
+    if (!HandOver(0)) {
         Finish(0);
         return;
     }
+    m_ring.Poll();
     // A new picture needs new sound: its stamp is all sound complete so far.
     // Sound held for copies still in flight fills the capture buffers; once
     // all are full, the frame is skipped because the recorder is behind.
+    // While the encoder thread gives a buffer back the count is unsettled:
+    // the frame waits for the next one.
+    const LONG changing = m_soundChanging;
+    const int64_t saved = m_savedBuffers;
     const int done = m_waveIn.CountDone();
-    const int64_t stamp = m_savedBuffers + done;
+    if ((changing & 1) || m_soundChanging != changing || m_savedBuffers != saved) {
+        m_stats.noSound++;
+        return;
+    }
+    const int64_t stamp = saved + done;
     if (stamp <= m_lastStamp) {
         if (done < CWaveIn::kBuffers)
             m_stats.noSound++;
@@ -266,7 +267,7 @@ void CVQRecordSE::ProcessFrame() {
     m_lastStamp = stamp;
     // A copy that is finished already (always so without completion queries)
     // is handed on now: the sound after it waits no longer than it must.
-    if (!IsWorkerBusy() && !HandOver(0)) {
+    if (!HandOver(0)) {
         Finish(0);
         return;
     }
@@ -275,42 +276,30 @@ void CVQRecordSE::ProcessFrame() {
 }
 
 int CVQRecordSE::HandOver(int wait) {
-    CVKPixels locked;
-    int64_t stamp = 0;
-    const int result = m_ring.LockOldest(&locked, &stamp, wait);
-    if (result == CVQCaptureRing::kNothingReady) return 1;
-    if (result == CVQCaptureRing::kLockFailed) {
+    CVQPictureQueue::Timing timing;
+    const int result = m_pictures.TakeFromRing(&m_ring, wait, &timing);
+    m_stats.lockMicros += timing.lockMicros;
+    if (result == CVQPictureQueue::kTakeFailed) {
         LogMessage("CVQRecordSE::CaptureBackBuffer(): Failed to LockRect() copy buffer\r\n");
         return 0;
     }
-    if (locked.Width() != m_bbWidth || locked.Height() != m_bbHeight ||
-        locked.Layout() != CVKPixels::LayoutOfFormat(m_backBufferFormat) || locked.UsableRows() < m_bbHeight ||
-        locked.RowBytes() != m_frameStride) {
-        m_ring.UnlockOldest();  // a copy of another back buffer is no picture of this recording
-        return 1;
-    }
-    if (!SaveAudioSamples(stamp)) {
-        m_ring.UnlockOldest();
-        return 0;
-    }
-    // The encoder thread gets a copy of its own: the slot is reused by a
-    // later frame and released by a device reset.
-    const uint64_t micros = Micros();
-    for (uint32_t y = 0; y < m_bbHeight; y++)
-        memcpy(m_frame + static_cast<size_t>(y) * m_frameStride,
-               locked.Data() + static_cast<ptrdiff_t>(y) * locked.Stride(), m_frameStride);
-    m_ring.UnlockOldest();
-    m_stats.captureMicros += Micros() - micros;
-    m_frameStamp = stamp;
-    if (m_thread) {
-        InterlockedExchange(&m_framePending, 1);
-        SetEvent(m_frameEvent);
-        return 1;
-    }
+    if (result != CVQPictureQueue::kTaken) return 1;
+    m_stats.captureMicros += timing.copyMicros;
+    if (m_thread) return 1;  // the queue wakes the encoder thread
+    const uint8_t* pixels = nullptr;
+    int64_t stamp = 0;
     AVPacket* packet = av_packet_alloc();
-    const int ok = packet && EncodeBackBuffer(packet) && SaveBackBuffer(packet);
+    int ok = packet != nullptr;
+    for (; ok && m_pictures.Peek(&pixels, &stamp); m_pictures.Pop()) ok = WritePicture(pixels, stamp, packet);
     av_packet_free(&packet);
     return ok;
+}
+
+int CVQRecordSE::WritePicture(const uint8_t* pixels, int64_t stamp, AVPacket* packet) {
+    if (!SaveAudioSamples(stamp)) return 0;
+    m_frame = pixels;
+    m_frameStamp = stamp;
+    return EncodeBackBuffer(packet) && SaveBackBuffer(packet);
 }
 
 int CVQRecordSE::OnInputEvent(unsigned message, uintptr_t data, uintptr_t flags) {
@@ -331,9 +320,13 @@ int CVQRecordSE::SaveAudioSamples(int64_t until) {
             m_stats.soundMicros += Micros() - micros;
             return 0;
         }
+        // The render thread reads the saved count and the device's done
+        // buffers together: it takes neither while both change.
+        InterlockedIncrement(&m_soundChanging);
         m_waveIn.Requeue();
         m_waveIn.IncrementCount();
         m_savedBuffers++;
+        InterlockedIncrement(&m_soundChanging);
         m_stats.audioBuffers++;
     }
     m_stats.soundMicros += Micros() - micros;
@@ -380,19 +373,16 @@ int CVQRecordSE::SaveBackBuffer(AVPacket* packet) {
 DWORD WINAPI CVQRecordSE::WorkerMain(LPVOID param) {
     CVQRecordSE* self = static_cast<CVQRecordSE*>(param);
     AVPacket* packet = av_packet_alloc();
-    for (;;) {
-        WaitForSingleObject(self->m_frameEvent, INFINITE);
-        // A picture handed over just before the end is still written.
-        if (self->m_framePending) {
-            if (!packet || !self->EncodeBackBuffer(packet) || !self->SaveBackBuffer(packet)) {
-                // The render thread ends the recording on its next frame.
-                InterlockedExchange(&self->m_recording, 0);
-                break;
-            }
-            InterlockedExchange(&self->m_framePending, 0);
+    const uint8_t* pixels = nullptr;
+    int64_t stamp = 0;
+    // Pictures queued just before the end are still written.
+    while (self->m_pictures.Wait(&pixels, &stamp)) {
+        if (!packet || !self->WritePicture(pixels, stamp, packet)) {
+            // The render thread ends the recording on its next frame.
+            InterlockedExchange(&self->m_recording, 0);
+            break;
         }
-        if (!self->m_recording) break;
-        ResetEvent(self->m_frameEvent);
+        self->m_pictures.Pop();
     }
     av_packet_free(&packet);
     return 0;

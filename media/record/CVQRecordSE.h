@@ -7,6 +7,7 @@
 
 #include "CVQFFmpegEncoder.h"
 #include "CVQCaptureRing.h"
+#include "CVQPictureQueue.h"
 #include "CVQRecordDI.h"
 #include "CVQSurface.h"
 #include "CWaveInT.h"
@@ -22,16 +23,16 @@ struct AVPacket;
 // On every presented frame (ProcessFrame, render thread), once a new capture
 // buffer of sound is complete, the back buffer is copied on the device side
 // into a slot of the capture ring, stamped with the sound captured so far.
-// On a later frame, once the device has finished that copy and the encoder
-// thread is idle, the sound up to the stamp is written, the copy is read into
-// the recorder's own frame buffer and handed to the encoder thread, which
-// codes it and writes the video record with that stamp. So pictures reach
-// the file in capture order, each right after the sound it was captured
-// with, and the render thread never waits for the device or the encoder.
-// The manual-reset frame event is the hand-off and the busy flag: while it
-// is set the render thread neither writes sound nor touches the frame
-// buffer. A frame offered while every ring slot is in flight is skipped,
-// not queued. The encoder thread never touches Direct3D objects.
+// On a later frame, once the device has finished that copy and the picture
+// queue has room, the copy is read into a buffer of the queue. The encoder
+// thread takes the queued pictures in order: for each it writes the sound up
+// to the picture's stamp, codes the picture and writes the video record with
+// that stamp. So pictures reach the file in capture order, each right after
+// the sound it was captured with, and the render thread never waits for the
+// device, the encoder or the file. A frame offered while every ring slot is
+// in flight is skipped, not queued. The encoder thread never touches
+// Direct3D objects. Without the encoder thread (recorderThreads 0) the
+// render thread writes each picture as soon as it is queued.
 class CVQRecordSE : public IVQRecord {
 public:
     CVQRecordSE();
@@ -46,7 +47,8 @@ public:
     // Passes the event to the device-input file, timed by the sound saved so far.
     int OnInputEvent(unsigned message, uintptr_t data, uintptr_t flags);
 
-    // Writes the complete sound buffers, at most until `until` have been saved in all.
+    // Writes the complete sound buffers, at most until `until` have been saved
+    // in all (on the encoder thread while it runs).
     int SaveAudioSamples(int64_t until = INT64_MAX);
     // Copies the back buffer into the capture ring, stamped with m_captureStamp.
     int CaptureBackBuffer();
@@ -70,7 +72,8 @@ public:
         int64_t bytes;           // bytes written to the .rec file
         uint64_t encodeMicros;   // time spent coding pictures (encoder thread)
         uint64_t captureMicros;  // time spent copying the locked copy for the encoder (render thread)
-        uint64_t soundMicros;    // time spent writing sound records (render thread)
+        uint64_t lockMicros;     // time the device's calls took to give a finished copy (render thread)
+        uint64_t soundMicros;    // time spent writing sound records (encoder thread)
     };
     Stats GetStats() const { return m_stats; }
 
@@ -80,16 +83,17 @@ private:
     void Cleanup();
     // Ends the recording; with drain, the copies still in the ring are written first.
     void Finish(int drain);
-    int IsWorkerBusy() const;
-    // Hands the oldest finished copy to the encoder (waiting for the device
-    // when `wait` is set). 1 when done or nothing is ready, 0 on a failure.
+    // Queues the oldest finished copy for the encoder (waiting for the device
+    // when `wait` is set); without the encoder thread it is written at once.
+    // 1 when done or nothing is ready, 0 on a failure.
     int HandOver(int wait);
+    // Writes the sound up to the queued picture's stamp and the picture. 1 or 0.
+    int WritePicture(const uint8_t* pixels, int64_t stamp, AVPacket* packet);
 
     char m_path[MAX_PATH];
     volatile LONG m_recording;
     CVQCaptureRing m_ring;
     HANDLE m_thread;
-    HANDLE m_frameEvent;
     WAVEFORMATEX m_format;
     CWaveInT m_waveIn;
     CVQFFmpegEncoder m_encoder;
@@ -104,13 +108,13 @@ private:
     int m_reduceFactor;
     uint32_t m_bbWidth;  // back buffer at the start
     uint32_t m_bbHeight;
-    uint8_t* m_frame;  // the encoder's copy of the back buffer, tightly packed rows
-    uint32_t m_frameStride;
-    std::atomic<int64_t> m_savedBuffers;  // also read by the encoder thread and the input path
-    volatile LONG m_framePending;         // the frame buffer holds a picture the encoder thread has not written
+    CVQPictureQueue m_pictures;           // copies of the back buffer on their way to the encoder
+    const uint8_t* m_frame;               // the picture being coded (in m_pictures)
+    std::atomic<int64_t> m_savedBuffers;  // written by the encoder thread, read by the render thread and the input path
+    volatile LONG m_soundChanging;        // odd while the encoder thread gives a sound buffer back
     int64_t m_captureStamp;               // stamp of the copy being taken
     int64_t m_lastStamp;                  // stamp of the last copy taken
-    int64_t m_frameStamp;                 // stamp of the picture in the frame buffer
+    int64_t m_frameStamp;                 // stamp of the picture being coded
     Stats m_stats;
 };
 #endif

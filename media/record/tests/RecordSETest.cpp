@@ -353,6 +353,31 @@ TEST_F(RecordSETest, LateCopiesKeepCaptureOrderAndStamps) {
         }
 }
 
+// A large picture keeps the encoder thread busy while the render thread goes
+// on without pausing: pictures wait in the queue behind the one being coded,
+// and every one reaches the file in capture order, right after the sound it
+// was captured with (which the encoder thread writes too).
+TEST_F(RecordSETest, PicturesQueuedBehindABusyEncoderKeepOrderAndStamps) {
+    ResizeFakeBackBuffer(22, 1280, 720);
+    TheFakeBackBuffer().doneDelay = 1;
+    CVQRecordSE recorder;
+    ASSERT_EQ(1, recorder.BeginRecording());
+    const std::string path = recorder.GetPath();
+    FakeBackBuffer& b = TheFakeBackBuffer();
+    std::vector<uint32_t> captured;
+    for (uint32_t next = 0; captured.size() < 30 && next < 20000; next++) {
+        b.frame++;
+        DrawFrame(next);
+        const int copies = b.ringCopies;
+        recorder.ProcessFrame();
+        if (b.ringCopies > copies) captured.push_back(next);
+    }
+    recorder.EndRecording();
+    EXPECT_GE(captured.size(), 30u);
+    EXPECT_EQ(captured.size(), recorder.GetStats().recorded);
+    ExpectCapturedPictures(path, captured);
+}
+
 // While every slot is in flight a frame is skipped, not queued; the copies
 // already taken are still written.
 TEST_F(RecordSETest, FrameSkippedWhileEverySlotIsInFlight) {
