@@ -5,8 +5,11 @@
 // drops a device reference each frame. The device is a real one made
 // through the system runtime and wrapped as the proxy wraps a game's.
 // With the session recorder running it also gives the render thread's cost
-// per frame (median, 99th percentile, maximum; over all frames and over the
-// frames that took a copy of the back buffer) and the recorder's counts at
+// per frame (median, 99th percentile, maximum; over all frames, over the
+// frames that took a copy of the back buffer and over the frames that read a
+// finished copy into the encoder's queue; each also without the time the
+// runtime's calls took to give the finished copy, which is the runtime's
+// share, not ours) and the recorder's counts at
 // 1280x720 and 1920x1080, capturing through the ring of device-side copies
 // and, for comparison, synchronously. hud_ms of the hidden HUD is what the
 // proxy adds to every frame of a game whose player never opens the HUD.
@@ -99,7 +102,7 @@ int Run(CVQGameHarness& game, int width, int height, int frames, bool record) {
                 continue;
             }
         }
-        std::vector<double> hudMs, frameMs, captureMs;
+        std::vector<double> hudMs, frameMs, captureMs, handOverMs, ownCaptureMs, ownHandOverMs;
         for (int f = -10; f < frames; ++f) {  // ten frames to settle first
             if (f == -10 && state == kHidden) {
                 CVQCompositor9::ComposeFrame(real, nullptr, &colour);  // makes the HUD
@@ -131,11 +134,21 @@ int Run(CVQGameHarness& game, int width, int height, int frames, bool record) {
             // A frame that took a copy: offered, with sound, and a free slot.
             const bool captured = after.offered > before.offered && after.noSound == before.noSound &&
                                   after.skippedBusy == before.skippedBusy;
+            // A frame that read a finished copy for the encoder (the copy takes time).
+            const bool handedOver = after.captureMicros > before.captureMicros;
             real->Present(nullptr, nullptr, nullptr, nullptr);
             double end = Now();
             if (f >= 0) {
                 hudMs.push_back(hudEnd - hudStart);
-                if (state >= kRecording && captured) captureMs.push_back(hudEnd - hudStart);
+                const double own = (hudEnd - hudStart) - (after.lockMicros - before.lockMicros) / 1000.0;
+                if (state >= kRecording && captured) {
+                    captureMs.push_back(hudEnd - hudStart);
+                    ownCaptureMs.push_back(own);
+                }
+                if (state >= kRecording && handedOver) {
+                    handOverMs.push_back(hudEnd - hudStart);
+                    ownHandOverMs.push_back(own);
+                }
                 frameMs.push_back(end - start);
             }
         }
@@ -144,7 +157,8 @@ int Run(CVQGameHarness& game, int width, int height, int frames, bool record) {
             CVQRecordSE::Stats stats = VQHud()->SessionRecorder()->GetStats();
             VQHud()->CurrentRecorder()->EndRecording();
             CVQCaptureRing::SetForceSynchronous(0);
-            Figures c = Summarise(captureMs);
+            Figures c = Summarise(captureMs), o = Summarise(handOverMs), oc = Summarise(ownCaptureMs),
+                    oo = Summarise(ownHandOverMs);
             printf(
                 "hud_bench: %dx%d %-16s frames offered=%u recorded=%u skipped_busy=%u skipped_no_sound=%u "
                 "sound_records=%lld encode_ms_per_frame=%.2f copy_for_encoder_ms=%.3f sound_write_ms=%.3f "
@@ -154,8 +168,14 @@ int Run(CVQGameHarness& game, int width, int height, int frames, bool record) {
                 stats.recorded ? stats.encodeMicros / 1000.0 / stats.recorded : 0.0,
                 stats.recorded ? stats.captureMicros / 1000.0 / stats.recorded : 0.0,
                 stats.recorded ? stats.soundMicros / 1000.0 / stats.recorded : 0.0, stats.bytes / 1e6);
-            printf("hud_bench: %dx%d %-16s capturing frames (%zu) hud_ms median=%.4f p99=%.4f max=%.3f\n", width,
-                   height, kStateNames[state], captureMs.size(), c.median, c.p99, c.max);
+            printf(
+                "hud_bench: %dx%d %-16s capturing frames (%zu) hud_ms median=%.4f p99=%.4f max=%.3f  "
+                "without_runtime_lock median=%.4f p99=%.4f\n",
+                width, height, kStateNames[state], captureMs.size(), c.median, c.p99, c.max, oc.median, oc.p99);
+            printf(
+                "hud_bench: %dx%d %-16s handing-over frames (%zu) hud_ms median=%.4f p99=%.4f max=%.3f  "
+                "without_runtime_lock median=%.4f p99=%.4f\n",
+                width, height, kStateNames[state], handOverMs.size(), o.median, o.p99, o.max, oo.median, oo.p99);
         }
         if (state == kHidden) hiddenMedian = h.median;
         printf(
