@@ -42,13 +42,24 @@ int CVQHUD_Audio::NewNumber() {
     }
 }
 
-int CVQHUD_Audio::OpenChannel(int samplesPerSec, int channels, int bytesPerSample) {
+int CVQHUD_Audio::IsPlayableFormat(int samplesPerSec, int channels, int bytesPerSample) {
     if (samplesPerSec < 1000 || samplesPerSec > 192000 || channels < 1 || channels > 2 ||
         (bytesPerSample != 1 && bytesPerSample != 2)) {
         LogMessage("CVQHUD_Audio::OpenChannel(): Unsupported format %d Hz, %d channels, %d bytes\r\n", samplesPerSec,
                    channels, bytesPerSample);
-        return -1;
+        return 0;
     }
+    return 1;
+}
+
+int CVQHUD_Audio::OpenChannel(int samplesPerSec, int channels, int bytesPerSample) {
+    if (!IsPlayableFormat(samplesPerSec, channels, bytesPerSample)) return -1;
+    return OpenChannelAs(NewNumber(), samplesPerSec, channels, bytesPerSample);
+}
+
+int CVQHUD_Audio::OpenChannelAs(int number, int samplesPerSec, int channels, int bytesPerSample) {
+    if (number < 1 || number > 9999 || Find(number) || !IsPlayableFormat(samplesPerSec, channels, bytesPerSample))
+        return -1;
     if (m_channels.Count() >= kMaxChannels) {
         LogMessage("CVQHUD_Audio::OpenChannel(): Too many channels open\r\n");
         return -1;
@@ -69,7 +80,7 @@ int CVQHUD_Audio::OpenChannel(int samplesPerSec, int channels, int bytesPerSampl
     }
     Channel* channel = new Channel();
     memset(channel, 0, sizeof *channel);
-    channel->number = NewNumber();
+    channel->number = number;
     channel->device = device;
     m_channels.Insert(channel);
     return channel->number;

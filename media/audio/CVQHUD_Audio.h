@@ -24,6 +24,9 @@ public:
     // format is not one we play, the device cannot be opened, or the
     // channels are all taken.
     virtual int OpenChannel(int samplesPerSec, int channels, int bytesPerSample);
+    // The same with a number the caller chose (1 to 9999, not open now):
+    // the number, or -1.
+    virtual int OpenChannelAs(int number, int samplesPerSec, int channels, int bytesPerSample);
     // Queues a copy of the sound on the first free header: 1, or 0 when it
     // was dropped (unknown channel, all headers queued, a size outside
     // 1..kMaxPlayBytes, or the device refused it).
@@ -32,6 +35,8 @@ public:
     virtual void CloseChannel(int channel);
 
     int ChannelCount() const { return m_channels.Count(); }
+    // 1 when the format is one we play; otherwise 0, logged.
+    static int IsPlayableFormat(int samplesPerSec, int channels, int bytesPerSample);
     // Another sink (null: the wave mapper); only while no channel is open.
     int SetSink(IVQSoundSink* sink);
     // Headers queued on the device now (tests).

@@ -143,9 +143,11 @@ protected:
         ASSERT_TRUE(Until([&] { return hud->Dashboard()->IsSignedIn(); }));
         ASSERT_TRUE(BoGets(kChatLoginOk));
     }
-    // One frame of the HUD and of bo's clients.
+    // One frame of the HUD and of bo's clients. The HUD's sound requests are
+    // carried out before the test looks at the sink.
     void Step() {
         hud->Update();
+        ASSERT_EQ(1, hud->Audio()->Flush());
         bo.Pump();
         boVoice.Update();
         boEar.Update();

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <set>
 #include <string>
 #include <vector>
@@ -8,7 +9,8 @@
 #include "IVQSoundSink.h"
 
 // Behaves as a wave-out device that never finishes a buffer by itself: the
-// test finishes them. Every call notes the thread it came from.
+// test finishes them. Every call notes the thread it came from, and waits
+// while the test holds the sink (a device that is slow to answer).
 class FakeSoundSink : public IVQSoundSink {
 public:
     struct Device {
@@ -80,10 +82,14 @@ public:
         for (Device* d : devices) delete d;
     }
 
-    void Note() { threads.insert(GetCurrentThreadId()); }
+    void Note() {
+        while (hold.load()) Sleep(1);
+        threads.insert(GetCurrentThreadId());
+    }
 
     std::vector<Device*> devices;
     std::set<DWORD> threads;
+    std::atomic<bool> hold{false};
     bool refuseOpen = false;
     bool refuseWrite = false;
     int prepares = 0;

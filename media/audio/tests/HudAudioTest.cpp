@@ -130,25 +130,118 @@ TEST(HudAudioThread, EveryDeviceCallRunsOnThePlaybackThread) {
     CVQHUD_AudioT audio(&sink);
     EXPECT_EQ(-1, audio.OpenChannel(44100, 2, 2)) << "no thread yet";
     EXPECT_EQ(0, audio.Play(1, "ab", 2));
+    EXPECT_EQ(0, audio.Flush(10));
     ASSERT_EQ(1, audio.Start());
     const int ch = audio.OpenChannel(44100, 2, 2);
-    ASSERT_GT(ch, 0);
+    ASSERT_GE(ch, 1);
+    ASSERT_LE(ch, 9999);
     EXPECT_EQ(1, audio.HasChannel(ch));
-    EXPECT_EQ(1, audio.Play(ch, "abcd", 4));
+    std::string piece = "abcd";
+    EXPECT_EQ(1, audio.Play(ch, piece.data(), 4));
+    piece = "zzzz";  // the caller's bytes were copied when posted
+    ASSERT_EQ(1, audio.Flush());
+    ASSERT_EQ(1u, sink.devices.size());
+    EXPECT_EQ(44100u, sink.Last()->format.nSamplesPerSec);
     EXPECT_EQ("abcd", sink.Last()->played.back());
     audio.CloseChannel(ch);
-    EXPECT_EQ(0, audio.HasChannel(ch));
+    EXPECT_EQ(0, audio.HasChannel(ch)) << "gone for the callers at once";
+    EXPECT_EQ(0, audio.Play(ch, "ab", 2));
+    ASSERT_EQ(1, audio.Flush());
+    EXPECT_FALSE(sink.Last()->open);
+    EXPECT_EQ(sink.prepares, sink.unprepares);
+
+    // Formats we do not play are refused on the caller's side.
+    EXPECT_EQ(-1, audio.OpenChannel(44100, 3, 2));
+    EXPECT_EQ(-1, audio.OpenChannel(500, 1, 2));
+
     const int kept = audio.OpenChannel(22050, 1, 2);
     ASSERT_GT(kept, 0);
+    EXPECT_NE(ch, kept);
     ASSERT_EQ(1, audio.Play(kept, "abcd", 4));
+    ASSERT_EQ(1, audio.Flush());
     const DWORD playback = audio.ThreadId();
     audio.Stop();
     EXPECT_FALSE(sink.Last()->open) << "the thread closes its channels when it ends";
+    EXPECT_EQ(sink.prepares, sink.unprepares);
     EXPECT_EQ(std::set<DWORD>{playback}, sink.threads);
     EXPECT_EQ(-1, audio.OpenChannel(44100, 2, 2)) << "stopped";
+    EXPECT_EQ(0, audio.HasChannel(kept));
     // It can be started again.
     ASSERT_EQ(1, audio.Start());
     EXPECT_GT(audio.OpenChannel(44100, 2, 2), 0);
+}
+
+// A device that cannot be opened: the number was given at once, the channel
+// is gone once the thread found out, and a new one can be opened.
+TEST(HudAudioThread, AChannelWhoseDeviceDoesNotOpenIsGoneAfterwards) {
+    LogCapture log;
+    FakeSoundSink sink;
+    CVQHUD_AudioT audio(&sink);
+    ASSERT_EQ(1, audio.Start());
+    sink.refuseOpen = true;
+    const int refused = audio.OpenChannel(44100, 2, 2);
+    ASSERT_GT(refused, 0);
+    ASSERT_EQ(1, audio.Flush());
+    sink.refuseOpen = false;
+    EXPECT_EQ(1, log.Count("Can't open WAVE Out Device"));
+    EXPECT_EQ(0, audio.HasChannel(refused));
+    EXPECT_EQ(0, audio.Play(refused, "abcd", 4));
+    audio.CloseChannel(refused);  // nothing to close
+    const int next = audio.OpenChannel(44100, 2, 2);
+    ASSERT_GT(next, 0);
+    EXPECT_NE(refused, next);
+    ASSERT_EQ(1, audio.Play(next, "abcd", 4));
+    ASSERT_EQ(1, audio.Flush());
+    EXPECT_EQ(1u, sink.devices.size());
+    EXPECT_EQ("abcd", sink.Last()->played.back());
+    EXPECT_EQ(0, audio.Dropped(CVQHUD_AudioT::kDropDevice));
+}
+
+// The playback thread stuck in a device call: callers still get their
+// answers at once; the queue fills and drops with a reason logged once, but a
+// close still gets in, and once the device answers it frees every header.
+TEST(HudAudioThread, CallersNeverWaitAndAFullQueueDropsButStillCloses) {
+    LogCapture log;
+    FakeSoundSink sink;
+    CVQHUD_AudioT audio(&sink);
+    ASSERT_EQ(1, audio.Start());
+    const int ch = audio.OpenChannel(44100, 2, 2);
+    ASSERT_GT(ch, 0);
+    ASSERT_EQ(1, audio.Flush());
+    sink.hold = true;
+    ASSERT_EQ(1, audio.Play(ch, "abcd", 4));  // the thread takes it and stays in the device
+    Sleep(20);
+
+    // At most 4 MB of sound waits: ten of the largest pieces fit, the eleventh not.
+    const std::string big(CVQHUD_Audio::kMaxPlayBytes, 's');
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(1, audio.Play(ch, big.data(), CVQHUD_Audio::kMaxPlayBytes)) << i;
+    EXPECT_EQ(0, audio.Play(ch, big.data(), CVQHUD_Audio::kMaxPlayBytes));
+    EXPECT_EQ(1, audio.Dropped(CVQHUD_AudioT::kDropQueueBytes));
+    // Small pieces fill the entries; from then on every one is dropped.
+    int posted = 11;  // the first piece and ten large ones
+    while (audio.Play(ch, "abcd", 4)) ASSERT_LE(++posted, CVQHUD_AudioT::kQueueSize);
+    EXPECT_GE(posted, CVQHUD_AudioT::kQueueSize - CVQHUD_Audio::kMaxChannels - 1);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(0, audio.Play(ch, "abcd", 4));
+    EXPECT_EQ(6, audio.Dropped(CVQHUD_AudioT::kDropQueueFull));
+    EXPECT_EQ(-1, audio.OpenChannel(44100, 2, 2)) << "no room to open either";
+    EXPECT_EQ(1, log.Count("CVQHUD_AudioT::Play(): Queue full, dropped"));
+    EXPECT_EQ(1, log.Count("CVQHUD_AudioT::Play(): Too much sound queued, dropped"));
+    EXPECT_EQ(1, audio.HasChannel(ch));
+    audio.CloseChannel(ch);
+    EXPECT_EQ(0, audio.HasChannel(ch));
+
+    sink.hold = false;
+    ASSERT_EQ(1, audio.Flush());
+    EXPECT_FALSE(sink.Last()->open) << "the close was queued behind everything";
+    EXPECT_EQ(sink.prepares, sink.unprepares);
+    EXPECT_EQ(10u, sink.Last()->played.size()) << "ten headers queued, the rest dropped by the device";
+    EXPECT_GT(audio.Dropped(CVQHUD_AudioT::kDropDevice), 0);
+    // The queue is usable again.
+    const int again = audio.OpenChannel(44100, 2, 2);
+    ASSERT_GT(again, 0);
+    EXPECT_EQ(1, audio.Play(again, "abcd", 4));
+    ASSERT_EQ(1, audio.Flush());
+    EXPECT_EQ("abcd", sink.Last()->played.back());
 }
 
 TEST(HudAudioThread, CallersOnSeveralThreadsAreTakenOneAtATime) {
@@ -157,9 +250,10 @@ TEST(HudAudioThread, CallersOnSeveralThreadsAreTakenOneAtATime) {
     ASSERT_EQ(1, audio.Start());
     std::atomic<int> opened(0), failures(0);
     std::vector<std::thread> callers;
+    // 4 x 15 x 3 requests: fewer than the queue holds, whatever the scheduling.
     for (int t = 0; t < 4; ++t)
         callers.emplace_back([&] {
-            for (int i = 0; i < 50; ++i) {
+            for (int i = 0; i < 15; ++i) {
                 int ch = audio.OpenChannel(8000, 1, 2);
                 if (ch <= 0) {
                     ++failures;
@@ -171,8 +265,15 @@ TEST(HudAudioThread, CallersOnSeveralThreadsAreTakenOneAtATime) {
             }
         });
     for (std::thread& t : callers) t.join();
-    EXPECT_EQ(200, opened.load());
+    EXPECT_EQ(60, opened.load());
     EXPECT_EQ(0, failures.load());
+    ASSERT_EQ(1, audio.Flush());
+    EXPECT_EQ(60u, sink.devices.size());
+    for (FakeSoundSink::Device* d : sink.devices) {
+        EXPECT_FALSE(d->open);
+        EXPECT_EQ(1u, d->played.size());
+    }
+    EXPECT_EQ(sink.prepares, sink.unprepares);
     audio.Stop();
     EXPECT_EQ(1u, sink.threads.size());
 }
@@ -187,7 +288,11 @@ TEST(HudAudioThread, PlaysThroughThePlatformWaveOut) {
     for (size_t i = 0; i < tone.size(); ++i) tone[i] = static_cast<short>((i / 2) % 50 * 400 - 10000);
     const int bytes = static_cast<int>(tone.size() * sizeof(short));
     for (int i = 0; i < 5; ++i) EXPECT_EQ(1, audio.Play(ch, tone.data(), bytes)) << i;
+    ASSERT_EQ(1, audio.Flush());
+    EXPECT_EQ(1, audio.HasChannel(ch)) << "the null device opened";
+    EXPECT_EQ(0, audio.Dropped(CVQHUD_AudioT::kDropDevice));
     audio.CloseChannel(ch);  // while buffers may still be queued
     EXPECT_EQ(0, audio.HasChannel(ch));
+    ASSERT_EQ(1, audio.Flush());
     audio.Stop();
 }
