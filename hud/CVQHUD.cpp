@@ -29,17 +29,9 @@ const char kMultisampledText[] =
 const char kRecordFailedText[] =
     "Error: Failed to start recording!\n\nPossible causes:\n* No audio device?\n* Harddisk is full?";
 
-void FreeNames(CVKPtrList* list) {
-    for (int i = 0; i < list->Count(); ++i) delete static_cast<CVKString*>(list->Get(i));
-    list->Clear();
-}
-
 // Appends a copy of name unless it is listed already or the list is full.
 void AddName(CVKPtrList* list, const char* name, int max) {
-    if (!name || !*name) return;
-    for (int i = 0; i < list->Count(); ++i)
-        if (static_cast<CVKString*>(list->Get(i))->Equals(name)) return;
-    if (list->Count() >= max) return;
+    if (!name || !*name || StringListContains(*list, name) || list->Count() >= max) return;
     list->Insert(new CVKString(name));
 }
 }  // namespace
@@ -127,8 +119,8 @@ void CVQHUD::Shutdown() {
     m_focus = nullptr;
     m_hover = nullptr;
     m_capture = nullptr;
-    FreeNames(&m_invitesPending);
-    FreeNames(&m_invitesSent);
+    FreeStringList(&m_invitesPending);
+    FreeStringList(&m_invitesSent);
     // The share's worker ends before its client closes.
     if (m_shareRecorder.IsRecording()) m_shareRecorder.EndRecording();
     ShareClient()->Close();
@@ -229,18 +221,17 @@ void CVQHUD::UpdateShare() {
             // just refused (listed as told already).
             CVKPtrList* viewers = client->GetViewers();
             for (int i = 0; i < viewers->Count(); ++i) AnnounceShare(static_cast<CVKString*>(viewers->Get(i))->Str());
-            FreeNames(&m_invitesSent);
+            FreeStringList(&m_invitesSent);
         }
     }
     if (m_shareSession <= 0) return;  // invitations wait for a session to name
     for (int i = 0; i < m_invitesPending.Count(); ++i)
         AnnounceShare(static_cast<CVKString*>(m_invitesPending.Get(i))->Str());
-    FreeNames(&m_invitesPending);
+    FreeStringList(&m_invitesPending);
 }
 
 void CVQHUD::AnnounceShare(const char* name) {
-    for (int i = 0; i < m_invitesSent.Count(); ++i)
-        if (static_cast<CVKString*>(m_invitesSent.Get(i))->Equals(name)) return;
+    if (StringListContains(m_invitesSent, name)) return;
     m_chat.AnnounceShare(name, m_shareSession, m_shareHost.Str(), m_sharePort);
 }
 

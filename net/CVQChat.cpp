@@ -16,6 +16,12 @@ void FreeStringList(CVKPtrList* list) {
     list->Clear();
 }
 
+bool StringListContains(const CVKPtrList& list, const char* name) {
+    for (int i = 0; i < list.Count(); ++i)
+        if (static_cast<CVKString*>(list.Get(i))->Equals(name)) return true;
+    return false;
+}
+
 void FreeFriendGroups(CVKPtrList* groups) {
     if (!groups) return;
     for (int i = 0; i < groups->Count(); ++i) {

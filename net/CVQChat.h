@@ -40,6 +40,8 @@ struct FriendGroup {
 void FreeFriendGroups(CVKPtrList* groups);
 // Frees the CVKString* items of a list and empties it.
 void FreeStringList(CVKPtrList* list);
+// Whether a list of CVKString* holds name (as CVKString::Equals compares).
+bool StringListContains(const CVKPtrList& list, const char* name);
 
 // Client of the chat and presence server: a line-based protocol over one TCP
 // connection. Messages are lines ended by a line feed; an empty line ends a

@@ -17,12 +17,6 @@
 #include "VKNetEndpoints.h"
 
 namespace {
-bool Contains(const CVKPtrList& names, const char* name) {
-    for (int i = 0; i < names.Count(); ++i)
-        if (static_cast<CVKString*>(names.Get(i))->Equals(name)) return true;
-    return false;
-}
-
 int CountChatWindows(CVQHUD* hud) {
     int n = 0;
     for (int i = 0; i < hud->Windows().Count(); ++i)
@@ -196,7 +190,7 @@ void CVQHUD_Chat::OnChatSession() {
     } else {
         for (int i = chat->members.Count() - 1; i >= 0; --i) {
             CVKString* old = static_cast<CVKString*>(chat->members.Get(i));
-            if (Contains(members, old->Str())) continue;
+            if (StringListContains(members, old->Str())) continue;
             std::string line = std::string(old->Str()) + " left.";
             chat->window->AddLine(line.c_str());
             delete old;
@@ -206,7 +200,7 @@ void CVQHUD_Chat::OnChatSession() {
         }
         for (int i = 0; i < members.Count(); ++i) {
             CVKString* name = static_cast<CVKString*>(members.Get(i));
-            if (Contains(chat->members, name->Str())) continue;
+            if (StringListContains(chat->members, name->Str())) continue;
             chat->members.Insert(new CVKString(*name));
             chat->displayNames.Insert(new CVKString(*name));
             std::string line = std::string(name->Str()) + " joined.";

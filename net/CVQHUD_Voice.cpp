@@ -16,12 +16,6 @@
 #include "VKLog.h"
 
 namespace {
-bool Listed(const CVKPtrList& names, const char* name) {
-    for (int i = 0; i < names.Count(); ++i)
-        if (static_cast<CVKString*>(names.Get(i))->Equals(name)) return true;
-    return false;
-}
-
 void FreeCalls(CVKPtrList* calls) {
     for (int i = 0; i < calls->Count(); ++i) delete static_cast<VoiceCall*>(calls->Get(i));
     calls->Clear();
@@ -66,7 +60,7 @@ int CVQHUD_Voice::GetVoiceSession() {
 }
 
 void CVQHUD_Voice::AddCalled(const char* name) {
-    if (!name || !*name || Listed(m_called, name) || m_called.Count() >= kMaxCalledFriends) return;
+    if (!name || !*name || StringListContains(m_called, name) || m_called.Count() >= kMaxCalledFriends) return;
     m_called.Insert(new CVKString(name));
 }
 
@@ -202,7 +196,7 @@ void CVQHUD_Voice::Call(const CVKPtrList& names) {
 
 void CVQHUD_Voice::OnVoice(const char* caller, int session, const char* host, int port) {
     if (!caller || !*caller) return;
-    const bool called = Listed(m_called, caller);
+    const bool called = StringListContains(m_called, caller);
     if (m_state == kIdle || !called) {
         AddIncoming(caller, session, host, port);
     } else if (m_state == kInCall) {

@@ -20,46 +20,12 @@
 #include "CVQListContacts.h"
 #include "CVQMsgBox.h"
 #include "CVQTextBox.h"
+#include "HudServiceTest.h"
 #include "LogCapture.h"
-#include "MemorySettings.h"
-#include "VQResource.h"
 
 namespace {
-int EnvPort(const char* name) {
-    const char* v = getenv(name);
-    return v ? atoi(v) : 0;
-}
-
-bool NoKeys(uint32_t) { return false; }
-
-bool PumpUntil(const std::function<void()>& step, const std::function<bool()>& done, int ms = 8000) {
-    for (int waited = 0; waited < ms; waited += 5) {
-        step();
-        if (done()) return true;
-        Sleep(5);
-    }
-    return false;
-}
-
-class HudSocial : public ::testing::Test {
+class HudSocial : public HudServiceTest {
 protected:
-    void SetUp() override {
-        chatPort = EnvPort("NET_CHAT_PORT");
-        ASSERT_NE(0, chatPort) << "run through run_social.sh";
-        store.Set("serverAddr", "127.0.0.1");
-        store.Set("serverPort", std::to_string(chatPort));
-        store.Set("serverPortHTTP", std::to_string(EnvPort("NET_HTTP_PORT")));
-        store.Set("serverPortVS", std::to_string(EnvPort("NET_VS_PORT")));
-        VQSetKeyStateSource(NoKeys);
-        VQSetResourceModule(GetModuleHandleA(nullptr));
-        hud = new CVQHUD();
-        hud->Init();
-    }
-    void TearDown() override {
-        delete hud;
-        VQSetKeyStateSource(nullptr);
-    }
-
     // A friend's own client, signed in.
     void SignIn(CVQChat& client, const char* user, const char* password) {
         client.Connect(CVKString("127.0.0.1"), static_cast<unsigned short>(chatPort));
@@ -73,24 +39,15 @@ protected:
                 client.Pump();
                 if (hud) hud->Update();
             },
-            [&] {
-                for (;;) {
-                    int t = client.PeekMessageType();
-                    if (t == type) return true;
-                    if (t == kChatNone) return false;
-                    client.PopMessage();
-                }
-            });
+            [&] { return NextIs(client, type); }, 8000);
     }
     bool Until(const std::function<bool()>& done, std::vector<CVQChat*> others = {}) {
         return PumpUntil(
             [&] {
                 hud->Update();
-                for (CVQChat* c : others) {
-                    c->Pump();
-                }
+                for (CVQChat* c : others) c->Pump();
             },
-            done);
+            done, 8000);
     }
     std::vector<CVQWindow*> WindowsOfKind(int kind) {
         std::vector<CVQWindow*> found;
@@ -115,10 +72,6 @@ protected:
         int handled = 0;
         window->OnNotify(0, nullptr, window->TextBox(), &handled);
     }
-
-    int chatPort = 0;
-    MemorySettings store;
-    CVQHUD* hud = nullptr;
 };
 
 std::vector<std::string> Lines(CVQChatWnd* window) {

@@ -28,23 +28,15 @@
 #include "CVQVSClient.h"
 #include "FakeFrame.h"
 #include "FakeSoundSink.h"
+#include "HudServiceTest.h"
 #include "LogCapture.h"
-#include "MemorySettings.h"
 #include "VQCodecIds.h"
-#include "VQResource.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
 namespace {
-int EnvPort(const char* name) {
-    const char* v = getenv(name);
-    return v ? atoi(v) : 0;
-}
-
-bool NoKeys(uint32_t) { return false; }
-
 // A friend's voice as heard by the HUD: a viewer of the friend's stream whose
 // sound is the packets' bytes as they came.
 class PassThroughVoice : public IVQVoiceStream {
@@ -101,28 +93,11 @@ private:
 IVQVoiceStream* MakePassThrough() { return new PassThroughVoice(); }
 IVQVoiceStream* MakeNothing() { return nullptr; }
 
-bool PumpUntil(const std::function<void()>& step, const std::function<bool()>& done, int ms = 10000) {
-    for (int waited = 0; waited < ms; waited += 5) {
-        step();
-        if (done()) return true;
-        Sleep(5);
-    }
-    return false;
-}
-
-class HudVoice : public ::testing::Test {
+class HudVoice : public HudServiceTest {
 protected:
     void SetUp() override {
-        chatPort = EnvPort("NET_CHAT_PORT");
-        ASSERT_NE(0, chatPort) << "run through run_social.sh";
-        store.Set("serverAddr", "127.0.0.1");
-        store.Set("serverPort", std::to_string(chatPort));
-        store.Set("serverPortHTTP", std::to_string(EnvPort("NET_HTTP_PORT")));
-        store.Set("serverPortVS", std::to_string(EnvPort("NET_VS_PORT")));
-        VQSetKeyStateSource(NoKeys);
-        VQSetResourceModule(GetModuleHandleA(nullptr));
-        hud = new CVQHUD();
-        hud->Init();
+        HudServiceTest::SetUp();
+        if (HasFatalFailure()) return;
         hud->Audio()->Stop();
         hud->Audio()->SetSink(&sink);
         ASSERT_EQ(1, hud->Audio()->Start());
@@ -130,10 +105,6 @@ protected:
         voice->SetClock(&clock);
         voice->SetStreamFactory(MakePassThrough);
         clock.Set(1000000);
-    }
-    void TearDown() override {
-        delete hud;
-        VQSetKeyStateSource(nullptr);
     }
 
     void SignInBoth() {
@@ -157,14 +128,7 @@ protected:
     }
     // bo's chat client has a message of that type (others before it are dropped).
     bool BoGets(int type) {
-        return Until([&] {
-            for (;;) {
-                int t = bo.PeekMessageType();
-                if (t == type) return true;
-                if (t == kChatNone) return false;
-                bo.PopMessage();
-            }
-        });
+        return Until([&] { return NextIs(bo, type); });
     }
     // bo's own voice stream logged in to the relay (mono 22,050 Hz, 16 bits).
     void BoStreams(const std::string& host, int port) {
@@ -196,11 +160,8 @@ protected:
         return found;
     }
 
-    int chatPort = 0;
-    MemorySettings store;
     FakeSoundSink sink;
     CVKManualClock clock;
-    CVQHUD* hud = nullptr;
     CVQHUD_Voice* voice = nullptr;
     CVQChat bo;
     CVQShareVS boVoice;
