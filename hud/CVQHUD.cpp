@@ -256,15 +256,16 @@ void CVQHUD::PlayViewSound(CVQDecodeVS* session) {
     int size = 0;
     int64_t time = 0;
     if (!session->TakeAudio(&data, &size, &time) || size <= 0) return;
-    // The session's playback channel is made from its stream's sound format
-    // when it has none yet; a channel that cannot be made leaves it silent.
+    // The session's playback channel is made from its sound's format when it
+    // has none yet, or when the playback thread found that its device did not
+    // open; a channel that cannot be made leaves it silent.
     int channel = session->GetAudioChannel();
-    if (channel < 0) {
-        CVQFFmpegFrameDecoder* decoder = session->GetDecoder();
-        channel = m_audio.OpenChannel(decoder->GetSamplesPerSecond(), decoder->GetChannels(),
-                                      decoder->GetBitsPerSample() / 8);
-        if (channel < 0) return;
+    if (channel < 0 || !m_audio.HasChannel(channel)) {
+        int rate = 0, channels = 0, bits = 0;
+        if (!session->GetSoundFormat(&rate, &channels, &bits)) return;
+        channel = m_audio.OpenChannel(rate, channels, bits / 8);
         session->SetAudioChannel(channel);
+        if (channel < 0) return;
     }
     m_audio.Play(channel, data, size);
 }

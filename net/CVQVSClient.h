@@ -55,6 +55,15 @@ public:
     virtual int GetChannels() { return m_channels; }
     virtual int GetSamplesPerSec() { return m_samplesPerSec; }
     virtual int GetBitsPerSample() { return m_bitsPerSample; }
+    // The stream's parameters in one read under the lock, for a thread other
+    // than the one that updates the client.
+    struct StreamFormat {
+        int width, height, frameRate, channels, samplesPerSec, bitsPerSample;
+    };
+    virtual StreamFormat GetStreamFormat() {
+        Guard guard(m_lock);
+        return StreamFormat{m_width, m_height, m_frameRate, m_channels, m_samplesPerSec, m_bitsPerSample};
+    }
     virtual void SetGameNumber(const char* number) { m_gameNumber.Set(number); }
     virtual CVKString GetGameNumber() { return m_gameNumber; }
     virtual int IsSendQueueEmpty() { return m_socket && m_socket->IsSendQueueEmpty() ? 1 : 0; }

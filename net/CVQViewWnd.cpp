@@ -32,6 +32,9 @@ CVQViewWnd::CVQViewWnd(CVQDecodeVS* session)
       m_bytesPerPixel(4),
       m_pictures(0) {
     m_kind = kView;
+    // The window's own session decodes on its worker: the render thread only
+    // takes the newest picture.
+    if (!session) m_session->SetWorker(1);
 }
 
 CVQViewWnd::~CVQViewWnd() {

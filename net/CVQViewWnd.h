@@ -12,7 +12,8 @@ class CVQDecodeVS;
 // the plus and minus glyphs of the caption, the mouse wheel), within bounds.
 class CVQViewWnd : public CVQFrmWnd {
 public:
-    // session may be null: a session over a Winsock socket. Owned.
+    // session may be null: a session over a Winsock socket, decoding on its
+    // own worker thread. Owned.
     explicit CVQViewWnd(CVQDecodeVS* session = nullptr);
     ~CVQViewWnd() override;
 

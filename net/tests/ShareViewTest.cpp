@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -149,7 +150,7 @@ struct Link {
     int width, height;
     int soundSent = 0;
 
-    Link(int w, int h, const std::string& loginOk) : width(w), height(h) {
+    Link(int w, int h, const std::string& loginOk, int worker = 0) : width(w), height(h) {
         clock.Set(1000000);
         share.Open();
         share.SetServer("127.0.0.1", kPort);
@@ -157,6 +158,7 @@ struct Link {
         shareSocket->inbound.push_back({kServer, kPort, loginOk});
         share.Update();
         shareSocket->sent.clear();
+        view.SetWorker(worker);
         view.Open();
         view.Connect("bo", "pw", 7, "127.0.0.1", kPort);
         viewSocket->inbound.push_back({kServer, kPort, loginOk});
@@ -180,6 +182,19 @@ struct Link {
                 p[2] = static_cast<uint8_t>(((x / 8 + y / 8 + n) & 1) ? 200 : 40);
                 p[3] = 255;
             }
+    }
+    // How close a decoded picture is to what was drawn for frame n (dB).
+    double Psnr(const uint8_t* data, int n) {
+        std::vector<uint8_t> drawn = picture;
+        Draw(n);
+        double sum = 0;
+        for (int i = 0; i < width * height; i++)
+            for (int c = 0; c < 3; c++) {
+                const double d = static_cast<double>(data[i * 4 + c]) - picture[static_cast<size_t>(i) * 4 + c];
+                sum += d * d;
+            }
+        picture = drawn;
+        return 10 * std::log10(255.0 * 255.0 * width * height * 3 / std::max(sum, 1.0));
     }
     void SendPicture(int64_t time) {
         encoder.SetInputPicture(picture.data());
@@ -233,16 +248,7 @@ TEST(CVQDecodeVS, DecodesWhatTheSharerSent) {
             lastPictureTime = time;
             pictures++;
             // Close to what was drawn for that time.
-            std::vector<uint8_t> drawn = link.picture;
-            link.Draw(static_cast<int>(time / 250));
-            double sum = 0;
-            for (int i = 0; i < 320 * 240; i++)
-                for (int c = 0; c < 3; c++) {
-                    const double d = static_cast<double>(data[i * 4 + c]) - link.picture[i * 4 + c];
-                    sum += d * d;
-                }
-            link.picture = drawn;
-            EXPECT_GT(10 * std::log10(255.0 * 255.0 * 320 * 240 * 3 / sum), 25.0) << frame;
+            EXPECT_GT(link.Psnr(data, static_cast<int>(time / 250)), 25.0) << frame;
             EXPECT_EQ(0, link.view.TakePicture(&data, &size, &time));  // once
         }
         if (link.view.TakeAudio(&data, &size, &time)) {
@@ -263,6 +269,66 @@ TEST(CVQDecodeVS, DecodesWhatTheSharerSent) {
     link.view.Update();
     EXPECT_EQ(0, link.view.IsDecoderOpen());
     EXPECT_EQ(0, link.view.TakePicture(nullptr, nullptr, nullptr));
+}
+
+// With a worker, the render thread's Update only runs the network and the
+// worker decodes: the newest picture waits (one not taken is replaced, so
+// the stream never stalls behind a slow consumer), sound keeps its order and
+// its format, and the end of the session leaves nothing waiting.
+TEST(CVQDecodeVS, AWorkerDecodesAndTheNewestPictureWaits) {
+    Link link(320, 240, kLogin320, 1);
+    link.view.Update();
+    ASSERT_EQ(1, link.view.HasWorker());
+    ASSERT_EQ(1, link.view.GetClient()->IsLoggedIn());
+    int64_t soundPacket = 0, lastSoundTime = -1, soundTaken = 0;
+    int taken = 0;
+    for (int frame = 0; frame < 8; frame++) {
+        link.Draw(frame);
+        link.SendPicture(frame * 250);
+        for (int i = 0; i < 5; i++) link.SendSound(soundPacket++);
+        link.Deliver();
+        ASSERT_EQ(1, link.view.WaitForWorker(20000)) << frame;
+        uint8_t* data = nullptr;
+        int size = 0;
+        int64_t time = 0;
+        if (frame % 3 == 2) {  // a consumer that looks only now and then
+            ASSERT_EQ(1, link.view.TakePicture(&data, &size, &time)) << frame;
+            EXPECT_EQ(frame * 250, time);
+            ASSERT_EQ(320 * 240 * 4, size);
+            EXPECT_GT(link.Psnr(data, frame), 25.0) << frame;
+            EXPECT_EQ(0, link.view.TakePicture(&data, &size, &time));
+            taken++;
+        }
+        if (link.view.TakeAudio(&data, &size, &time)) {
+            EXPECT_GT(time, lastSoundTime);
+            lastSoundTime = time;
+            soundTaken += size;
+        }
+    }
+    EXPECT_EQ(2, taken);
+    const CVQDecodeVS::Stats stats = link.view.GetStats();
+    EXPECT_EQ(8, stats.pictures) << "every picture decoded, taken or not";
+    EXPECT_EQ(link.soundSent, stats.soundPackets);
+    EXPECT_EQ(0, stats.soundOutOfOrder);
+    EXPECT_EQ(stats.soundBytes, soundTaken) << "all the sound decoded was taken, none twice";
+    int rate = 0, channels = 0, bits = 0;
+    ASSERT_EQ(1, link.view.GetSoundFormat(&rate, &channels, &bits));
+    EXPECT_EQ(44100, rate);
+    EXPECT_EQ(2, channels);
+    EXPECT_EQ(16, bits);
+
+    // A picture decoded but not taken when the session ends is forgotten.
+    link.SendPicture(8 * 250);
+    link.Deliver();
+    ASSERT_EQ(1, link.view.WaitForWorker(20000));
+    link.viewSocket->inbound.push_back({kServer, kPort, "SESSION\n7\n\nLOGOUT\n\n"});
+    link.view.Update();
+    ASSERT_EQ(1, link.view.WaitForWorker(20000));
+    EXPECT_EQ(0, link.view.IsDecoderOpen());
+    EXPECT_EQ(0, link.view.TakePicture(nullptr, nullptr, nullptr));
+    link.view.Close();
+    EXPECT_EQ(0, link.view.HasWorker());
+    EXPECT_EQ(0, link.view.WaitForWorker(10));
 }
 
 // A stream whose pictures are too large to decode is refused once per
