@@ -6,12 +6,14 @@
 #include "VQFrameState.h"
 #include "VQResource.h"
 
-CVQGameHarness::CVQGameHarness() : m_window(nullptr), m_d3d(nullptr), m_device(nullptr), m_width(0), m_height(0) {}
+CVQGameHarness::CVQGameHarness()
+    : m_window(nullptr), m_d3d(nullptr), m_device(nullptr), m_width(0), m_height(0), m_format(D3DFMT_X8R8G8B8) {}
 
 CVQGameHarness::~CVQGameHarness() { Stop(); }
 
-int CVQGameHarness::Start(int width, int height) {
+int CVQGameHarness::Start(int width, int height, D3DFORMAT format) {
     Stop();
+    m_format = format;
     ProxyResetState(GetModuleHandleA(nullptr));
     VQSetResourceModule(GetModuleHandleA(nullptr));
     WNDCLASSA wc = {};
@@ -54,13 +56,14 @@ int CVQGameHarness::MakeDevice(int width, int height) {
     pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
     pp.BackBufferWidth = width;
     pp.BackBufferHeight = height;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.BackBufferFormat = m_format;
     pp.hDeviceWindow = m_window;
     VQFrameHarnessParameters(&pp);
     HRESULT hr = m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
                                      &pp, &m_device);
     if (FAILED(hr)) {
-        printf("game harness: CreateDevice %dx%d failed hr=0x%lx\n", width, height, static_cast<unsigned long>(hr));
+        printf("game harness: CreateDevice %dx%d format %d failed hr=0x%lx\n", width, height,
+               static_cast<int>(m_format), static_cast<unsigned long>(hr));
         m_device = nullptr;
         return 0;
     }

@@ -14,9 +14,9 @@ public:
     CVQGameHarness& operator=(const CVQGameHarness&) = delete;
 
     // Window of the largest size asked for, and a device with a width x height
-    // back buffer. 1, or 0 with the reason printed.
-    int Start(int width, int height);
-    // Another device on the same window (the previous one is released).
+    // back buffer of that format. 1, or 0 with the reason printed.
+    int Start(int width, int height, D3DFORMAT format = D3DFMT_X8R8G8B8);
+    // Another device on the same window, in the same format (the previous one is released).
     int Reset(int width, int height);
     void Stop();
     // The game's release of its device; the count the game sees.
@@ -31,6 +31,7 @@ public:
     VQFrameDevice* RealDevice() const;                  // the runtime's
     int Width() const { return m_width; }
     int Height() const { return m_height; }
+    D3DFORMAT Format() const { return m_format; }
 
 private:
     int MakeDevice(int width, int height);
@@ -40,4 +41,5 @@ private:
     VQFrameDevice* m_device;
     int m_width;
     int m_height;
+    D3DFORMAT m_format;
 };
