@@ -480,8 +480,10 @@ void CVQHUD::BringToTop(CVQWindow* window) {
 bool CVQHUD::IsHotKeyDown() const { return VQIsKeyDown(m_hotKey); }
 
 bool CVQHUD::IsPointerVisible() {
-    if (IsHotKeyDown()) return true;
-    return m_focus && m_focus->IsVisible(1);
+    // The focus first: the key state is a trip to the system on some
+    // platforms, and this is asked on every frame.
+    if (m_focus && m_focus->IsVisible(1)) return true;
+    return IsHotKeyDown();
 }
 
 CVQWindow* CVQHUD::SetFocusWindow(CVQWindow* window, bool pickTopmost) {

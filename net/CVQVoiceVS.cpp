@@ -93,7 +93,9 @@ void CVQVoiceVS::CloseRemoteVoices() {
 
 void CVQVoiceVS::Update() {
     // The worker still sends the previous buffer: this frame does nothing.
-    if (m_wake && WaitForSingleObject(m_wake, 0) == WAIT_OBJECT_0) return;
+    // Only a worker's buffer sets the event, so without a call the event is
+    // not asked (each wait is a trip to the system on some platforms).
+    if (m_worker && WaitForSingleObject(m_wake, 0) == WAIT_OBJECT_0) return;
     m_client.Update();
     for (int i = 0; i < m_remote.Count(); ++i) static_cast<IVQVoiceStream*>(m_remote.Get(i))->Update();
     if (m_started) {
