@@ -611,6 +611,7 @@ int CVQHUD::OnKeyboardInput(uint32_t message, uint32_t key, uint32_t keyData, in
     }
     // Input the HUD did not take is recorded with the game.
     if (!*handled) RecordInput(true, message, key, keyData);
+    AfterKeyboardInput(message, key, keyData, handled);
     return 0;
 }
 
@@ -630,5 +631,10 @@ int CVQHUD::OnMouseInput(uint32_t message, uint32_t data, uint32_t position, int
     }
     if (!*handled) RecordInput(false, message, data, position);
     if (message == kLButtonDown) SetFocusWindow(nullptr, false);
+    AfterMouseInput(message, data, position, handled);
     return 0;
 }
+
+int CVQHUD::AfterKeyboardInput(uint32_t, uint32_t, uint32_t, int*) { return 0; }
+
+int CVQHUD::AfterMouseInput(uint32_t, uint32_t, uint32_t, int*) { return 0; }

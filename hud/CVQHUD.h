@@ -47,6 +47,12 @@ public:
     virtual bool IsPointerVisible();
     virtual int OnKeyboardInput(uint32_t message, uint32_t key, uint32_t keyData, int* handled);
     virtual int OnMouseInput(uint32_t message, uint32_t data, uint32_t position, int* handled);
+    // Called last by OnKeyboardInput and OnMouseInput, with their arguments,
+    // for an event that went the whole way (not one of the hot key's, nor a
+    // click on a window): the place where a HUD derived from this one acts on
+    // such events. Here they do nothing and return 0.
+    virtual int AfterKeyboardInput(uint32_t message, uint32_t key, uint32_t keyData, int* handled);
+    virtual int AfterMouseInput(uint32_t message, uint32_t data, uint32_t position, int* handled);
 
     // Focus and hover (the previous focus is returned). With window null and
     // pickTopmost set, the topmost visible window above the logo gets the focus.

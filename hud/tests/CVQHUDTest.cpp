@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "CVQButton.h"
 #include "CVQFrmWnd.h"
@@ -143,6 +144,73 @@ TEST_F(HudTest, LonePressOfTheHotKeyTogglesEverything) {
     EXPECT_FALSE(Key(WM_KEYUP, kInsert));
     EXPECT_FALSE(chat->IsVisible());
     EXPECT_TRUE(m_hud->Dashboard()->IsVisible());
+}
+
+namespace {
+// Notes what reaches the after-input hooks, and the state the HUD left by then.
+class HookedHud : public CVQHUD {
+public:
+    struct Seen {
+        uint32_t message, value;
+        int handled;
+        bool focused;
+    };
+    int AfterKeyboardInput(uint32_t message, uint32_t key, uint32_t, int* handled) override {
+        keys.push_back({message, key, *handled, FocusWindow() != nullptr});
+        return 0;
+    }
+    int AfterMouseInput(uint32_t message, uint32_t, uint32_t position, int* handled) override {
+        mouse.push_back({message, position, *handled, FocusWindow() != nullptr});
+        return 0;
+    }
+    std::vector<Seen> keys, mouse;
+};
+}  // namespace
+
+TEST_F(HudTest, AfterInputHooksComeLastOnTheWholeWay) {
+    HookedHud* hud = new HookedHud();
+    m_hud = hud;
+    m_hud->Init();
+    // A key for the game: both events, untaken.
+    Press('A');
+    ASSERT_EQ(2u, hud->keys.size());
+    EXPECT_EQ(uint32_t(WM_KEYDOWN), hud->keys[0].message);
+    EXPECT_EQ(uint32_t(WM_KEYUP), hud->keys[1].message);
+    EXPECT_EQ('A', hud->keys[0].value);
+    EXPECT_EQ(0, hud->keys[0].handled);
+    // The hot key's presses, the toggle and the combinations end early: no
+    // hook. Only the release that toggled nothing goes the whole way.
+    hud->keys.clear();
+    Press(kInsert);
+    Key(WM_KEYDOWN, kInsert);
+    Press('C');
+    Key(WM_KEYUP, kInsert);
+    int insertUps = 0;
+    for (const HookedHud::Seen& seen : hud->keys) {
+        EXPECT_FALSE(seen.value == kInsert && seen.message == WM_KEYDOWN);
+        EXPECT_FALSE(seen.value == 'C' && seen.message == WM_KEYDOWN);
+        insertUps += seen.value == kInsert && seen.message == WM_KEYUP;
+    }
+    EXPECT_EQ(1, insertUps);
+    hud->keys.clear();
+    // A key the focused window took: the hook still comes, after it.
+    Press(kInsert);
+    ASSERT_NE(nullptr, m_hud->FocusWindow());
+    EXPECT_TRUE(Press('N'));
+    ASSERT_FALSE(hud->keys.empty());
+    EXPECT_EQ(1, hud->keys[0].handled);
+
+    // A click on a window is the window's alone; one outside removes the
+    // focus before the hook sees it.
+    EXPECT_TRUE(Mouse(WM_LBUTTONDOWN, 300, 200));
+    Mouse(WM_LBUTTONUP, 300, 200);
+    EXPECT_TRUE(hud->mouse.empty());
+    EXPECT_FALSE(Mouse(WM_LBUTTONDOWN, 700, 500));
+    ASSERT_EQ(1u, hud->mouse.size());
+    EXPECT_EQ(uint32_t(WM_LBUTTONDOWN), hud->mouse[0].message);
+    EXPECT_EQ(Pack(700, 500), hud->mouse[0].value);
+    EXPECT_EQ(0, hud->mouse[0].handled);
+    EXPECT_FALSE(hud->mouse[0].focused);
 }
 
 TEST_F(HudTest, ConfiguredHotKey) {
