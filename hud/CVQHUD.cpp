@@ -68,7 +68,9 @@ CVQHUD::CVQHUD()
       m_last15(0),
       m_clock(VKSystemClock()),
       m_sharePort(13580),
-      m_capture(nullptr) {
+      m_capture(nullptr),
+      m_recordingAsked(0),
+      m_shareAsked(0) {
     g_hud = this;
     m_hotKey = static_cast<uint32_t>(VKGetSettingInt("hotkey", "45"));
     m_recorderType = VKGetSettingInt("recorderType", "0");
@@ -119,6 +121,9 @@ void CVQHUD::Shutdown() {
     m_focus = nullptr;
     m_hover = nullptr;
     m_capture = nullptr;
+    // An R or S still waiting for a frame goes with the HUD it was meant for.
+    m_recordingAsked = 0;
+    m_shareAsked = 0;
     FreeStringList(&m_invitesPending);
     FreeStringList(&m_invitesSent);
     // The share's worker ends before its client closes.
@@ -145,6 +150,9 @@ void CVQHUD::ReleaseSurfaces() {
 void CVQHUD::Update() {
     // A safe point: no window handler is running now.
     FlushDeleted();
+    // Before the recorders and the share take this frame, so a recording
+    // asked for since the last frame starts with this one.
+    CarryOutRequests();
     m_chat.Update();
     m_misc.Poll();
     m_voice.Update();
@@ -182,6 +190,11 @@ int CVQHUD::ToggleRecording() {
     m_dashboard.SetRecording(1);
     m_logo.SetRecording(1);
     return 1;
+}
+
+void CVQHUD::CarryOutRequests() {
+    if (m_recordingAsked.exchange(0)) ToggleRecording();
+    if (m_shareAsked.exchange(0)) m_dashboard.ToggleShare();
 }
 
 void CVQHUD::FollowRecorder() {

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 #include "CVKPtrList.h"
@@ -97,8 +98,15 @@ public:
     CVQRecordAvi* AviRecorder() { return &m_aviRecorder; }
     // R on the dashboard: ends the running recording, or begins one unless
     // the back buffer is multisampled. The record button and the logo follow.
-    // 1 when the recorder changed state.
+    // 1 when the recorder changed state. Runs on the thread that presents.
     virtual int ToggleRecording();
+    // R and S (keys or the dashboard's buttons) arrive on whatever thread the
+    // game reads its input on, so they only ask: Update, on the thread that
+    // presents, carries the change out at the next frame (recorders and the
+    // share copy the back buffer; the device is used from that thread only).
+    // A second ask before that frame withdraws the first.
+    void RequestRecordingToggle() { m_recordingAsked.fetch_xor(1); }
+    void RequestShareToggle() { m_shareAsked.fetch_xor(1); }
     // True (after telling the player) when the back buffer is multisampled:
     // recording and sharing cannot copy such a buffer.
     bool RefusedForMultisampling();
@@ -157,6 +165,7 @@ public:
 
 private:
     void FlushDeleted();
+    void CarryOutRequests();
     void RotateFocus();
     void ToggleShown();
     void FlipKind(int kind);
@@ -209,6 +218,9 @@ private:
     CVQWindow* m_capture;
     CVKPtrList m_deleted;  // closed windows waiting for the next safe point
     CVKPtrList m_players;  // CVQBrowsePlayWnd*, not owned
+    // R and S asked from the input side, for the next Update (1: toggle).
+    std::atomic<int> m_recordingAsked;
+    std::atomic<int> m_shareAsked;
 };
 
 // The one HUD of the process belongs to the engine, whatever Direct3D frame

@@ -414,8 +414,9 @@ void CVQDashboard::RunCommand(int id) {
     CVQHUD* hud = VQHud();
     if (!hud) return;
     switch (id) {
-    case kRecordButton: hud->ToggleRecording(); break;
-    case kShareButton: ToggleShare(); break;
+    // Asked here, on the input's thread; carried out by the next frame.
+    case kRecordButton: hud->RequestRecordingToggle(); break;
+    case kShareButton: hud->RequestShareToggle(); break;
     case kChatButton: hud->Chat()->StartChat(); break;
     case kViewButton: ViewSelected(); break;
     case kCallButton: Call(1); break;

@@ -80,6 +80,9 @@ public:
     int IsSharing() const { return m_sharing; }
     // Hang up is usable only while an accepted call runs.
     void SetCallActive(int active);
+    // S, carried out by the HUD's frame: ends a running share, or starts one
+    // unless the back buffer is multisampled.
+    void ToggleShare();
 
     // Sets the three default boxes (box states) and the list's matching
     // columns: a friend's own box is usable only while the default has no
@@ -115,9 +118,6 @@ private:
     void ApplySelectionKind();
     void OnButton(int id);
     void RunCommand(int id);
-    // S: ends a running share, or starts one unless the back buffer is
-    // multisampled.
-    void ToggleShare();
     void ViewSelected();
     // Voice with the selected friend (start) or hanging up.
     void Call(int start);

@@ -4,6 +4,10 @@
 #include "CVQCaptureRing.h"
 #include "CVQSurface.h"
 
+#include <atomic>
+#include <mutex>
+#include <thread>
+
 namespace {
 uint32_t g_format = 21, g_width = 640, g_height = 480;
 uint32_t g_multisample = 0;
@@ -11,6 +15,14 @@ bool g_createFails = false;
 int g_alive = 0;
 int g_copies = 0;
 CVKPixels* Block(void* surface) { return static_cast<CVKPixels*>(surface); }
+std::mutex g_threadLock;
+std::thread::id g_deviceThread;
+std::atomic<int> g_offThread(0);
+// Every operation that would use the device notes the thread it ran on.
+void NoteDeviceUse() {
+    std::lock_guard<std::mutex> lock(g_threadLock);
+    if (g_deviceThread != std::thread::id() && std::this_thread::get_id() != g_deviceThread) ++g_offThread;
+}
 }  // namespace
 
 namespace FakeFrame {
@@ -23,6 +35,12 @@ void SetMultisample(uint32_t type) { g_multisample = type; }
 void SetCreateFails(bool fails) { g_createFails = fails; }
 int SurfacesAlive() { return g_alive; }
 int CopiesMade() { return g_copies; }
+void SetDeviceThread() {
+    std::lock_guard<std::mutex> lock(g_threadLock);
+    g_deviceThread = std::this_thread::get_id();
+    g_offThread = 0;
+}
+int CallsOffDeviceThread() { return g_offThread; }
 }  // namespace FakeFrame
 
 CVQSurface::CVQSurface() : m_surface(nullptr), m_format(0), m_width(0), m_height(0) {}
@@ -38,6 +56,7 @@ void CVQSurface::Release() {
 }
 
 int CVQSurface::Create(uint32_t width, uint32_t height) {
+    NoteDeviceUse();
     Release();
     if (g_createFails) return 0;
     CVKPixels* block = new CVKPixels();
@@ -54,6 +73,7 @@ int CVQSurface::Create(uint32_t width, uint32_t height) {
 }
 
 int CVQSurface::Lock(CVKPixels* pixels, uint32_t) {
+    NoteDeviceUse();
     if (!m_surface) return 0;
     CVKPixels* b = Block(m_surface);
     pixels->Init(b->Layout(), b->Width(), b->Height(), b->Data(), b->Size(), b->Stride(), 0);
@@ -63,6 +83,7 @@ int CVQSurface::Lock(CVKPixels* pixels, uint32_t) {
 int CVQSurface::Unlock() { return m_surface ? 1 : 0; }
 
 int CVQSurface::CopyFrom(const CVKPixels& pixels) {
+    NoteDeviceUse();
     if (!m_surface) return 0;
     if (!Block(m_surface)->CopyFrom(pixels)) return 0;
     ++g_copies;
@@ -70,6 +91,7 @@ int CVQSurface::CopyFrom(const CVKPixels& pixels) {
 }
 
 int CVQSurface::CopyBackBuffer() {
+    NoteDeviceUse();
     if (!m_surface || m_width != g_width || m_height != g_height || m_format != g_format) {
         if (!Create(g_width, g_height)) return 0;
     }
@@ -77,6 +99,7 @@ int CVQSurface::CopyBackBuffer() {
 }
 
 int CVQSurface::GetBackBufferInfo(uint32_t* format, uint32_t* width, uint32_t* height, uint32_t* multisampleType) {
+    NoteDeviceUse();
     if (format) *format = g_format;
     if (width) *width = g_width;
     if (height) *height = g_height;
@@ -86,6 +109,7 @@ int CVQSurface::GetBackBufferInfo(uint32_t* format, uint32_t* width, uint32_t* h
 
 // The capture ring copies synchronously into blocks of the fake back buffer's size.
 int CVQCaptureRing::CopyIntoSlot(int slot) {
+    NoteDeviceUse();
     m_format = g_format;
     m_width = g_width;
     m_height = g_height;

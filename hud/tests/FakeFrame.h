@@ -12,4 +12,9 @@ void SetMultisample(uint32_t type);
 void SetCreateFails(bool fails);
 int SurfacesAlive();
 int CopiesMade();  // CopyFrom calls that succeeded
+// The calling thread becomes the one that presents: device operations
+// (surfaces, back-buffer reads and copies) made from any other thread are
+// counted from now on.
+void SetDeviceThread();
+int CallsOffDeviceThread();
 }  // namespace FakeFrame

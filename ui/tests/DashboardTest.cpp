@@ -7,6 +7,7 @@
 
 #include <set>
 #include <string>
+#include <thread>
 
 #include "CVQBrowseWnd.h"
 #include "CVQButton.h"
@@ -77,6 +78,18 @@ protected:
         hud->OnMouseInput(WM_LBUTTONUP, 0, Pack(dash->GetX() + x, dash->GetY() + y), &ignored);
         return handled;
     }
+    // The same key on another thread, as a game that reads its input there
+    // would hand it over.
+    int KeyOnInputThread(uint32_t vk) {
+        int handled = 0;
+        std::thread input([&] { handled = Key(vk); });
+        input.join();
+        return handled;
+    }
+    // The composition point of the next presented frame.
+    void Frame() { hud->Update(); }
+    bool Recording() { return hud->CurrentRecorder()->IsRecording(); }
+    bool RecordLook() { return dash->Button(CVQDashboard::kRecordButton)->HasPressedLook(); }
     std::string Setting(const char* name) { return VKGetSetting(name, "(missing)").Str(); }
     CVQMsgBox* TopBox() {
         for (int i = hud->Windows().Count() - 1; i >= 0; --i) {
@@ -312,6 +325,7 @@ TEST_F(Dashboard, RecordingRefusedOnAMultisampledBackBuffer) {
     FakeFrame::SetMultisample(4);
     hud->SetFocusWindow(dash->IntroSignInButton(), false);
     EXPECT_TRUE(Key('R'));
+    Frame();
     ASSERT_NE(nullptr, TopBox());
     EXPECT_STREQ(
         "Error: Multisampled/Antialiased backbuffer!\n\nPlease turn off multisampling/antialiasing in\nthe game's "
@@ -326,6 +340,7 @@ TEST_F(Dashboard, RecordingRefusedOnAMultisampledBackBuffer) {
     // Sharing is refused the same way.
     hud->SetFocusWindow(dash->IntroSignInButton(), false);
     EXPECT_TRUE(Key('S'));
+    Frame();
     ASSERT_NE(nullptr, TopBox());
     EXPECT_EQ(4, TopBox()->GetLines());
     TopBox()->Answer(CVQMsgBox::kOk);
@@ -335,17 +350,21 @@ TEST_F(Dashboard, RecordingRefusedOnAMultisampledBackBuffer) {
     FakeFrame::SetMultisample(0);
     hud->SetFocusWindow(dash->IntroSignInButton(), false);
     EXPECT_TRUE(Key('R'));
+    Frame();
     EXPECT_EQ(nullptr, TopBox());
     EXPECT_TRUE(hud->CurrentRecorder()->IsRecording());
     EXPECT_TRUE(hud->Logo()->IsRecording());
     EXPECT_TRUE(dash->Button(CVQDashboard::kRecordButton)->HasPressedLook());
     EXPECT_TRUE(Key('R'));
+    Frame();
     EXPECT_FALSE(hud->CurrentRecorder()->IsRecording());
     EXPECT_FALSE(hud->Logo()->IsRecording());
     EXPECT_FALSE(dash->Button(CVQDashboard::kRecordButton)->HasPressedLook());
 
     // A recorder that ends by itself takes the sign and the button with it.
     EXPECT_TRUE(Key('R'));
+    Frame();
+    ASSERT_TRUE(hud->Logo()->IsRecording());
     hud->PipelinedRecorder()->EndRecording();
     hud->Update();
     EXPECT_FALSE(hud->Logo()->IsRecording());
@@ -357,8 +376,73 @@ TEST_F(Dashboard, WithoutARecorderOfTheConfiguredTypeRDoesNothing) {
     Start();
     hud->SetFocusWindow(dash->IntroSignInButton(), false);
     EXPECT_TRUE(Key('R'));
+    Frame();
     EXPECT_EQ(nullptr, TopBox());
     EXPECT_FALSE(hud->Logo()->IsRecording());
+}
+
+TEST_F(Dashboard, RAndSFromAnotherThreadActAtTheNextFrame) {
+    store.Set("recorderType", "2");
+    store.Set("serverAddrVS", "127.0.0.1");
+    Start();
+    hud->SetShareServerPort(9);    // a share asked for logs in where nobody answers
+    FakeFrame::SetDeviceThread();  // this thread presents
+    hud->SetFocusWindow(dash->IntroSignInButton(), false);
+
+    // The key is taken from the game at once, but nothing starts before the frame.
+    EXPECT_TRUE(KeyOnInputThread('R'));
+    EXPECT_FALSE(Recording());
+    EXPECT_FALSE(hud->Logo()->IsRecording());
+    EXPECT_FALSE(RecordLook());
+    Frame();
+    EXPECT_TRUE(Recording());
+    EXPECT_TRUE(hud->Logo()->IsRecording());
+    EXPECT_TRUE(RecordLook());
+
+    // The record button clicked on the input thread goes the same way.
+    CVQImgButton* button = dash->Button(CVQDashboard::kRecordButton);
+    std::thread click([&] { Click(button->GetX() + 2, button->GetY() + 2); });
+    click.join();
+    EXPECT_TRUE(Recording());
+    Frame();
+    EXPECT_FALSE(Recording());
+    EXPECT_FALSE(hud->Logo()->IsRecording());
+    EXPECT_FALSE(RecordLook());
+
+    // Two asks before a frame withdraw each other.
+    KeyOnInputThread('R');
+    KeyOnInputThread('R');
+    Frame();
+    EXPECT_FALSE(Recording());
+
+    // S: the share is asked for by the frame, and ended by a later one.
+    hud->SetFocusWindow(dash->IntroSignInButton(), false);
+    EXPECT_TRUE(KeyOnInputThread('S'));
+    EXPECT_FALSE(hud->IsShareRequested());
+    EXPECT_FALSE(dash->IsSharing());
+    Frame();
+    EXPECT_TRUE(hud->IsShareRequested());
+    EXPECT_TRUE(dash->IsSharing());
+    KeyOnInputThread('S');
+    EXPECT_TRUE(dash->IsSharing());
+    Frame();
+    EXPECT_FALSE(hud->IsShareRequested());
+    EXPECT_FALSE(dash->IsSharing());
+    ASSERT_NE(nullptr, TopBox());  // where shared captures can be seen
+    TopBox()->Answer(CVQMsgBox::kOk);
+
+    // The multisample refusal is the frame's too: its box comes with the frame.
+    FakeFrame::SetMultisample(4);
+    hud->SetFocusWindow(dash->IntroSignInButton(), false);
+    KeyOnInputThread('R');
+    EXPECT_EQ(nullptr, TopBox());
+    Frame();
+    ASSERT_NE(nullptr, TopBox());
+    EXPECT_EQ(4, TopBox()->GetLines());
+    EXPECT_FALSE(Recording());
+
+    // Only the frame's thread read the back buffer or made surfaces.
+    EXPECT_EQ(0, FakeFrame::CallsOffDeviceThread());
 }
 
 TEST_F(Dashboard, LogoShowsTenSecondsAndBlinksWhileRecording) {
