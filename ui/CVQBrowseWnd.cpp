@@ -242,7 +242,7 @@ int CVQBrowseWnd::PollJobs() {
     if (!m_pollNow && now - m_lastPoll < kPollMs) return 0;
     m_pollNow = 0;
     m_lastPoll = now;
-    bool finished = false;
+    bool finished = false, changed = false;
     for (int upload = 0; upload < 2; ++upload) {
         std::string& job = upload ? m_uploadJob : m_encodeJob;
         std::string& last = upload ? m_uploadProgress : m_encodeProgress;
@@ -252,11 +252,13 @@ int CVQBrowseWnd::PollJobs() {
             job.clear();
             finished = true;
         }
+        if (progress != last) changed = true;
         last = progress;
     }
-    // A finished encode leaves a new video in the folder.
+    // A finished encode leaves a new video in the folder. The same progress
+    // as before draws nothing again (the page would be sent to the device anew).
     if (finished) Refresh();
-    m_needsRedraw = 1;
+    if (changed) m_needsRedraw = 1;
     return 1;
 }
 

@@ -317,6 +317,13 @@ TEST_F(Browse, EncodeHandsOverAndTheListFollowsTheProgress) {
     store.SetJob(0, "progress", "45");
     EXPECT_TRUE(browser->PollJobs());
     EXPECT_EQ(browser->EntryText(Index("a.rec")), "a.rec - 1023.00 b (45%)");
+    // A poll that finds the same progress draws nothing again.
+    browser->PrepareSurface();
+    browser->GetGraphics()->SetDirty(0);
+    g_now += 3000;
+    EXPECT_TRUE(browser->PollJobs());
+    browser->PrepareSurface();
+    EXPECT_FALSE(browser->GetGraphics()->IsDirty());
     g_now += 1000;
     store.SetJob(0, "progress", "100");
     WriteBytes(folder + "a.wmv", 5000);  // what the desktop writes
