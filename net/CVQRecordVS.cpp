@@ -90,9 +90,7 @@ int CVQRecordVS::ReadShareSettings() {
 // Only a picture handed to the worker sets the event: without a worker
 // (not sharing, or encoding on this thread) the event is not asked, so an
 // idle frame makes no trip to the system for it.
-int CVQRecordVS::IsWorkerBusy() const {
-    return m_thread && m_wake && WaitForSingleObject(m_wake, 0) == WAIT_OBJECT_0;
-}
+int CVQRecordVS::IsWorkerBusy() const { return m_thread && m_wake && WaitForSingleObject(m_wake, 0) == WAIT_OBJECT_0; }
 
 void CVQRecordVS::Cleanup() {
     m_waveIn.Close();
