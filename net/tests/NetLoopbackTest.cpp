@@ -36,6 +36,19 @@ bool PumpUntil(const std::function<void()>& step, const std::function<bool()>& d
     return false;
 }
 
+// A sharer of 800x600 at 20 frames a second with 22,050 Hz mono sound,
+// pointed at a video-sharing server on this machine (not yet logged in).
+void OpenSharer(CVQShareVS& sharer, int port) {
+    sharer.Open();
+    sharer.SetServer("127.0.0.1", port);
+    sharer.SetWidth(800);
+    sharer.SetHeight(600);
+    sharer.SetFrameRate(20);
+    sharer.SetChannels(1);
+    sharer.SetSamplesPerSec(22050);
+    sharer.SetBitsPerSample(16);
+}
+
 class Loopback : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -380,14 +393,7 @@ TEST_F(Loopback, KeepAliveAndSessionResetWithAnInjectedClock) {
         CVKManualClock clock;
         clock.Set(1000000);
         CVQShareVS sharer(nullptr, &clock);
-        sharer.Open();
-        sharer.SetServer("127.0.0.1", vsPort);
-        sharer.SetWidth(800);
-        sharer.SetHeight(600);
-        sharer.SetFrameRate(20);
-        sharer.SetChannels(1);
-        sharer.SetSamplesPerSec(22050);
-        sharer.SetBitsPerSample(16);
+        OpenSharer(sharer, vsPort);
         std::string password = std::string(user) + "-pw";
         sharer.Login(user, password.c_str());
         ASSERT_TRUE(PumpUntil([&] { sharer.Update(); }, [&] { return sharer.IsLoggedIn() != 0; }));
@@ -417,14 +423,7 @@ TEST_F(Loopback, KeepAliveAndSessionResetWithAnInjectedClock) {
 // socket, and the friend's call never saw its listener leave.
 TEST_F(Loopback, ALogoutFollowedByCloseStillReachesTheServer) {
     CVQShareVS sharer;
-    sharer.Open();
-    sharer.SetServer("127.0.0.1", vsPort);
-    sharer.SetWidth(800);
-    sharer.SetHeight(600);
-    sharer.SetFrameRate(20);
-    sharer.SetChannels(1);
-    sharer.SetSamplesPerSec(22050);
-    sharer.SetBitsPerSample(16);
+    OpenSharer(sharer, vsPort);
     sharer.Login("anna", "anna-pw");
     ASSERT_TRUE(PumpUntil([&] { sharer.Update(); }, [&] { return sharer.IsLoggedIn() != 0; }));
     auto viewers = [&](int count) {
@@ -602,14 +601,7 @@ TEST_F(Hostile, NewSessionZeroKeepsTheSessionAlive) {
     CVKManualClock clock;
     clock.Set(1000000);
     CVQShareVS sharer(nullptr, &clock);
-    sharer.Open();
-    sharer.SetServer("127.0.0.1", hostileVs);
-    sharer.SetWidth(800);
-    sharer.SetHeight(600);
-    sharer.SetFrameRate(20);
-    sharer.SetChannels(1);
-    sharer.SetSamplesPerSec(22050);
-    sharer.SetBitsPerSample(16);
+    OpenSharer(sharer, hostileVs);
     sharer.Login("anna", "anna-pw");
     ASSERT_TRUE(PumpUntil([&] { sharer.Update(); }, [&] { return sharer.IsLoggedIn() != 0; }));
     EXPECT_NE(0, sharer.GetSession());
