@@ -112,13 +112,18 @@ int CWaveIn::Stop() {
     return 1;
 }
 
-int CWaveIn::Requeue() {
-    if (!m_started || !m_device) return 0;
+WAVEHDR* CWaveIn::Advance() {
+    if (!m_started || !m_device) return nullptr;
     WAVEHDR* header = &m_headers[m_readPosition];
     header->dwFlags &= ~WHDR_DONE;
     header->dwBytesRecorded = 0;
-    waveInAddBuffer(m_device, header, sizeof(WAVEHDR));
     m_readPosition = (m_readPosition + 1) % kBuffers;
+    return header;
+}
+
+int CWaveIn::Queue(WAVEHDR* header) {
+    if (!header || !m_device) return 0;
+    waveInAddBuffer(m_device, header, sizeof(WAVEHDR));
     return 1;
 }
 #endif

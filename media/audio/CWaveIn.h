@@ -26,7 +26,14 @@ public:
     int Start();
     int Stop();
     // Gives the buffer at the read position back and advances; 0 when not started.
-    int Requeue();
+    int Requeue() { return Queue(Advance()); }
+    // Requeue in two steps, for a reader on another thread that counts done
+    // buffers: Advance takes the buffer at the read position out of the count
+    // (clears its done flag, moves the read position on) at once; Queue then
+    // gives it to the device, which may take a while. Advance returns null
+    // when not started; Queue(null) is 0.
+    WAVEHDR* Advance();
+    int Queue(WAVEHDR* header);
 
     int IsOpen() const { return m_device != nullptr; }
     int IsStarted() const { return m_started; }

@@ -23,6 +23,7 @@ DWORD WINAPI CWaveInT::ThreadMain(LPVOID param) {
         case kMsgStart: self->m_result = self->m_waveIn.Start(); break;
         case kMsgStop: self->m_result = self->m_waveIn.Stop(); break;
         case kMsgRequeue: self->m_result = self->m_waveIn.Requeue(); break;
+        case kMsgQueue: self->m_result = self->m_waveIn.Queue(reinterpret_cast<WAVEHDR*>(msg.lParam)); break;
         default: break;
         }
     }

@@ -14,6 +14,7 @@ public:
         kMsgStart = WM_USER + 12,
         kMsgStop = WM_USER + 13,
         kMsgRequeue = WM_USER + 14,
+        kMsgQueue = WM_USER + 15,  // lParam: the WAVEHDR to give back
     };
 
     CWaveInT();
@@ -26,6 +27,10 @@ public:
     int Start();
     int Stop();
     int Requeue();
+    // Requeue in two steps (see CWaveIn): Advance on the caller's thread at
+    // once, Queue on the capture thread.
+    WAVEHDR* Advance() { return m_thread ? m_waveIn.Advance() : nullptr; }
+    int Queue(WAVEHDR* header) { return header ? Request(kMsgQueue, reinterpret_cast<LPARAM>(header)) : 0; }
     // Ends the thread, which closes the device.
     void Close();
 

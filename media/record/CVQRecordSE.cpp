@@ -227,6 +227,13 @@ void CVQRecordSE::ProcessFrame() {
         return;
     }
     m_stats.offered++;
+    // A new picture needs new sound: its stamp is all sound complete as the
+    // frame arrives (read first, so the time the steps below take does not
+    // move the frame's sound position later than the picture it shows).
+    // While the encoder thread gives a buffer back the count is unsettled:
+    // the frame waits for the next one.
+    int done = 0;
+    const int64_t stamp = SoundPosition(&done);
     // A copy taken on an earlier frame goes to the encoder thread once the
     // device has finished it and it has been read back (taken before the
     // other slots' reads are started, so its lock is not asked for behind them).
@@ -235,19 +242,12 @@ void CVQRecordSE::ProcessFrame() {
         return;
     }
     m_ring.Poll();
-    // A new picture needs new sound: its stamp is all sound complete so far.
-    // Sound held for copies still in flight fills the capture buffers; once
-    // all are full, the frame is skipped because the recorder is behind.
-    // While the encoder thread gives a buffer back the count is unsettled:
-    // the frame waits for the next one.
-    const LONG changing = m_soundChanging;
-    const int64_t saved = m_savedBuffers;
-    const int done = m_waveIn.CountDone();
-    if ((changing & 1) || m_soundChanging != changing || m_savedBuffers != saved) {
+    if (stamp < 0) {
         m_stats.noSound++;
         return;
     }
-    const int64_t stamp = saved + done;
+    // Sound held for copies still in flight fills the capture buffers; once
+    // all are full, the frame is skipped because the recorder is behind.
     if (stamp <= m_lastStamp) {
         if (done < CWaveIn::kBuffers)
             m_stats.noSound++;
@@ -273,6 +273,15 @@ void CVQRecordSE::ProcessFrame() {
     }
     ReportFrameRate(&m_report, 0, timeGetTime());
     m_report.frames++;
+}
+
+int64_t CVQRecordSE::SoundPosition(int* waiting) const {
+    const LONG changing = m_soundChanging;
+    const int64_t saved = m_savedBuffers;
+    const int done = m_waveIn.CountDone();
+    if ((changing & 1) || m_soundChanging != changing || m_savedBuffers != saved) return -1;
+    if (waiting) *waiting = done;
+    return saved + done;
 }
 
 int CVQRecordSE::HandOver(int wait) {
@@ -321,12 +330,15 @@ int CVQRecordSE::SaveAudioSamples(int64_t until) {
             return 0;
         }
         // The render thread reads the saved count and the device's done
-        // buffers together: it takes neither while both change.
+        // buffers together: it takes neither while both change. Only the
+        // count changes inside; the device gets the buffer back after, so
+        // a slow device call does not leave the count unsettled for frames.
         InterlockedIncrement(&m_soundChanging);
-        m_waveIn.Requeue();
+        WAVEHDR* header = m_waveIn.Advance();
         m_waveIn.IncrementCount();
         m_savedBuffers++;
         InterlockedIncrement(&m_soundChanging);
+        m_waveIn.Queue(header);
         m_stats.audioBuffers++;
     }
     m_stats.soundMicros += Micros() - micros;

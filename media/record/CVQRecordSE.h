@@ -76,6 +76,10 @@ public:
         uint64_t soundMicros;    // time spent writing sound records (encoder thread)
     };
     Stats GetStats() const { return m_stats; }
+    // Sound buffers complete so far (saved and waiting to be saved, the count
+    // waiting in `waiting`), or -1 while the encoder thread is giving a buffer
+    // back and the count is unsettled.
+    int64_t SoundPosition(int* waiting = nullptr) const;
 
 private:
     static DWORD WINAPI WorkerMain(LPVOID self);

@@ -375,7 +375,7 @@ TEST_F(Dashboard, RecordingRefusedOnAMultisampledBackBuffer) {
     Frame();
     ASSERT_TRUE(hud->Logo()->IsRecording());
     hud->PipelinedRecorder()->EndRecording();
-    hud->Update();
+    EXPECT_TRUE(EndsWithinFrames());
     EXPECT_FALSE(hud->Logo()->IsRecording());
     EXPECT_FALSE(dash->Button(CVQDashboard::kRecordButton)->HasPressedLook());
 }

@@ -2,9 +2,10 @@
 // device behind our wrapper, the HUD over the game, the session recorder
 // driven from Present) with sound from a capture device that delivers in
 // real time, for a given length of sound, then reads the recording back and
-// checks it: one picture per 1/30 s of sound (within 2%), time stamps
-// strictly increasing, and the sound unbroken (the capture source plays a
-// 441 Hz tone, so every sample equals the one a period earlier).
+// checks it: one picture per 1/30 s of sound (within 2%, less the buffers
+// that no frame could picture), every copy taken in the file,
+// time stamps strictly increasing, and the sound unbroken (the capture source
+// plays a 441 Hz tone, so every sample equals the one a period earlier).
 // Prints the figures; exit code 0 when every check holds, 77 when the game
 // itself presented fewer frames than the recording needs (a machine too busy
 // to judge the recorder on).
@@ -75,12 +76,21 @@ int main(int argc, char** argv) {
     const int64_t soundRecords = static_cast<int64_t>(seconds) * 30;
     std::string recording;
     std::vector<double> captureMs;
+    // Sound buffers that no frame could picture: when the sound position moves
+    // on by k buffers from one frame to the next (the game paused longer than
+    // a buffer, or the device completed buffers together), only the last of
+    // the k gets a picture.
+    int64_t paceMisses = 0, lastPosition = -1;
     const double start = NowMs();
     double next = start;
     for (unsigned frame = 0; NowMs() - start < seconds * 3000.0 + 20000.0; ++frame) {
         game.DrawScene(frame);
         CVQRecordSE* recorder = VQHud() ? VQHud()->SessionRecorder() : nullptr;
         const CVQRecordSE::Stats before = recorder ? recorder->GetStats() : CVQRecordSE::Stats();
+        const int64_t position = recorder && recorder->IsRecording() ? recorder->SoundPosition() : -1;
+        if (position >= 0 && lastPosition >= 0 && position - lastPosition > 1)
+            paceMisses += position - lastPosition - 1;
+        lastPosition = position;
         const double t0 = NowMs();
         game.Present();
         const double t1 = NowMs();
@@ -155,14 +165,22 @@ int main(int argc, char** argv) {
     const double median = captureMs.empty() ? 0 : captureMs[captureMs.size() / 2];
     const double p99 = captureMs.empty() ? 0 : captureMs[std::min(captureMs.size() - 1, captureMs.size() * 99 / 100)];
     const double worst = captureMs.empty() ? 0 : captureMs.back();
-    const double expected = audioRecords;  // one picture per 1/30 s of sound recorded
-    const bool countOk = pictures >= expected * 0.98 && pictures <= expected * 1.02 && audioRecords >= soundRecords;
+    // One picture per 1/30 s of sound recorded, less what the game's pace
+    // explains; and every frame that took a copy has its picture in the file.
+    const double expected = static_cast<double>(audioRecords - std::min(paceMisses, audioRecords));
+    const int64_t lost = static_cast<int64_t>(captureMs.size()) - pictures;
+    const bool countOk =
+        pictures >= expected * 0.98 && pictures <= audioRecords * 1.02 && audioRecords >= soundRecords && lost == 0;
     const bool soundOk = breaks == 0 && wrongSizes == 0 && peak > 1000 && period > 0;
     printf(
         "record_paced: %dx%d %d s: wall %.1f s, sound records %lld (%.1f s), pictures %lld, skipped busy %u, "
         "frames offered %u, %u Hz %d channels\n",
         width, height, seconds, wallSeconds, static_cast<long long>(audioRecords), audioRecords / 30.0,
         static_cast<long long>(pictures), stats.skippedBusy, stats.offered, sampleRate, channels);
+    printf(
+        "record_paced: frames without new sound %u, buffers no frame could picture %lld, "
+        "copies taken but not in the file %lld\n",
+        stats.noSound, static_cast<long long>(paceMisses), static_cast<long long>(lost));
     printf(
         "record_paced: capturing frames (%zu) present_ms median=%.3f p99=%.3f max=%.3f; encode_ms_per_picture=%.2f "
         "copy_for_encoder_ms=%.3f sound_write_ms=%.3f\n",
