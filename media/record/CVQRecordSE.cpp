@@ -203,6 +203,11 @@ void CVQRecordSE::Finish(int drain) {
     for (int i = 0; drain && i < CVQCaptureRing::kSlots && m_ring.InFlight() > 0; i++)
         if (!HandOver(1)) break;
     ReportFrameRate(&m_report, 1, timeGetTime());
+    // Milliseconds this recording spent saving sound, copying pictures for
+    // the encoder, coding them and saving them.
+    LogMessage("Timing: sau=%d cap=%d enc=%d sav=%d\r\n", static_cast<int>(m_stats.soundMicros / 1000),
+               static_cast<int>(m_stats.captureMicros / 1000), static_cast<int>(m_stats.encodeMicros / 1000),
+               static_cast<int>(m_stats.saveMicros / 1000));
     LogMessage("End recording\r\n");
     Cleanup();
 }
@@ -368,6 +373,7 @@ int CVQRecordSE::EncodeBackBuffer(AVPacket* packet) {
 }
 
 int CVQRecordSE::SaveBackBuffer(AVPacket* packet) {
+    const uint64_t micros = Micros();
     uint8_t prefix[kVQRecVideoPrefixSize];
     const uint32_t bufferBytes =
         VQRecAudioBufferBytes(m_format.wBitsPerSample, m_format.nChannels, static_cast<int>(m_format.nSamplesPerSec));
@@ -376,8 +382,10 @@ int CVQRecordSE::SaveBackBuffer(AVPacket* packet) {
     if (!WriteAll(prefix, sizeof prefix) ||
         (packet->size > 0 && !WriteAll(packet->data, static_cast<uint32_t>(packet->size)))) {
         LogMessage("CVQRecordSE::SaveBackBuffer(): File error: %d\r\n", static_cast<int>(GetLastError()));
+        m_stats.saveMicros += Micros() - micros;
         return 0;
     }
+    m_stats.saveMicros += Micros() - micros;
     m_stats.recorded++;
     return 1;
 }

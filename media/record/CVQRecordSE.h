@@ -74,6 +74,7 @@ public:
         uint64_t captureMicros;  // time spent copying the locked copy for the encoder (render thread)
         uint64_t lockMicros;     // time the device's calls took to give a finished copy (render thread)
         uint64_t soundMicros;    // time spent writing sound records (encoder thread)
+        uint64_t saveMicros;     // time spent writing picture records (encoder thread)
     };
     Stats GetStats() const { return m_stats; }
     // Sound buffers complete so far (saved and waiting to be saved, the count

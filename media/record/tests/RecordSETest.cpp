@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -131,6 +132,12 @@ TEST_F(RecordSETest, RoundTripThroughTheReader) {
     EXPECT_NE(std::string::npos, log.text.find("FileName: " + path + "\r\n"));
     EXPECT_NE(std::string::npos, log.text.find("Framerate@"));
     EXPECT_NE(std::string::npos, log.text.find("End recording\r\n"));
+    // The timing line gives this recording's own milliseconds, just before the end.
+    char timing[96];
+    snprintf(timing, sizeof timing, "Timing: sau=%d cap=%d enc=%d sav=%d\r\nEnd recording\r\n",
+             static_cast<int>(stats.soundMicros / 1000), static_cast<int>(stats.captureMicros / 1000),
+             static_cast<int>(stats.encodeMicros / 1000), static_cast<int>(stats.saveMicros / 1000));
+    EXPECT_NE(std::string::npos, log.text.find(timing)) << log.text;
 
     CVKRECDecoder d;
     RecContents c = ReadRecording(path.c_str(), &d);
