@@ -4,7 +4,8 @@
 // session recorder running at 1280x720 and 1920x1080, capturing through the
 // ring of device-side copies (lockable render targets read two presents
 // later) and, for comparison, synchronously (CopyRects into system memory at
-// once). The device is a real one made through the system runtime and
+// once). Frames that hand a copy to the encoder are shown apart, with the
+// time the runtime's lock and unlock took on them. The device is a real one made through the system runtime and
 // wrapped as the proxy wraps a game's.
 //   hud_bench8.exe [frames]
 #include <windows.h>
@@ -75,7 +76,7 @@ int Run(int width, int height, int frames, bool record) {
                 continue;
             }
         }
-        std::vector<double> hudMs, captureMs;
+        std::vector<double> hudMs, captureMs, handOverMs, lockMs;
         for (int f = -10; f < frames; ++f) {  // ten frames to settle first
             device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(32, 64, 96), 1.0f, 0);
             device->BeginScene();
@@ -87,6 +88,9 @@ int Run(int width, int height, int frames, bool record) {
             const CVQRecordSE::Stats after = VQHud()->SessionRecorder()->GetStats();
             const bool captured = after.offered > before.offered && after.noSound == before.noSound &&
                                   after.skippedBusy == before.skippedBusy;
+            // A frame that read a finished copy for the encoder; the runtime's
+            // part of it is the time its lock and unlock calls took.
+            const bool handedOver = after.captureMicros > before.captureMicros;
             // Presented as the wrapper's Present does, which counts the frame
             // for the ring.
             real->Present(nullptr, nullptr, nullptr, nullptr);
@@ -94,6 +98,10 @@ int Run(int width, int height, int frames, bool record) {
             if (f >= 0) {
                 hudMs.push_back(hudEnd - hudStart);
                 if (state >= kRecording && captured) captureMs.push_back(hudEnd - hudStart);
+                if (state >= kRecording && handedOver) {
+                    handOverMs.push_back(hudEnd - hudStart);
+                    lockMs.push_back((after.lockMicros - before.lockMicros) / 1000.0);
+                }
             }
         }
         Figures h = Summarise(hudMs);
@@ -101,11 +109,15 @@ int Run(int width, int height, int frames, bool record) {
             CVQRecordSE::Stats stats = VQHud()->SessionRecorder()->GetStats();
             VQHud()->CurrentRecorder()->EndRecording();
             CVQCaptureRing::SetForceSynchronous(0);
-            Figures c = Summarise(captureMs);
+            Figures c = Summarise(captureMs), o = Summarise(handOverMs), l = Summarise(lockMs);
             printf("hud_bench8: %dx%d %-15s frames offered=%u recorded=%u skipped_busy=%u skipped_no_sound=%u\n", width,
                    height, kStateNames[state], stats.offered, stats.recorded, stats.skippedBusy, stats.noSound);
             printf("hud_bench8: %dx%d %-15s capturing frames (%zu) hud_ms median=%.4f p99=%.4f max=%.3f\n", width,
                    height, kStateNames[state], captureMs.size(), c.median, c.p99, c.max);
+            printf("hud_bench8: %dx%d %-15s handing-over frames (%zu) hud_ms median=%.4f p99=%.4f max=%.3f  "
+                   "runtime_lock_ms median=%.4f p99=%.4f max=%.3f\n",
+                   width, height, kStateNames[state], handOverMs.size(), o.median, o.p99, o.max, l.median, l.p99,
+                   l.max);
         }
         printf("hud_bench8: %dx%d %-15s hud_ms median=%.4f p99=%.4f max=%.3f\n", width, height, kStateNames[state],
                h.median, h.p99, h.max);
