@@ -1,15 +1,33 @@
 // The device side of CVQCaptureRing in the Direct3D 8 frame.
 //
 // Direct3D 8 has no event queries, so the device cannot be asked whether a
-// copy is complete. What it does allow: CopyRects from the back buffer into a
-// lockable default-pool render target is queued on the device like drawing,
-// and the render target can be locked for reading later. Each slot is such a
-// render target; a slot counts as complete once the device has presented
-// kFramesBehind further frames since its copy, by when a device that renders
-// at most that many frames ahead has finished it, so locking it then does not
-// wait for the frame being drawn. A device that cannot make lockable render
-// targets (or when asked) gets system-memory slots filled by CopyRects at
-// once, which waits for the device.
+// copy is complete; the ring counts presents instead. Each slot is a
+// default-pool render target and a system-memory surface of the back
+// buffer's size and format, and a copy goes through three steps, each on a
+// later frame than the one before:
+//   1. Capture: CopyRects from the back buffer into the slot's render target,
+//      queued on the device behind the game's drawing like any other command.
+//   2. kCopyBehind presents later, when the device has very likely finished
+//      that frame: CopyRects from the render target into the slot's
+//      system-memory surface. A runtime that carries it out at once finds the
+//      device done with the first copy; one that queues it (as for drawing)
+//      carries it out on its own thread.
+//   3. kReadBehind presents after that: the system-memory surface is locked
+//      for reading. By then the read is very likely done, so the lock does not
+//      wait for the frame being drawn; locking a surface whose copy is still
+//      queued would wait for everything the device was given before it.
+// A runtime may carry out every lock and unlock on a thread of its own that
+// works through the device's commands one at a time, so either call waits
+// until the command in progress there is finished: a lock made while that
+// thread is between commands returns at once, but an unlock made a moment
+// later finds it inside the next one (drawing or presenting a whole frame).
+// So a slot given back keeps its system-memory surface locked, and it is
+// unlocked right after the next slot's lock has returned.
+// A device that cannot make the render targets (or when asked) gets
+// system-memory slots filled by CopyRects at once, which waits for the device.
+// A multisampled back buffer cannot be copied at all in Direct3D 8 (CopyRects
+// refuses it and there is no resolving copy): the copy fails, and the
+// recorders refuse such a back buffer before they start.
 #include <windows.h>
 #include <d3d8.h>
 
@@ -21,7 +39,12 @@
 
 namespace {
 const DWORD kReadFlags = D3DLOCK_READONLY | D3DLOCK_NOSYSLOCK | D3DLOCK_NO_DIRTY_UPDATE;
-const LONG kFramesBehind = 2;
+// Presents between the copy into a render target and its read into system
+// memory, and between that read and the lock. Together at most kSlots, so a
+// recorder that captures every frame finds a free slot each time.
+const LONG kCopyBehind = 1;
+const LONG kReadBehind = 2;
+static_assert(kCopyBehind + kReadBehind <= CVQCaptureRing::kSlots, "a slot must be free again within kSlots frames");
 int g_loggedSynchronous = 0;
 
 struct Ring8 {
@@ -30,24 +53,45 @@ struct Ring8 {
     UINT width;
     UINT height;
     int synchronous;
-    IDirect3DSurface8* slot[CVQCaptureRing::kSlots];
-    LONG copiedAt[CVQCaptureRing::kSlots];  // present count when the copy was queued
+    IDirect3DSurface8* target[CVQCaptureRing::kSlots];    // device-side copies (not when synchronous)
+    IDirect3DSurface8* readback[CVQCaptureRing::kSlots];  // system-memory copies, the ones locked
+    LONG copiedAt[CVQCaptureRing::kSlots];                // present count when the copy was queued
+    LONG readAt[CVQCaptureRing::kSlots];                  // present count when the read was queued
+    int reading[CVQCaptureRing::kSlots];                  // the read into readback[] was queued
     IDirect3DSurface8* locked;
+    IDirect3DSurface8* held;  // readback[] of the slot given back last, still locked
 };
 
 IDirect3DDevice8* CurrentDevice() { return g_proxy8.device ? g_proxy8.device->Real() : nullptr; }
 
+LONG Presents() { return g_proxy8.presentCount; }
+
+// Presents since the count was `at` (the count may wrap).
+LONG PresentsSince(LONG at) { return static_cast<LONG>(static_cast<ULONG>(Presents()) - static_cast<ULONG>(at)); }
+
 // Every surface of the ring holds a reference on the device: the device
 // wrapper leaves them out of the game's counts.
+void SafeRelease(IDirect3DSurface8*& surface) {
+    if (surface) {
+        ProxyHudObjectReleased(surface);
+        surface->Release();
+    }
+    surface = nullptr;
+}
+
+void UnlockHeld(Ring8* r) {
+    if (r->held) r->held->UnlockRect();
+    r->held = nullptr;
+}
+
 void ReleaseObjects(Ring8* r) {
     if (r->locked) r->locked->UnlockRect();
     r->locked = nullptr;
-    for (IDirect3DSurface8*& s : r->slot) {
-        if (s) {
-            ProxyHudObjectReleased(s);
-            s->Release();
-        }
-        s = nullptr;
+    UnlockHeld(r);
+    for (int i = 0; i < CVQCaptureRing::kSlots; i++) {
+        SafeRelease(r->target[i]);
+        SafeRelease(r->readback[i]);
+        r->reading[i] = 0;
     }
     r->device = nullptr;
 }
@@ -55,10 +99,15 @@ void ReleaseObjects(Ring8* r) {
 HRESULT MakeSlots(Ring8* r, IDirect3DDevice8* device, const D3DSURFACE_DESC& desc, int synchronous) {
     HRESULT hr = D3D_OK;
     for (int i = 0; i < CVQCaptureRing::kSlots && SUCCEEDED(hr); i++) {
-        hr = synchronous ? device->CreateImageSurface(desc.Width, desc.Height, desc.Format, &r->slot[i])
-                         : device->CreateRenderTarget(desc.Width, desc.Height, desc.Format, D3DMULTISAMPLE_NONE, TRUE,
-                                                      &r->slot[i]);
-        if (SUCCEEDED(hr) && r->slot[i]) ProxyHudObjectMade(device, r->slot[i]);
+        if (!synchronous) {
+            hr = device->CreateRenderTarget(desc.Width, desc.Height, desc.Format, D3DMULTISAMPLE_NONE, FALSE,
+                                            &r->target[i]);
+            if (SUCCEEDED(hr) && r->target[i]) ProxyHudObjectMade(device, r->target[i]);
+        }
+        if (SUCCEEDED(hr)) {
+            hr = device->CreateImageSurface(desc.Width, desc.Height, desc.Format, &r->readback[i]);
+            if (SUCCEEDED(hr) && r->readback[i]) ProxyHudObjectMade(device, r->readback[i]);
+        }
     }
     return hr;
 }
@@ -77,11 +126,22 @@ HRESULT MakeObjects(Ring8* r, IDirect3DDevice8* device, const D3DSURFACE_DESC& d
         r->synchronous = 1;
         if (!g_loggedSynchronous) {
             g_loggedSynchronous = 1;
-            LogMessage("Proxydx8: Lockable render targets not available, the back buffer is copied synchronously\r\n");
+            LogMessage(
+                "Proxydx8: Render targets for copies not available, the back buffer is copied synchronously\r\n");
         }
         hr = MakeSlots(r, device, desc, 1);
     }
     if (FAILED(hr)) ReleaseObjects(r);
+    return hr;
+}
+
+// Queues the read of the slot's render target into its system-memory surface.
+HRESULT StartRead(Ring8* r, int slot) {
+    HRESULT hr = r->device->CopyRects(r->target[slot], nullptr, 0, r->readback[slot], nullptr);
+    if (SUCCEEDED(hr)) {
+        r->reading[slot] = 1;
+        r->readAt[slot] = Presents();
+    }
     return hr;
 }
 
@@ -126,40 +186,68 @@ int CVQCaptureRing::CopyIntoSlot(int slot) {
         }
         m_synchronous = r->synchronous;
     }
-    // A multisampled back buffer cannot be copied this way: the copy fails
-    // (the recorders refuse such a back buffer before they start).
-    hr = device->CopyRects(backBuffer, nullptr, 0, r->slot[slot], nullptr);
+    if (r->synchronous) {
+        // The slot's surface is read at once; the one given back last is let
+        // go first if it is this one (a locked surface is no copy target).
+        if (r->held == r->readback[slot]) UnlockHeld(r);
+        hr = device->CopyRects(backBuffer, nullptr, 0, r->readback[slot], nullptr);
+    } else {
+        hr = device->CopyRects(backBuffer, nullptr, 0, r->target[slot], nullptr);
+    }
     backBuffer->Release();
     if (FAILED(hr)) {
         LogMessage("Proxydx8: Failed to get render target data (GetRenderTargetData): %d\r\n", static_cast<int>(hr));
         return 0;
     }
-    r->copiedAt[slot] = g_proxy8.presentCount;
+    r->copiedAt[slot] = Presents();
+    r->reading[slot] = r->synchronous;
     return 1;
 }
 
 int CVQCaptureRing::IsSlotDone(int slot, int wait) {
     Ring8* r = Data(m_frameData);
-    if (!r || r->synchronous || wait) return 1;  // reading a device-side copy waits for it
-    return g_proxy8.presentCount - r->copiedAt[slot] >= kFramesBehind;
+    if (!r || !r->device || r->synchronous || wait) return 1;  // reading a device-side copy waits for it
+    if (r->reading[slot]) return PresentsSince(r->readAt[slot]) >= kReadBehind;
+    if (PresentsSince(r->copiedAt[slot]) < kCopyBehind) return 0;
+    // The surface is still held from the slot's last round: it is unlocked
+    // with the next slot's lock, unless this slot is next.
+    if (r->held == r->readback[slot]) {
+        if (slot != m_first) return 0;
+        UnlockHeld(r);
+    }
+    if (FAILED(StartRead(r, slot))) return 1;  // LockSlot reads again and logs what fails
+    return 0;
 }
 
 int CVQCaptureRing::LockSlot(int slot, CVKPixels* pixels) {
     Ring8* r = Data(m_frameData);
-    if (!r || !r->device || !r->slot[slot]) return 0;
+    if (!r || !r->device || !r->readback[slot]) return 0;
+    IDirect3DSurface8* surface = r->readback[slot];
+    if (!r->reading[slot]) {  // asked to wait: read it now
+        if (r->held == surface) UnlockHeld(r);
+        HRESULT hr = StartRead(r, slot);
+        if (FAILED(hr)) {
+            LogMessage("Proxydx8: Failed to get render target data (GetRenderTargetData): %d\r\n",
+                       static_cast<int>(hr));
+            return 0;
+        }
+    }
     D3DLOCKED_RECT locked;
-    if (FAILED(r->slot[slot]->LockRect(&locked, nullptr, kReadFlags))) return 0;
-    r->locked = r->slot[slot];
+    if (FAILED(surface->LockRect(&locked, nullptr, kReadFlags))) return 0;
+    UnlockHeld(r);  // right after a lock: the runtime is between commands
+    r->locked = surface;
     pixels->Init(CVKPixels::LayoutOfFormat(r->format), r->width, r->height, locked.pBits,
                  static_cast<int32_t>(locked.Pitch * static_cast<int32_t>(r->height)), locked.Pitch, 0);
     return 1;
 }
 
-void CVQCaptureRing::UnlockSlot(int) {
+void CVQCaptureRing::UnlockSlot(int slot) {
     Ring8* r = Data(m_frameData);
     if (!r || !r->locked) return;
-    r->locked->UnlockRect();
+    UnlockHeld(r);  // not expected: a slot is locked only after the held one was let go
+    r->held = r->locked;
     r->locked = nullptr;
+    r->reading[slot] = 0;
 }
 
 void CVQCaptureRing::ReleaseSlots() {

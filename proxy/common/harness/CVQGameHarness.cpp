@@ -50,7 +50,7 @@ int CVQGameHarness::Reset(int width, int height) {
     return MakeDevice(width, height);
 }
 
-int CVQGameHarness::MakeDevice(int width, int height) {
+D3DPRESENT_PARAMETERS CVQGameHarness::Parameters(int width, int height) const {
     D3DPRESENT_PARAMETERS pp = {};
     pp.Windowed = TRUE;
     pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
@@ -59,6 +59,17 @@ int CVQGameHarness::MakeDevice(int width, int height) {
     pp.BackBufferFormat = m_format;
     pp.hDeviceWindow = m_window;
     VQFrameHarnessParameters(&pp);
+    return pp;
+}
+
+HRESULT CVQGameHarness::ResetDevice() {
+    if (!m_device) return E_FAIL;
+    D3DPRESENT_PARAMETERS pp = Parameters(m_width, m_height);
+    return m_device->Reset(&pp);
+}
+
+int CVQGameHarness::MakeDevice(int width, int height) {
+    D3DPRESENT_PARAMETERS pp = Parameters(width, height);
     HRESULT hr = m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_window, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
                                      &pp, &m_device);
     if (FAILED(hr)) {

@@ -18,6 +18,8 @@ public:
     int Start(int width, int height, D3DFORMAT format = D3DFMT_X8R8G8B8);
     // Another device on the same window, in the same format (the previous one is released).
     int Reset(int width, int height);
+    // The game's Reset of its device, with the presentation parameters it was made with.
+    HRESULT ResetDevice();
     void Stop();
     // The game's release of its device; the count the game sees.
     ULONG ReleaseDevice();
@@ -34,6 +36,7 @@ public:
     D3DFORMAT Format() const { return m_format; }
 
 private:
+    D3DPRESENT_PARAMETERS Parameters(int width, int height) const;
     int MakeDevice(int width, int height);
 
     HWND m_window;

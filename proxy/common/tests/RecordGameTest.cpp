@@ -155,6 +155,116 @@ TEST(RecordGame, SessionRecordingOfTheGameWithSound) {
            audioRecords, static_cast<long long>(CountSignalFrames(sound, 2)), static_cast<long long>(sound.size() / 2));
 }
 
+namespace {
+void EmptyFolder(const std::string& folder) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+    WIN32_FIND_DATAA found;
+    HANDLE old = FindFirstFileA((folder + "*.*").c_str(), &found);
+    if (old == INVALID_HANDLE_VALUE) return;
+    do DeleteFileA((folder + found.cFileName).c_str());
+    while (FindNextFileA(old, &found));
+    FindClose(old);
+}
+}  // namespace
+
+// The game resets its device (same size) in the middle of a recording: the
+// copies still in flight on the device are read before the Reset, and the
+// recording goes on after it. Every copy taken reaches the file, pictures in
+// capture order, each stamped with the sound position of the frame it shows
+// (not of the later frame that read it back).
+TEST(RecordGame, RecordingGoesOnThroughADeviceResetWithEveryCopyInOrder) {
+    ASSERT_TRUE(WriteSignalFile(2, 60));
+    const std::string folder = "C:\\" FRAME_FOLDER "-reset-test\\";
+    EmptyFolder(folder);
+    MemorySettings store;
+    store.Set("recorderFolder", folder.c_str());
+    store.Set("recorderType", "0");
+    CVQGameHarness game;
+    ASSERT_EQ(1, game.Start(640, 480)) << "needs a display";
+    LogCapture log;
+
+    // Sound position just before and just after each frame's Present (the
+    // picture taken in that Present is stamped with a position in between).
+    std::map<uint32_t, std::pair<int64_t, int64_t>> around;
+    std::string recording;
+    unsigned resetFrame = 0;
+    uint32_t recordedBeforeReset = 0;
+    for (unsigned frame = 0; frame < 600; ++frame) {
+        game.DrawScene(frame);
+        CVQRecordSE* recorder = VQHud() ? VQHud()->SessionRecorder() : nullptr;
+        const bool recordingNow = recorder && recorder->IsRecording();
+        const int64_t before = recordingNow ? recorder->SoundPosition() : -1;
+        game.Present();
+        const int64_t after = recordingNow ? recorder->SoundPosition() : -1;
+        if (before >= 0 && after >= 0) around[frame] = {before, after};
+        if (frame == 3) {
+            ASSERT_EQ(1, VQHud()->CurrentRecorder()->BeginRecording());
+            recording = VQHud()->SessionRecorder()->GetPath();
+        }
+        const uint32_t recorded = VQHud()->SessionRecorder()->GetStats().recorded;
+        if (frame > 3 && !resetFrame && recorded >= 15) {
+            ASSERT_EQ(D3D_OK, game.ResetDevice());
+            ASSERT_EQ(1, VQHud()->SessionRecorder()->IsRecording()) << log.text;
+            resetFrame = frame;
+            recordedBeforeReset = recorded;
+        }
+        if (resetFrame && recorded >= recordedBeforeReset + 20) break;
+        Sleep(5);
+    }
+    ASSERT_NE(0u, resetFrame);
+    ASSERT_EQ(1, VQHud()->SessionRecorder()->IsRecording()) << log.text;
+    VQHud()->CurrentRecorder()->EndRecording();
+    const CVQRecordSE::Stats stats = VQHud()->SessionRecorder()->GetStats();
+    game.Stop();
+    EXPECT_EQ(0, log.Count(FRAME_LOG_PREFIX "Failed")) << log.text;
+    EXPECT_EQ(0, log.Count("CVQRecordSE::")) << log.text;  // no failure, no change of back buffer
+    // Every frame that took a copy gave a picture.
+    EXPECT_EQ(stats.offered - stats.noSound - stats.skippedBusy, stats.recorded);
+
+    CVKRECDecoder reader;
+    reader.SetOutputFormat(6);
+    ASSERT_EQ(1, reader.Open(recording.c_str())) << recording;
+    int audioRecords = 0, checkedStamps = 0;
+    int64_t lastStamp = -1;
+    std::vector<uint32_t> counters;
+    AVPacket* packet = av_packet_alloc();
+    for (char tag; (tag = reader.ReadTag()) != 0;) {
+        if (tag == 'A') {
+            const uint8_t* data;
+            uint32_t size;
+            ASSERT_EQ(1, reader.ReadSampleAudio(&data, &size));
+            ++audioRecords;
+            continue;
+        }
+        ASSERT_EQ('V', tag);
+        int64_t stamp = 0;
+        ASSERT_EQ(1, reader.ReadSampleVideo(packet, &stamp));
+        EXPECT_EQ(audioRecords * 333333LL, stamp);
+        EXPECT_GT(stamp, lastStamp);
+        lastStamp = stamp;
+        const uint32_t* pixels = reinterpret_cast<const uint32_t*>(reader.DecodeVideoSample(packet));
+        ASSERT_TRUE(pixels != nullptr);
+        const uint32_t counter = ReadCounter(pixels, 640, 480);
+        counters.push_back(counter);
+        auto known = around.find(counter);
+        if (known == around.end()) continue;
+        EXPECT_GE(stamp / 333333LL, known->second.first) << "frame " << counter;
+        EXPECT_LE(stamp / 333333LL, known->second.second) << "frame " << counter;
+        ++checkedStamps;
+    }
+    av_packet_free(&packet);
+    reader.Close();
+
+    EXPECT_EQ(static_cast<size_t>(stats.recorded), counters.size());
+    EXPECT_GT(checkedStamps, static_cast<int>(counters.size()) / 2);
+    for (size_t i = 1; i < counters.size(); ++i) EXPECT_GT(counters[i], counters[i - 1]) << i;
+    // Pictures from before and after the Reset.
+    ASSERT_FALSE(counters.empty());
+    EXPECT_LT(counters.front(), resetFrame);
+    EXPECT_GT(counters.back(), resetFrame);
+    DeleteFileA(recording.c_str());
+}
+
 // Recorder type 1: the HUD owns the AVI recorder and hands it out as the
 // current recorder; the file holds the game's frames at half size, without
 // the HUD, and one 1/30 s of sound per picture.

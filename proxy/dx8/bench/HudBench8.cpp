@@ -2,11 +2,12 @@
 // time spent at the composition point per frame (the HUD's update and its
 // copies onto the back buffer) with the HUD hidden and shown, and with the
 // session recorder running at 1280x720 and 1920x1080, capturing through the
-// ring of device-side copies (lockable render targets read two presents
-// later) and, for comparison, synchronously (CopyRects into system memory at
-// once). Frames that hand a copy to the encoder are shown apart, with the
-// time the runtime's lock and unlock took on them. The device is a real one made through the system runtime and
-// wrapped as the proxy wraps a game's.
+// ring of device-side copies (render targets, read into system memory a
+// present later and locked two presents after that) and, for comparison,
+// synchronously (CopyRects into system memory at once). Frames that hand a
+// copy to the encoder are shown apart, with the time the runtime's lock and
+// unlock took on them. The device is a real one made through the system
+// runtime and wrapped as the proxy wraps a game's.
 //   hud_bench8.exe [frames]
 #include <windows.h>
 #include <d3d8.h>
@@ -114,10 +115,10 @@ int Run(int width, int height, int frames, bool record) {
                    height, kStateNames[state], stats.offered, stats.recorded, stats.skippedBusy, stats.noSound);
             printf("hud_bench8: %dx%d %-15s capturing frames (%zu) hud_ms median=%.4f p99=%.4f max=%.3f\n", width,
                    height, kStateNames[state], captureMs.size(), c.median, c.p99, c.max);
-            printf("hud_bench8: %dx%d %-15s handing-over frames (%zu) hud_ms median=%.4f p99=%.4f max=%.3f  "
-                   "runtime_lock_ms median=%.4f p99=%.4f max=%.3f\n",
-                   width, height, kStateNames[state], handOverMs.size(), o.median, o.p99, o.max, l.median, l.p99,
-                   l.max);
+            printf(
+                "hud_bench8: %dx%d %-15s handing-over frames (%zu) hud_ms median=%.4f p99=%.4f max=%.3f  "
+                "runtime_lock_ms median=%.4f p99=%.4f max=%.3f\n",
+                width, height, kStateNames[state], handOverMs.size(), o.median, o.p99, o.max, l.median, l.p99, l.max);
         }
         printf("hud_bench8: %dx%d %-15s hud_ms median=%.4f p99=%.4f max=%.3f\n", width, height, kStateNames[state],
                h.median, h.p99, h.max);

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,8 @@
 #include "CVQGameHarness.h"
 #include "CVQHUD.h"
 #include "CVQSurface.h"
+#include "Forward_IDirect3DDevice8.h"
+#include "Forward_IDirect3DSurface8.h"
 #include "LogCapture.h"
 #include "MemorySettings.h"
 #include "ProxyState8.h"
@@ -189,18 +193,20 @@ TEST_F(WrapperTest8, ResetWhileRecordingKeepsTheGameAndTheHud) {
     EXPECT_EQ(std::string::npos, log.text.find("Failed")) << log.text;
 }
 
-TEST_F(WrapperTest8, CaptureRingReadsACopyOnlyAfterTwoPresentsAndKeepsItsFrame) {
+TEST_F(WrapperTest8, CaptureRingReadsACopyOnlyAfterThreePresentsAndKeepsItsFrame) {
     Frames(1);
     CVQCaptureRing ring;
     m_game.DrawScene(5);  // counter cells 0 and 2 white, cell 1 black
     ASSERT_EQ(CVQCaptureRing::kCaptured, ring.Capture(55));
-    EXPECT_EQ(0, ring.IsSynchronous());  // lockable render targets under this runtime
+    EXPECT_EQ(0, ring.IsSynchronous());  // render targets under this runtime
     CVKPixels pixels;
     int64_t stamp = 0;
     EXPECT_EQ(CVQCaptureRing::kNothingReady, ring.LockOldest(&pixels, &stamp, 0));
     m_game.Present();
+    EXPECT_EQ(CVQCaptureRing::kNothingReady, ring.LockOldest(&pixels, &stamp, 0));  // its read starts
+    m_game.DrawScene(6);                                                            // cell 0 black from here on
+    m_game.Present();
     EXPECT_EQ(CVQCaptureRing::kNothingReady, ring.LockOldest(&pixels, &stamp, 0));
-    m_game.DrawScene(6);  // cell 0 black from here on
     m_game.Present();
     ASSERT_EQ(CVQCaptureRing::kLocked, ring.LockOldest(&pixels, &stamp, 0));
     EXPECT_EQ(55, stamp);
@@ -223,6 +229,180 @@ TEST_F(WrapperTest8, CaptureRingReadsACopyOnlyAfterTwoPresentsAndKeepsItsFrame) 
     CVQCaptureRing::SetForceSynchronous(0);
     ring.Release();
     EXPECT_EQ(2u, ProxyHudDeviceRefs(m_game.RealDevice()));  // the ring's copies are gone, the HUD's windows stay
+}
+
+// A system-memory surface that knows whether it is locked and when it was
+// last copied into (in presents of the current device).
+class LockSpySurface8 : public Forward_IDirect3DSurface8 {
+public:
+    explicit LockSpySurface8(IDirect3DSurface8* real) : Forward_IDirect3DSurface8(real) { Live().insert(this); }
+    virtual ~LockSpySurface8() { Live().erase(this); }
+    // The runtime's objects carry no C++ type information: spies are told by address.
+    static std::set<IDirect3DSurface8*>& Live() {
+        static std::set<IDirect3DSurface8*> live;
+        return live;
+    }
+    HRESULT STDMETHODCALLTYPE LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override {
+        HRESULT hr = m_real->LockRect(locked, rect, flags);
+        if (SUCCEEDED(hr)) {
+            isLocked = true;
+            fewestPresentsBeforeLock = std::min(fewestPresentsBeforeLock, g_proxy8.presentCount - copiedAt);
+        }
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE UnlockRect() override {
+        isLocked = false;
+        return m_real->UnlockRect();
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG count = m_real->Release();
+        if (count == 0) delete this;
+        return count;
+    }
+    bool isLocked = false;
+    LONG copiedAt = 0;
+    static LONG fewestPresentsBeforeLock;
+};
+LONG LockSpySurface8::fewestPresentsBeforeLock = 1000;
+
+// A device whose system-memory surfaces are spies and whose CopyRects refuses
+// a locked destination, as the runtime's documentation has it for a locked
+// surface (this runtime lets it pass).
+class LockCheckingDevice8 : public Forward_IDirect3DDevice8 {
+public:
+    explicit LockCheckingDevice8(IDirect3DDevice8* real) : Forward_IDirect3DDevice8(real) {}
+    HRESULT STDMETHODCALLTYPE CreateImageSurface(UINT w, UINT h, D3DFORMAT format, IDirect3DSurface8** out) override {
+        HRESULT hr = m_real->CreateImageSurface(w, h, format, out);
+        if (SUCCEEDED(hr)) *out = new LockSpySurface8(*out);
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE CopyRects(IDirect3DSurface8* src, const RECT* rects, UINT count, IDirect3DSurface8* dst,
+                                        const POINT* points) override {
+        if (LockSpySurface8::Live().count(src)) src = static_cast<LockSpySurface8*>(src)->Real();
+        if (LockSpySurface8::Live().count(dst)) {
+            LockSpySurface8* spy = static_cast<LockSpySurface8*>(dst);
+            if (spy->isLocked) {
+                ++refused;
+                return D3DERR_INVALIDCALL;
+            }
+            spy->copiedAt = g_proxy8.presentCount;
+            dst = spy->Real();
+        }
+        return m_real->CopyRects(src, rects, count, dst, points);
+    }
+    int refused = 0;
+};
+
+// A recorder that takes a copy on every frame finds a free slot each time;
+// copies come out of the ring a few frames after they were taken, in capture
+// order, each with its stamp and the picture of its own frame, round after
+// round through every slot. No system-memory copy is locked on the frame its
+// read was queued (the lock would wait for the device), a slot's copy stays
+// locked for a while after it was given back and is free again before the
+// slot is read into again, and the ring leaves nothing behind.
+TEST_F(WrapperTest8, CaptureRingGivesEveryCopyInOrderRoundAfterRound) {
+    LogCapture log;
+    Frames(1);
+    IDirect3DDevice8* real = m_game.RealDevice();
+    const ULONG hudRefs = ProxyHudDeviceRefs(real);
+    LockCheckingDevice8 checking(real);
+    myIDirect3DDevice8* current = g_proxy8.device;
+    myIDirect3DDevice8* wrapper = new myIDirect3DDevice8(&checking);
+    g_proxy8.device = wrapper;  // the ring makes and reads its copies through the spy
+    LockSpySurface8::fewestPresentsBeforeLock = 1000;
+    CVQCaptureRing ring;
+    std::vector<int64_t> taken, read;
+    for (unsigned frame = 1; frame < 200 && read.size() < 4 * CVQCaptureRing::kSlots; frame++) {
+        m_game.DrawScene(frame);
+        // In the recorder's order: the oldest copy handed on, the others moved on, a new copy.
+        CVKPixels pixels;
+        int64_t stamp = 0;
+        const int result = ring.LockOldest(&pixels, &stamp, 0);
+        ASSERT_NE(CVQCaptureRing::kLockFailed, result) << "frame " << frame;
+        if (result == CVQCaptureRing::kLocked) {
+            read.push_back(stamp);
+            // The scene's counter cells: cell i white when bit i of the frame is set.
+            for (int bit = 0; bit < 5; bit++)
+                EXPECT_EQ((stamp >> bit) & 1 ? 0xFFFFFFu : 0u, pixels.GetPixel(12 + 8 * bit, 12) & 0xFFFFFF)
+                    << "stamp " << stamp << " cell " << bit;
+            ring.UnlockOldest();
+        }
+        ring.Poll();
+        ASSERT_LT(ring.InFlight(), +CVQCaptureRing::kSlots) << "frame " << frame;
+        ASSERT_EQ(CVQCaptureRing::kCaptured, ring.Capture(frame));
+        taken.push_back(frame);
+        real->Present(nullptr, nullptr, nullptr, nullptr);
+        InterlockedIncrement(&g_proxy8.presentCount);  // as the wrapper's Present counts it
+    }
+    EXPECT_EQ(0, ring.IsSynchronous());
+    ASSERT_GE(read.size(), 4u * CVQCaptureRing::kSlots);
+    EXPECT_EQ(std::vector<int64_t>(taken.begin(), taken.begin() + static_cast<ptrdiff_t>(read.size())), read);
+    EXPECT_GE(LockSpySurface8::fewestPresentsBeforeLock, 1);
+    // Waiting for the device gives the copies still in flight, in order.
+    CVKPixels pixels;
+    int64_t stamp = 0;
+    for (size_t i = read.size(); i < taken.size(); i++) {
+        ASSERT_EQ(CVQCaptureRing::kLocked, ring.LockOldest(&pixels, &stamp, 1));
+        EXPECT_EQ(taken[i], stamp);
+        EXPECT_EQ(taken[i] & 1 ? 0xFFFFFFu : 0u, pixels.GetPixel(12, 12) & 0xFFFFFF) << "stamp " << stamp;
+        ring.UnlockOldest();
+    }
+    EXPECT_EQ(0, ring.InFlight());
+    EXPECT_EQ(0, checking.refused);
+    ring.Release();
+    for (IDirect3DSurface8* spy : LockSpySurface8::Live()) EXPECT_FALSE(static_cast<LockSpySurface8*>(spy)->isLocked);
+    EXPECT_TRUE(LockSpySurface8::Live().empty());  // every copy released
+    g_proxy8.device = current;
+    delete wrapper;
+    EXPECT_EQ(hudRefs, ProxyHudDeviceRefs(real));
+    EXPECT_EQ(std::string::npos, log.text.find("Failed")) << log.text;
+}
+
+// A device that runs out of room for render targets after the first.
+class RenderTargetRefusingDevice8 : public Forward_IDirect3DDevice8 {
+public:
+    explicit RenderTargetRefusingDevice8(IDirect3DDevice8* real) : Forward_IDirect3DDevice8(real) {}
+    HRESULT STDMETHODCALLTYPE CreateRenderTarget(UINT w, UINT h, D3DFORMAT format, D3DMULTISAMPLE_TYPE multisample,
+                                                 BOOL lockable, IDirect3DSurface8** out) override {
+        if (++asked > 1) return D3DERR_OUTOFVIDEOMEMORY;
+        return m_real->CreateRenderTarget(w, h, format, multisample, lockable, out);
+    }
+    int asked = 0;
+};
+
+// Without render targets for its copies the ring copies synchronously, says
+// so once, gives each copy on the frame it was taken and leaves nothing of
+// the slots it could make behind.
+TEST_F(WrapperTest8, CaptureRingWithoutRenderTargetsCopiesSynchronouslyAndSaysSoOnce) {
+    LogCapture log;
+    Frames(1);
+    IDirect3DDevice8* real = m_game.RealDevice();
+    const ULONG hudRefs = ProxyHudDeviceRefs(real);
+    RenderTargetRefusingDevice8 refusing(real);
+    myIDirect3DDevice8* current = g_proxy8.device;
+    myIDirect3DDevice8* wrapper = new myIDirect3DDevice8(&refusing);
+    g_proxy8.device = wrapper;
+    CVQCaptureRing ring;
+    for (unsigned frame : {5u, 6u, 9u}) {
+        if (frame == 9) ring.Release();  // made again: still refused, not said again
+        m_game.DrawScene(frame);
+        ASSERT_EQ(CVQCaptureRing::kCaptured, ring.Capture(frame * 10));
+        EXPECT_EQ(1, ring.IsSynchronous());
+        CVKPixels pixels;
+        int64_t stamp = 0;
+        ASSERT_EQ(CVQCaptureRing::kLocked, ring.LockOldest(&pixels, &stamp, 0));
+        EXPECT_EQ(frame * 10, stamp);
+        EXPECT_EQ(frame & 1 ? 0xFFFFFFu : 0u, pixels.GetPixel(12, 12) & 0xFFFFFF) << frame;
+        EXPECT_EQ(frame & 2 ? 0xFFFFFFu : 0u, pixels.GetPixel(20, 12) & 0xFFFFFF) << frame;
+        ring.UnlockOldest();
+        real->Present(nullptr, nullptr, nullptr, nullptr);
+    }
+    ring.Release();
+    g_proxy8.device = current;
+    delete wrapper;
+    EXPECT_EQ(hudRefs, ProxyHudDeviceRefs(real));
+    EXPECT_EQ(1, log.Count("copied synchronously")) << log.text;
+    EXPECT_EQ(std::string::npos, log.text.find("Failed")) << log.text;
 }
 
 TEST_F(WrapperTest8, AdditionalSwapChainsAreForwardedSilentlyAndShowNoHud) {
