@@ -131,7 +131,7 @@ void CVQHUD_Voice::StartRemoteVoice(const char* caller, int session, const char*
     }
     voice->SetPeerName(caller);
     m_pipeline.AddRemoteVoice(voice);
-    m_heard.push_back(Heard{voice, CVKString(caller), 0, 0});
+    m_heard.push_back(Heard{voice, CVKString(caller), 0, 0, 0});
     voice->Connect(hud ? hud->GetUser() : "", hud ? hud->GetPassword() : "", session, host, port);
 }
 
@@ -309,11 +309,13 @@ void CVQHUD_Voice::PlayRemoteSound() {
                     const int sample = static_cast<int16_t>(static_cast<uint16_t>(data[at] | data[at + 1] << 8));
                     const int level = sample < 0 ? -sample : sample;
                     if (level > heard.peak) heard.peak = level;
+                    if (level >= 32767) heard.fullScale++;
                 }
             } else if (voice->GetBitsPerSample() == 8) {
                 for (int at = 0; at < size; ++at) {
                     const int level = (data[at] < 128 ? 128 - data[at] : data[at] - 128) << 8;
                     if (level > heard.peak) heard.peak = level;
+                    if (data[at] == 0 || data[at] == 255) heard.fullScale++;
                 }
             }
         }
@@ -322,8 +324,9 @@ void CVQHUD_Voice::PlayRemoteSound() {
 
 void CVQHUD_Voice::LogHeard() {
     for (const Heard& heard : m_heard)
-        LogMessage("Heard %.64s: %" PRId64 " bytes of sound to playback, peak %d\r\n", heard.name.Str(), heard.bytes,
-                   heard.peak);
+        LogMessage("Heard %.64s: %" PRId64 " bytes of sound to playback, peak %d, %" PRId64
+                   " samples at full scale\r\n",
+                   heard.name.Str(), heard.bytes, heard.peak, heard.fullScale);
     m_heard.clear();
 }
 

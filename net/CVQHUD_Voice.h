@@ -81,8 +81,10 @@ private:
     void RequestVoice(const char* name);
     void PlayRemoteSound();
     void CloseRemoteChannels();
-    // Logs, per friend heard in the call, how much sound went to playback and
-    // its peak level, and forgets them.
+    // Logs, per friend heard in the call, how much sound went to playback,
+    // its peak level and how many samples were at full scale (clipped sound
+    // has many; a loud voice that is not clipped has few or none), and
+    // forgets them.
     void LogHeard();
     void LogState();
 
@@ -91,7 +93,8 @@ private:
         IVQVoiceStream* voice;
         CVKString name;
         int64_t bytes;
-        int peak;  // largest sample magnitude, 16-bit scale
+        int peak;           // largest sample magnitude, 16-bit scale
+        int64_t fullScale;  // samples at either end of their range
     };
 
     int m_destroying;

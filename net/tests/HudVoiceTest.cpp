@@ -225,9 +225,12 @@ TEST_F(HudVoice, CallAnsweredBothHearEachOtherAndTheCallEndsWhenNobodyListens) {
     PassThroughVoice* heard = static_cast<PassThroughVoice*>(voice->Pipeline()->RemoteVoices()->Get(0));
     EXPECT_EQ(boVoice.GetSession(), heard->connected);
 
-    // bo's sound is played on a channel of bo's format.
+    // bo's sound is played on a channel of bo's format: 0x1111 samples but
+    // for 32767, -32768 and -32767 (at full scale) and 32766 (not quite).
     ASSERT_TRUE(Until([&] { return heard->Client()->IsLoggedIn() != 0; }));
-    const std::string pcm(882, '\x11');
+    std::string pcm(882, '\x11');
+    const char* const kLoud[4] = {"\xff\x7f", "\x00\x80", "\x01\x80", "\xfe\x7f"};
+    for (int i = 0; i < 4; ++i) pcm.replace(static_cast<size_t>(100 + 50 * i), 2, kLoud[i], 2);
     ASSERT_EQ(1, boVoice.SendAudioPacket(reinterpret_cast<const unsigned char*>(pcm.data()), 882, 1, 0));
     ASSERT_TRUE(Until([&] { return !sink.devices.empty() && !sink.Last()->played.empty(); }));
     EXPECT_EQ(pcm, sink.Last()->played[0]);
@@ -270,8 +273,10 @@ TEST_F(HudVoice, CallAnsweredBothHearEachOtherAndTheCallEndsWhenNobodyListens) {
     EXPECT_EQ(0, voice->GetVoiceSession());
     Step();
     EXPECT_FALSE(voice->Pipeline()->IsInCall());
-    // Of bo's sound, the one piece of 0x1111 samples went to playback.
-    EXPECT_EQ(1, log.Count("Heard bo: 882 bytes of sound to playback, peak 4369\r\n")) << log.text;
+    // Of bo's sound, the one piece went to playback: its peak is -32768's,
+    // three of its samples are at full scale.
+    EXPECT_EQ(1, log.Count("Heard bo: 882 bytes of sound to playback, peak 32768, 3 samples at full scale\r\n"))
+        << log.text;
 }
 
 TEST_F(HudVoice, IncomingCallBoxAnswersAndRefusals) {
@@ -481,16 +486,20 @@ TEST_F(HudVoice, BothPartiesHearEachOtherThroughTheCodecs) {
     voice->HangUp();
     boHears.Logout();
     // The hang-up sums up what bo's voice gave the playback: at least what the
-    // sink played, at the tone's level (8000, give or take the codec); bo's
-    // stream names bo in its own line, once.
+    // sink played, at the tone's level (8000, give or take the codec) and
+    // never at full scale; bo's stream names bo in its own line, once.
     const size_t at = log.text.find("Heard bo: ");
     ASSERT_NE(std::string::npos, at) << log.text;
     long long bytes = 0;
     int peak = 0;
-    ASSERT_EQ(2, sscanf(log.text.c_str() + at, "Heard bo: %lld bytes of sound to playback, peak %d", &bytes, &peak));
+    long long fullScale = -1;
+    ASSERT_EQ(3, sscanf(log.text.c_str() + at,
+                        "Heard bo: %lld bytes of sound to playback, peak %d, %lld samples at full scale", &bytes, &peak,
+                        &fullScale));
     EXPECT_GE(bytes, static_cast<long long>(played.size()));
     EXPECT_GT(peak, 6000);
     EXPECT_LT(peak, 10000);
+    EXPECT_EQ(0, fullScale);
     EXPECT_EQ(1, log.Count("View of bo: pictures 0, sound packets "));
 }
 
