@@ -25,7 +25,7 @@
 #include "CVQRecordVS.h"
 #include "CVQViewWnd.h"
 #include "FakeSurface.h"
-#include "MediaTestUtil.h"
+#include "ShareBenchUtil.h"
 #include "VKSettings.h"
 #include "VQResource.h"
 
@@ -37,13 +37,6 @@ public:
     bool Write(const char*, const char*, const char*) override { return false; }
 };
 
-double Millis() {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
 // The stamp: bit i of the frame number in cell i, 24 pixels wide, at x = 8 +
 // 24 i; the upper half (y 24 to 55) white for a set bit, the lower half (y 56
 // to 87) the opposite. Large enough to survive the codec and a view at a
@@ -53,15 +46,7 @@ const int kBits = 16, kCellX = 8, kCellW = 24, kCellY = 24, kCellH = 32;
 const int kPictureX = 2, kPictureY = 10;
 
 void DrawStamped(uint8_t* pixels, int width, int height, int stride, uint32_t frame) {
-    // A picture that codes like a game: the counter picture with grain that
-    // changes every frame.
-    DrawCounterPicture(pixels, width, height, stride, frame);
-    uint32_t seed = 12345 + frame * 7;
-    for (int y = 0; y < height; y += 2)
-        for (int x = 0; x < width * 4; x += 3) {
-            seed = seed * 1103515245 + 12345;
-            pixels[static_cast<size_t>(y) * stride + x] ^= static_cast<uint8_t>((seed >> 16) & 7);
-        }
+    DrawGamePicture(pixels, width, height, stride, frame);
     for (int i = 0; i < kBits; i++) {
         const bool set = (frame >> i) & 1;
         for (int half = 0; half < 2; half++) {
@@ -142,21 +127,21 @@ int Run(int port, int seconds, int width, int height) {
     std::vector<double> capturedAt(1u << kBits, -1.0);
     uint32_t frame = 0;
     const double period = 1000.0 / 60;
-    double next = Millis();
+    double next = BenchMillis();
     auto sharerFrame = [&] {
         frame++;
         b.frame++;
         DrawStamped(b.pixels.data(), width, height, static_cast<int>(b.pitch), frame);
-        capturedAt[frame & ((1u << kBits) - 1)] = Millis();
+        capturedAt[frame & ((1u << kBits) - 1)] = BenchMillis();
         recorder.ProcessFrame();
     };
     auto pace = [&] {
         next += period;
-        const double left = next - Millis();
+        const double left = next - BenchMillis();
         if (left >= 1)
             Sleep(static_cast<DWORD>(left));
         else if (left < -period)
-            next = Millis();  // far behind: no burst of frames to catch up
+            next = BenchMillis();  // far behind: no burst of frames to catch up
     };
     for (int i = 0; i < 600 && !recorder.IsRecording(); i++) {
         sharerFrame();
@@ -176,14 +161,14 @@ int Run(int port, int seconds, int width, int height) {
 
     std::vector<double> latency;
     int shown = 0, unreadable = 0, warmup = 4;
-    const double end = Millis() + seconds * 1000.0;
-    while (Millis() < end) {
+    const double end = BenchMillis() + seconds * 1000.0;
+    while (BenchMillis() < end) {
         sharerFrame();
         view->Update();
         view->TakeAudio(nullptr, nullptr, nullptr);  // a game plays it; here it is dropped
         window.PrepareSurface();
         if (window.PicturesShown() != shown) {
-            const double now = Millis();
+            const double now = BenchMillis();
             shown = window.PicturesShown();
             uint32_t stamp = 0;
             if (!ReadStamp(&window, width, height, &stamp) || capturedAt[stamp] < 0 || capturedAt[stamp] > now) {

@@ -35,7 +35,7 @@ extern "C" {
 #include "CVQViewWnd.h"
 #include "FakeSockets.h"
 #include "FakeSurface.h"
-#include "MediaTestUtil.h"
+#include "ShareBenchUtil.h"
 #include "VKSettings.h"
 #include "VQResource.h"
 
@@ -50,24 +50,6 @@ public:
     }
     bool Write(const char*, const char*, const char*) override { return false; }
 };
-
-double Millis() {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-// A picture that codes like a game: the counter picture with grain, moved each frame.
-void Draw(uint8_t* pixels, int width, int height, int stride, uint32_t frame) {
-    DrawCounterPicture(pixels, width, height, stride, frame);
-    uint32_t seed = 12345 + frame * 7;
-    for (int y = 0; y < height; y += 2)
-        for (int x = 0; x < width * 4; x += 3) {
-            seed = seed * 1103515245 + 12345;
-            pixels[static_cast<size_t>(y) * stride + x] ^= static_cast<uint8_t>((seed >> 16) & 7);
-        }
-}
 
 struct Summary {
     double mean = 0, p99 = 0, worst = 0;
@@ -109,8 +91,8 @@ void CodeAndDecode(int width, int height, int factor, int pictures) {
     std::vector<double> code, decode;
     long long bytes = 0;
     for (int n = 0; n < pictures; n++) {
-        Draw(pixels.data(), width, height, width * 4, static_cast<uint32_t>(n));
-        double t = Millis();
+        DrawGamePicture(pixels.data(), width, height, width * 4, static_cast<uint32_t>(n));
+        double t = BenchMillis();
         e.SetInputPicture(pixels.data());
         e.EncodeVideoPacket(packet);
         std::vector<uint8_t> video(packet->data, packet->data + packet->size);
@@ -120,13 +102,13 @@ void CodeAndDecode(int width, int height, int factor, int pictures) {
             e.EncodeAudioPacket(packet);
             sound.emplace_back(packet->data, packet->data + packet->size);
         }
-        code.push_back(Millis() - t);
+        code.push_back(BenchMillis() - t);
         bytes += static_cast<long long>(video.size());
-        t = Millis();
+        t = BenchMillis();
         d.DecodeVideoPacket(video.data(), static_cast<int>(video.size()));
         d.GetPicture(nullptr, nullptr);
         for (auto& s : sound) d.DecodeAudioPacket(s.data(), static_cast<int>(s.size()));
-        decode.push_back(Millis() - t);
+        decode.push_back(BenchMillis() - t);
     }
     av_packet_free(&packet);
     const Summary c = Summarise(code), v = Summarise(decode);
@@ -144,12 +126,12 @@ void GameThreadCost(const char* what, Recorder* recorder, uint32_t width, uint32
     std::vector<double> t;
     for (int n = 0; n < frames; n++) {
         b.frame++;
-        Draw(b.pixels.data(), static_cast<int>(width), static_cast<int>(height), static_cast<int>(b.pitch),
-             static_cast<uint32_t>(n));
-        const double start = Millis();
+        DrawGamePicture(b.pixels.data(), static_cast<int>(width), static_cast<int>(height), static_cast<int>(b.pitch),
+                        static_cast<uint32_t>(n));
+        const double start = BenchMillis();
         recorder->ProcessFrame();
-        t.push_back(Millis() - start);
-        const double left = 1000.0 / 60 - (Millis() - start);
+        t.push_back(BenchMillis() - start);
+        const double left = 1000.0 / 60 - (BenchMillis() - start);
         if (left > 1) Sleep(static_cast<DWORD>(left));
     }
     const Summary s = Summarise(t);
@@ -235,9 +217,9 @@ void ConversionCost(int pictures) {
     int strides[4] = {w * 4, 0, 0, 0};
     std::vector<double> t;
     for (int n = 0; n < pictures; n++) {
-        const double start = Millis();
+        const double start = BenchMillis();
         sws_scale(sws, in->data, in->linesize, 0, h, planes, strides);
-        t.push_back(Millis() - start);
+        t.push_back(BenchMillis() - start);
     }
     const Percentiles c = Spread(t);
     printf("share_bench conversion of one 640x512 picture to 32-bit pixels: median %.2f ms (p99 %.2f)\n", c.median,
@@ -290,7 +272,7 @@ void ViewingCost(int frames, int worker) {
     std::vector<std::vector<std::string>> datagrams(static_cast<size_t>(frames));
     int64_t sound = 0;
     for (int n = 0; n < frames; n += 15) {
-        Draw(pixels.data(), w, h, w * 4, static_cast<uint32_t>(n));
+        DrawGamePicture(pixels.data(), w, h, w * 4, static_cast<uint32_t>(n));
         e.SetInputPicture(pixels.data());
         e.EncodeVideoPacket(packet);
         share.SendVideoPacket(packet->data, packet->size, packet->flags, n * 1000 / 60);
@@ -309,19 +291,19 @@ void ViewingCost(int frames, int worker) {
         for (const std::string& d : datagrams[static_cast<size_t>(n)])
             socket->inbound.push_back({0x0100007Fu, 13580, d});
         const int shown = window.PicturesShown();
-        const double start = Millis();
+        const double start = BenchMillis();
         view->Update();
         view->TakeAudio(nullptr, nullptr, nullptr);
-        const double updated = Millis();
+        const double updated = BenchMillis();
         window.PrepareSurface();
-        const double spent = Millis() - start;
+        const double spent = BenchMillis() - start;
         all.push_back(spent);
         if (window.PicturesShown() != shown) {
             pictureFrames.push_back(spent);
             updates.push_back(updated - start);
-            draws.push_back(Millis() - updated);
+            draws.push_back(BenchMillis() - updated);
         }
-        const double left = 1000.0 / 60 - (Millis() - start);
+        const double left = 1000.0 / 60 - (BenchMillis() - start);
         if (left > 1) Sleep(static_cast<DWORD>(left));
     }
     const Percentiles a = Spread(all), p = Spread(pictureFrames), u = Spread(updates), d = Spread(draws);
