@@ -20,8 +20,9 @@ namespace {
 CVQHUD* g_hud = nullptr;
 bool SystemKeyState(uint32_t vk) { return GetKeyState(static_cast<int>(vk)) < 0; }
 VQKeyStateFn g_keyState = SystemKeyState;
+bool g_keyStateCostly = true;
 
-const uint32_t kKeyDown = 0x100, kKeyUp = 0x101, kLButtonDown = 0x201;
+const uint32_t kKeyDown = 0x100, kKeyUp = 0x101, kSysKeyDown = 0x104, kLButtonDown = 0x201;
 
 const char kMultisampledText[] =
     "Error: Multisampled/Antialiased backbuffer!\n\nPlease turn off multisampling/antialiasing in\nthe game's "
@@ -52,7 +53,11 @@ void VQDestroyHud() {
     delete hud;  // unregisters itself
 }
 bool VQIsKeyDown(uint32_t vk) { return g_keyState(vk); }
-void VQSetKeyStateSource(VQKeyStateFn source) { g_keyState = source ? source : SystemKeyState; }
+void VQSetKeyStateSource(VQKeyStateFn source, bool costly) {
+    g_keyState = source ? source : SystemKeyState;
+    g_keyStateCostly = source ? costly : true;
+}
+bool VQKeyStateIsCostly() { return g_keyStateCostly; }
 
 CVQHUD::CVQHUD()
     : m_focus(nullptr),
@@ -60,6 +65,7 @@ CVQHUD::CVQHUD()
       m_pointerX(0),
       m_pointerY(0),
       m_hotKey(45),
+      m_hotKeyMayBeDown(0),
       m_lonePress(0),
       m_recorderType(0),
       m_shareRequested(0),
@@ -490,13 +496,29 @@ void CVQHUD::BringToTop(CVQWindow* window) {
     m_windows.Insert(window);
 }
 
+bool CVQHUD::AnyWindowVisible() const {
+    for (int i = 0; i < m_windows.Count(); ++i) {
+        CVQWindow* w = static_cast<CVQWindow*>(m_windows.Get(i));
+        if (w && w->IsVisible(0)) return true;
+    }
+    return false;
+}
+
 bool CVQHUD::IsHotKeyDown() const { return VQIsKeyDown(m_hotKey); }
 
 bool CVQHUD::IsPointerVisible() {
     // The focus first: the key state is a trip to the system on some
     // platforms, and this is asked on every frame.
     if (m_focus && m_focus->IsVisible(1)) return true;
-    return IsHotKeyDown();
+    // A key goes down in the game's key state with a key message, and the
+    // keyboard hook or the DirectInput proxy hands each one to the HUD's
+    // input; so a costly source is asked only once a hot-key press was seen,
+    // and then on every frame until it says the key is up.
+    if (!VQKeyStateIsCostly()) return IsHotKeyDown();
+    if (!m_hotKeyMayBeDown) return false;
+    if (IsHotKeyDown()) return true;
+    m_hotKeyMayBeDown = 0;
+    return false;
 }
 
 CVQWindow* CVQHUD::SetFocusWindow(CVQWindow* window, bool pickTopmost) {
@@ -592,6 +614,7 @@ void CVQHUD::ToggleShown() {
 }
 
 int CVQHUD::OnKeyboardInput(uint32_t message, uint32_t key, uint32_t keyData, int* handled) {
+    if (key == m_hotKey && (message == kKeyDown || message == kSysKeyDown)) m_hotKeyMayBeDown = 1;
     if (message == kKeyDown && key == m_hotKey && !(keyData & (1u << 30))) {
         m_lonePress = 1;
         *handled = 1;

@@ -64,6 +64,8 @@ public:
 
     // Drawing order: index 0 (the logo) first, the last entry topmost.
     const CVKPtrList& Windows() const { return m_windows; }
+    // Some window of the drawing order is visible (the frame draws nothing else).
+    bool AnyWindowVisible() const;
     void AddWindow(CVQWindow* window) { m_windows.Insert(window); }
     void RemoveWindow(CVQWindow* window) { m_windows.Remove(window); }
     // Deletes a window at the next safe point (start of the next frame), so
@@ -186,6 +188,9 @@ private:
     int32_t m_pointerX;
     int32_t m_pointerY;
     uint32_t m_hotKey;
+    // The input seen has had the hot key go down since a costly key-state
+    // source last said it was up (see IsPointerVisible).
+    int m_hotKeyMayBeDown;
     int m_lonePress;
     int m_recorderType;
     CVQHUD_Chat m_chat;
@@ -235,6 +240,11 @@ CVQHUD* VQCreateHud();
 void VQDestroyHud();
 
 // Key state as the HUD sees it (GetKeyState below 0); tests give their own.
+// A costly source (the system's: under Wine each read is a round trip to the
+// wine server) is not asked for the hot key by the frame's pointer check
+// until the HUD's input has seen the hot key go down; a test may mark its own
+// source costly to see that. A null source restores the system's.
 bool VQIsKeyDown(uint32_t virtualKey);
 typedef bool (*VQKeyStateFn)(uint32_t virtualKey);
-void VQSetKeyStateSource(VQKeyStateFn source);
+void VQSetKeyStateSource(VQKeyStateFn source, bool costly = false);
+bool VQKeyStateIsCostly();

@@ -23,6 +23,11 @@ namespace {
 
 std::set<uint32_t> g_down;
 bool KeyState(uint32_t vk) { return g_down.count(vk) != 0; }
+int g_hotKeyAsks = 0;
+bool CountedKeyState(uint32_t vk) {
+    if (vk == 45) ++g_hotKeyAsks;
+    return g_down.count(vk) != 0;
+}
 uint32_t g_now = 1000;
 uint32_t Clock() { return g_now; }
 
@@ -117,6 +122,55 @@ TEST_F(HudTest, HiddenAtStartWhenTheIntroIsOff) {
     Start();
     EXPECT_FALSE(m_hud->Logo()->IsVisible());
     EXPECT_FALSE(m_hud->Dashboard()->IsVisible());
+}
+
+// The pointer check runs every frame. A costly key-state source (the
+// system's) is asked for the hot key only once the HUD's input saw the key
+// go down, then on every check until it says the key is up; the pointer
+// shows exactly while it says the key is held. A cheap source is asked on
+// every check.
+TEST_F(HudTest, ACostlyKeyStateIsAskedOnlyAfterTheHotKeyWentDown) {
+    VQSetKeyStateSource(CountedKeyState, true);
+    g_hotKeyAsks = 0;
+    Start();
+    ASSERT_EQ(nullptr, m_hud->FocusWindow());
+    for (int frame = 0; frame < 50; ++frame) EXPECT_FALSE(m_hud->IsPointerVisible());
+    EXPECT_EQ(0, g_hotKeyAsks);
+    // Held where the HUD's input never saw it go down: not asked.
+    g_down.insert(kInsert);
+    EXPECT_FALSE(m_hud->IsPointerVisible());
+    EXPECT_EQ(0, g_hotKeyAsks);
+    g_down.clear();
+
+    // Pressed: asked on every check while held.
+    Key(WM_KEYDOWN, kInsert);
+    for (int frame = 0; frame < 3; ++frame) EXPECT_TRUE(m_hud->IsPointerVisible());
+    EXPECT_EQ(3, g_hotKeyAsks);
+    // Up before its key-up message came (or with no message at all): the
+    // source says so once, and is left alone from then on.
+    g_down.erase(kInsert);
+    EXPECT_FALSE(m_hud->IsPointerVisible());
+    EXPECT_FALSE(m_hud->IsPointerVisible());
+    EXPECT_EQ(4, g_hotKeyAsks);
+
+    // A repeat counts as a press; the release hides the HUD (a lone press)
+    // and the next check asks once more.
+    Key(WM_KEYDOWN, kInsert, true);
+    EXPECT_TRUE(m_hud->IsPointerVisible());
+    EXPECT_EQ(5, g_hotKeyAsks);
+    Key(WM_KEYUP, kInsert);
+    ASSERT_FALSE(m_hud->Dashboard()->IsVisible());
+    EXPECT_FALSE(m_hud->IsPointerVisible());
+    EXPECT_FALSE(m_hud->IsPointerVisible());
+    EXPECT_EQ(6, g_hotKeyAsks);
+
+    // A cheap source is asked on every check.
+    VQSetKeyStateSource(CountedKeyState, false);
+    for (int frame = 0; frame < 4; ++frame) EXPECT_FALSE(m_hud->IsPointerVisible());
+    EXPECT_EQ(10, g_hotKeyAsks);
+    EXPECT_FALSE(VQKeyStateIsCostly());
+    VQSetKeyStateSource(nullptr);
+    EXPECT_TRUE(VQKeyStateIsCostly());  // the system's own
 }
 
 TEST_F(HudTest, LonePressOfTheHotKeyTogglesEverything) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <ctime>
 #include <string>
 #include <thread>
 #include <vector>
@@ -283,6 +284,20 @@ TEST(CVQVSClient, KeepAliveResetsTheSessionAndANewLoginStartsAfresh) {
     s.FromServer("SESSION\n7\n\nECHO REPLY\n\n");
     s.client.Update();
     EXPECT_EQ(0, s.client.GetUnansweredEchoes());
+}
+
+// The system clock's seconds are the C library's: seconds since 1970, not
+// the time since some other start, and whole seconds cut off as time() cuts them.
+TEST(CVQVSClient, SystemClockSecondsAreTheCLibrarysSeconds) {
+    for (int round = 0; round < 1000; ++round) {
+        const int64_t before = static_cast<int64_t>(time(nullptr));
+        const int64_t seconds = VKSystemClock()->Seconds();
+        const int64_t after = static_cast<int64_t>(time(nullptr));
+        ASSERT_LE(before, seconds);
+        ASSERT_LE(seconds, after);
+    }
+    const int64_t start = VKSystemClock()->Millis();
+    EXPECT_LE(start, VKSystemClock()->Millis());
 }
 
 TEST(CVQVSClient, LargePacketIsSplitAcrossDatagrams) {

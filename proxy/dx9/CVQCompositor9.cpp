@@ -19,6 +19,12 @@ void CVQCompositor9::ComposeFrame(IDirect3DDevice9* device, IDirect3DSwapChain9*
     hud->Update();
     ProxyMouseRelay().Publish(hud);
 
+    // With every window hidden and no pointer there is nothing to draw: the
+    // back buffer is left alone, so a player who keeps the HUD hidden pays
+    // for no device call here.
+    const bool pointer = hud->IsPointerVisible();
+    if (!pointer && !hud->AnyWindowVisible()) return;
+
     IDirect3DSurface9* backBuffer = nullptr;
     HRESULT hr = swapChain ? swapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer)
                            : device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &backBuffer);
@@ -47,7 +53,7 @@ void CVQCompositor9::ComposeFrame(IDirect3DDevice9* device, IDirect3DSwapChain9*
         device->StretchRect(source, &s, backBuffer, &d, D3DTEXF_POINT);
     }
 
-    if (hud->IsPointerVisible() && desc.Width >= 4 && desc.Height >= 4) {
+    if (pointer && desc.Width >= 4 && desc.Height >= 4) {
         // Filled straight into the back buffer: unlike Clear, ColorFill
         // ignores the render target, viewport and scissor rectangle the game
         // left bound, so the pointer lands on the presented frame and never

@@ -12,7 +12,9 @@
 // share, not ours) and the recorder's counts at
 // 1280x720 and 1920x1080, capturing through the ring of device-side copies
 // and, for comparison, synchronously. hud_ms of the hidden HUD is what the
-// proxy adds to every frame of a game whose player never opens the HUD.
+// proxy adds to every frame of a game whose player never opens the HUD;
+// hidden-system-keys is the same with the hot key's state read from the
+// system, as a game reads it.
 //   hud_bench.exe [frames]
 #include <windows.h>
 #include <d3d9.h>
@@ -59,9 +61,11 @@ Figures Summarise(std::vector<double> v) {
 
 // shown-addref-release: shown and unchanged, with the game adding and
 // dropping one device reference per frame (through the wrapper).
-enum State { kHidden, kShown, kShownRefs, kDragging, kRecording, kRecordingSync };
-const char* const kStateNames[] = {"hidden",   "shown-unchanged", "shown-addref-release",
-                                   "dragging", "recording",       "recording-sync"};
+// hidden-system-keys: hidden, with the hot key's state read from the system
+// as in a game (the other states read a stand-in that is never down).
+enum State { kHidden, kHiddenSystemKeys, kShown, kShownRefs, kDragging, kRecording, kRecordingSync };
+const char* const kStateNames[] = {"hidden",   "hidden-system-keys", "shown-unchanged", "shown-addref-release",
+                                   "dragging", "recording",          "recording-sync"};
 
 bool KeyDownNever(uint32_t) { return false; }
 
@@ -108,6 +112,7 @@ int Run(CVQGameHarness& game, int width, int height, int frames, bool record) {
                 CVQCompositor9::ComposeFrame(real, nullptr, &colour);  // makes the HUD
                 PressHotKey(VQHud());                                  // and hides it
             }
+            if (f == -10) VQSetKeyStateSource(state == kHiddenSystemKeys ? nullptr : KeyDownNever);
             if (f == -10 && state == kShown) PressHotKey(VQHud());
             CVQHUD* hud = VQHud();
             if (state == kDragging) {

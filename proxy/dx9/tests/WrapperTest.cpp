@@ -30,6 +30,8 @@
 namespace {
 
 bool KeyDownNever(uint32_t) { return false; }
+bool g_hotKeyHeld = false;
+bool HotKeyState(uint32_t vk) { return g_hotKeyHeld && VQHud() && vk == VQHud()->HotKey(); }
 
 class WrapperTest : public ::testing::Test {
 protected:
@@ -101,6 +103,7 @@ public:
     explicit RelabellingDevice(IDirect3DDevice9* real) : Forward_IDirect3DDevice9(real) {}
     HRESULT STDMETHODCALLTYPE GetBackBuffer(UINT chain, UINT index, D3DBACKBUFFER_TYPE type,
                                             IDirect3DSurface9** out) override {
+        ++backBuffers;
         HRESULT hr = m_real->GetBackBuffer(chain, index, type, out);
         if (SUCCEEDED(hr) && *out) *out = new RelabelledSurface(*out, claimed);
         return hr;
@@ -116,10 +119,13 @@ public:
         return m_real->StretchRect(Unwrapped(src), s, Unwrapped(dst), d, filter);
     }
     HRESULT STDMETHODCALLTYPE ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3DCOLOR colour) override {
+        ++fills;
         return m_real->ColorFill(Unwrapped(surface), rect, colour);
     }
     D3DFORMAT claimed = D3DFMT_X8R8G8B8;
     int copies = 0;
+    int fills = 0;
+    int backBuffers = 0;
 };
 
 }  // namespace
@@ -232,6 +238,56 @@ TEST_F(WrapperTest, NothingIsDrawnThatCouldNotBeWritten) {
     EXPECT_EQ(2, relabelling.copies);  // logo and dashboard
 
     CVQCompositor9::DestroyHud();
+    g_proxy.device = current;
+    delete wrapper;
+}
+
+// A hidden HUD leaves the back buffer alone, frame after frame; the pointer
+// of a held hot key and the windows shown again are drawn on it as before.
+TEST_F(WrapperTest, AHiddenHudLeavesTheBackBufferAlone) {
+    RelabellingDevice counting(m_game.RealDevice());
+    myIDirect3DDevice9* current = g_proxy.device;
+    myIDirect3DDevice9* wrapper = new myIDirect3DDevice9(&counting);
+    g_proxy.device = wrapper;
+    g_hotKeyHeld = false;
+    VQSetKeyStateSource(HotKeyState);
+    uint32_t colour = kVQPointerColorStart;
+
+    CVQCompositor9::ComposeFrame(&counting, nullptr, &colour);  // makes the HUD, shown
+    ASSERT_TRUE(VQHud() != nullptr);
+    EXPECT_LE(1, counting.backBuffers);  // the HUD's start asks too
+    EXPECT_EQ(2, counting.copies);       // logo and dashboard
+    int handled = 0;
+    const uint32_t hotKey = VQHud()->HotKey();
+    VQHud()->OnKeyboardInput(WM_KEYDOWN, hotKey, 0x00520001, &handled);
+    VQHud()->OnKeyboardInput(WM_KEYUP, hotKey, 0xC0520001u, &handled);
+    ASSERT_FALSE(VQHud()->AnyWindowVisible());
+    const int asked = counting.backBuffers;
+    for (int frame = 0; frame < 5; ++frame) CVQCompositor9::ComposeFrame(&counting, nullptr, &colour);
+    EXPECT_EQ(asked, counting.backBuffers);
+    EXPECT_EQ(2, counting.copies);
+    EXPECT_EQ(0, counting.fills);
+    EXPECT_EQ(kVQPointerColorStart, colour);
+
+    // Held, the hot key brings the pointer (three rows) over the hidden HUD.
+    g_hotKeyHeld = true;
+    VQHud()->OnKeyboardInput(WM_KEYDOWN, hotKey, 0x00520001, &handled);
+    CVQCompositor9::ComposeFrame(&counting, nullptr, &colour);
+    EXPECT_EQ(asked + 1, counting.backBuffers);
+    EXPECT_EQ(2, counting.copies);
+    EXPECT_EQ(3, counting.fills);
+    EXPECT_NE(kVQPointerColorStart, colour);
+
+    // Released, a lone press shows the windows again.
+    g_hotKeyHeld = false;
+    VQHud()->OnKeyboardInput(WM_KEYUP, hotKey, 0xC0520001u, &handled);
+    ASSERT_TRUE(VQHud()->AnyWindowVisible());
+    CVQCompositor9::ComposeFrame(&counting, nullptr, &colour);
+    EXPECT_EQ(asked + 2, counting.backBuffers);
+    EXPECT_GT(counting.copies, 2);
+
+    CVQCompositor9::DestroyHud();
+    VQSetKeyStateSource(KeyDownNever);
     g_proxy.device = current;
     delete wrapper;
 }
