@@ -3,6 +3,7 @@
 #include <cstring>
 #include <map>
 
+#include "VKLog.h"
 #include "VQProcessRuntime.h"
 #include "VQResource.h"
 
@@ -98,6 +99,12 @@ bool ProxyLoadedAsRuntime(HINSTANCE instance, bool staticImport) {
 
 void ProxyKeepLoaded() {
     HMODULE self = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                       reinterpret_cast<LPCWSTR>(&ProxyKeepLoaded), &self);
+    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                           reinterpret_cast<LPCWSTR>(&ProxyKeepLoaded), &self))
+        return;
+    // Where pinning is refused, a reference that is never given back keeps
+    // the library loaded through every FreeLibrary the game may call.
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&ProxyKeepLoaded), &self))
+        LogMessage("%sWarning: Can't keep the library loaded (%d)\r\n", g_frame.info->logPrefix,
+                   static_cast<int>(GetLastError()));
 }

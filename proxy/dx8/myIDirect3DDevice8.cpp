@@ -4,6 +4,7 @@
 
 #include "CVQCompositor8.h"
 #include "ProxyState8.h"
+#include "ProxyLibrary.h"
 #include "VKLog.h"
 #include "VQFrameMath.h"
 #include "myIDirect3D8.h"
@@ -28,6 +29,9 @@ ULONG STDMETHODCALLTYPE myIDirect3DDevice8::Release() {
         if (seen != 0) return seen;
         // The game's last reference is gone; only the HUD's surfaces hold the
         // device. Dropping them ends it (they are made again on a new device).
+        // Not at process exit: a thread killed inside the HUD may hold its
+        // lock, and the device goes with the process anyway.
+        if (ProxyProcessEnding()) return End();
         CVQCompositor8::ReleaseSurfaces();
     }
     return End();
@@ -40,8 +44,17 @@ ULONG myIDirect3DDevice8::End() {
     if (current) g_proxy8.device = nullptr;
     IDirect3DDevice8* real = m_real;
     delete this;
+    if (ProxyProcessEnding()) {
+        // A library of the game releasing the device at process exit: the
+        // HUD's threads are gone and may have left the log and the HUD taken;
+        // the HUD and the device go with the process.
+        LogMessageIfFree("Proxydx8: Final device release!\r\n");
+        return 0;
+    }
     LogMessage("Proxydx8: Final device release!\r\n");
-    if (current) CVQCompositor8::DestroyHud();
+    // Also drops what ReleaseSurfaces does not cover; under the loader lock
+    // the HUD ends once the lock is free (its worker threads need it to end).
+    if (current) ProxyEndHud(&CVQCompositor8::DestroyHud);
     if (ProxyHudDeviceRefs(real) != 0) LogMessage("Proxydx8: Warning: HUD objects still hold the released device\r\n");
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "CVQCompositor9.h"
 #include "CVQHUD.h"
 #include "ProxyState.h"
+#include "ProxyLibrary.h"
 #include "VKLog.h"
 #include "VQFrameMath.h"
 #include "myIDirect3D9.h"
@@ -34,6 +35,9 @@ ULONG STDMETHODCALLTYPE myIDirect3DDevice9::Release() {
         if (seen != 0) return seen;
         // The game's last reference is gone; only the HUD's surfaces hold the
         // device. Dropping them ends it (they are made again on a new device).
+        // Not at process exit: a thread killed inside the HUD may hold its
+        // lock, and the device goes with the process anyway.
+        if (ProxyProcessEnding()) return End();
         std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
         if (CVQHUD* hud = VQHud()) hud->ReleaseSurfaces();
     }
@@ -47,8 +51,17 @@ ULONG myIDirect3DDevice9::End() {
     if (current) g_proxy.device = nullptr;
     IDirect3DDevice9* real = m_real;
     delete this;
+    if (ProxyProcessEnding()) {
+        // A library of the game releasing the device at process exit: the
+        // HUD's threads are gone and may have left the log and the HUD taken;
+        // the HUD and the device go with the process.
+        LogMessageIfFree("Proxydx9: Final device release!\r\n");
+        return 0;
+    }
     LogMessage("Proxydx9: Final device release!\r\n");
-    if (current) CVQCompositor9::DestroyHud();  // also drops what ReleaseSurfaces does not cover
+    // Also drops what ReleaseSurfaces does not cover; under the loader lock
+    // the HUD ends once the lock is free (its worker threads need it to end).
+    if (current) ProxyEndHud(&CVQCompositor9::DestroyHud);
     if (ProxyHudDeviceRefs(real) != 0) LogMessage("Proxydx9: Warning: HUD objects still hold the released device\r\n");
     return 0;
 }

@@ -13,14 +13,31 @@
 //       the render thread sends while presenting holds that thread inside the
 //       proxy, and the main thread calls ExitProcess right there.
 //   lifecycle_game free-while-recording
-//       Loads d3d9.dll (a test build with the export TestBeginRecording),
-//       presents, starts a recording, presents on, then frees the library
-//       without releasing its objects and returns from main.
+//       Loads d3d9.dll (a test build with the exports TestBeginRecording and
+//       TestHudAlive), presents, starts a recording, presents on, then frees
+//       the library without releasing its objects and returns from main.
+//   lifecycle_game release-then-free
+//       As above, but releases the device and the Direct3D object before
+//       freeing the library.
+//   lifecycle_game exit-while-recording
+//       As above, but calls ExitProcess with the recording running.
+//   lifecycle_game renderer-unloaded | renderer-at-exit
+//       As above, but hands the device and the Direct3D object to
+//       lifecycle_renderer.dll, which releases them from its DllMain: when
+//       the game frees it (then waits, bounded, for the HUD to end), or when
+//       the game calls ExitProcess.
+//
+// Built with LIFECYCLE_D3D8 it is a Direct3D 8 game (d3d8.dll) with the
+// recording modes only.
 //
 // Output: lines "lifecycle: ..." on stdout, flushed at once. Exit code 0 on
 // success, 1 when a step fails.
 #include <windows.h>
+#ifdef LIFECYCLE_D3D8
+#include <d3d8.h>
+#else
 #include <d3d9.h>
+#endif
 
 #include <cstdarg>
 #include <cstdio>
@@ -62,6 +79,7 @@ HWND MakeWindow(const char* title, int w, int h) {
     return hwnd;
 }
 
+#ifndef LIFECYCLE_D3D8
 // The file of the module that holds an address ("?" when none does).
 void ModuleOf(const void* address, char* path, DWORD size) {
     HMODULE module = nullptr;
@@ -77,10 +95,22 @@ void CodeOf(const char* what, void* object) {
     ModuleOf(*static_cast<void**>(object), path, MAX_PATH);
     Say("%s code in %s", what, path);
 }
+#endif
 
-typedef IDirect3D9*(WINAPI* CreateFn)(UINT);
+#ifdef LIFECYCLE_D3D8
+typedef IDirect3D8 Direct3D;
+typedef IDirect3DDevice8 Device;
+const char* const kRuntimeFile = "d3d8.dll";
+const char* const kCreateName = "Direct3DCreate8";
+#else
+typedef IDirect3D9 Direct3D;
+typedef IDirect3DDevice9 Device;
+const char* const kRuntimeFile = "d3d9.dll";
+const char* const kCreateName = "Direct3DCreate9";
+#endif
+typedef Direct3D*(WINAPI* CreateFn)(UINT);
 
-IDirect3DDevice9* MakeDevice(IDirect3D9* d3d, HWND hwnd) {
+Device* MakeDevice(Direct3D* d3d, HWND hwnd) {
     D3DPRESENT_PARAMETERS pp = {};
     pp.BackBufferWidth = 320;
     pp.BackBufferHeight = 240;
@@ -89,8 +119,10 @@ IDirect3DDevice9* MakeDevice(IDirect3D9* d3d, HWND hwnd) {
     pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
     pp.hDeviceWindow = hwnd;
     pp.Windowed = TRUE;
+#ifndef LIFECYCLE_D3D8
     pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    IDirect3DDevice9* device = nullptr;
+#endif
+    Device* device = nullptr;
     HRESULT hr =
         d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &device);
     if (FAILED(hr) || !device) {
@@ -100,19 +132,20 @@ IDirect3DDevice9* MakeDevice(IDirect3D9* d3d, HWND hwnd) {
     return device;
 }
 
-HRESULT Frame(IDirect3DDevice9* device, DWORD colour) {
+HRESULT Frame(Device* device, DWORD colour) {
     device->Clear(0, nullptr, D3DCLEAR_TARGET, colour, 1.0f, 0);
     return device->Present(nullptr, nullptr, nullptr, nullptr);
 }
 
 HMODULE LoadOwnRuntime() {
-    HMODULE module = LoadLibraryA("d3d9.dll");
+    HMODULE module = LoadLibraryA(kRuntimeFile);
     char path[MAX_PATH] = "?";
     if (module) GetModuleFileNameA(module, path, MAX_PATH);
-    Say("d3d9.dll by name is %s", module ? path : "missing");
+    Say("%s by name is %s", kRuntimeFile, module ? path : "missing");
     return module;
 }
 
+#ifndef LIFECYCLE_D3D8
 int Foreign() {
     HWND hwnd = MakeWindow("not the game", 320, 240);
     if (!hwnd) {
@@ -136,7 +169,9 @@ int Foreign() {
     Say("after the key d3d9.dll is %s", path);
 
     HMODULE runtime = LoadOwnRuntime();
-    CreateFn create = runtime ? reinterpret_cast<CreateFn>(GetProcAddress(runtime, "Direct3DCreate9")) : nullptr;
+    CreateFn create =
+        runtime ? reinterpret_cast<CreateFn>(reinterpret_cast<void*>(GetProcAddress(runtime, "Direct3DCreate9")))
+                : nullptr;
     IDirect3D9* d3d = create ? create(D3D_SDK_VERSION) : nullptr;
     if (!d3d) {
         Say("error: no Direct3D object");
@@ -174,7 +209,8 @@ LRESULT CALLBACK TraceViewer(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
 
 DWORD WINAPI RenderThread(LPVOID runtime) {
     HWND hwnd = MakeWindow("game", 320, 240);
-    CreateFn create = reinterpret_cast<CreateFn>(GetProcAddress(static_cast<HMODULE>(runtime), "Direct3DCreate9"));
+    CreateFn create = reinterpret_cast<CreateFn>(
+        reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(runtime), "Direct3DCreate9")));
     IDirect3D9* d3d = create && hwnd ? create(D3D_SDK_VERSION) : nullptr;
     IDirect3DDevice9* device = d3d ? MakeDevice(d3d, hwnd) : nullptr;
     if (!device) {
@@ -209,35 +245,113 @@ int ExitWhilePresenting() {
     return 1;
 }
 
-// --- free-while-recording ---
+#endif  // LIFECYCLE_D3D8
 
-int FreeWhileRecording() {
+// --- a game that records, then ends in one of several ways ---
+
+typedef int(WINAPI* TestFn)();
+
+struct Game {
+    HMODULE runtime;
+    Direct3D* d3d;
+    Device* device;
+};
+
+// An entry of the test build of the proxy.
+TestFn TestEntry(HMODULE runtime, const char* name) {
+    TestFn fn = reinterpret_cast<TestFn>(reinterpret_cast<void*>(GetProcAddress(runtime, name)));
+    if (!fn) Say("error: %s lacks %s", kRuntimeFile, name);
+    return fn;
+}
+
+// Loads the proxy (its test build), makes a device, presents, starts a
+// recording (the HUD's playback thread runs already; the recording adds its
+// encoder and sound capture) and presents on.
+bool StartRecording(Game* game) {
     HWND hwnd = MakeWindow("game", 320, 240);
-    HMODULE runtime = LoadOwnRuntime();
-    if (!hwnd || !runtime) return 1;
-    CreateFn create = reinterpret_cast<CreateFn>(GetProcAddress(runtime, "Direct3DCreate9"));
-    typedef int(WINAPI * BeginFn)();
-    BeginFn begin = reinterpret_cast<BeginFn>(GetProcAddress(runtime, "TestBeginRecording"));
-    if (!create || !begin) {
-        Say("error: d3d9.dll lacks Direct3DCreate9 or TestBeginRecording");
-        return 1;
-    }
-    IDirect3D9* d3d = create(D3D_SDK_VERSION);
-    IDirect3DDevice9* device = d3d ? MakeDevice(d3d, hwnd) : nullptr;
-    if (!device) return 1;
-    for (int i = 0; i < 5; ++i) Frame(device, 0xFF203040);
+    game->runtime = LoadOwnRuntime();
+    if (!hwnd || !game->runtime) return false;
+    CreateFn create = reinterpret_cast<CreateFn>(reinterpret_cast<void*>(GetProcAddress(game->runtime, kCreateName)));
+    TestFn begin = TestEntry(game->runtime, "TestBeginRecording");
+    if (!create || !begin) return false;
+    game->d3d = create(D3D_SDK_VERSION);
+    game->device = game->d3d ? MakeDevice(game->d3d, hwnd) : nullptr;
+    if (!game->device) return false;
+    for (int i = 0; i < 5; ++i) Frame(game->device, 0xFF203040);
     int started = begin();
     Say("recording started=%d", started);
-    if (!started) return 1;
+    if (!started) return false;
     for (int i = 0; i < 30; ++i) {
         Pump();
-        Frame(device, 0xFF000000 | (i * 0x040404));
+        Frame(game->device, 0xFF000000 | (i * 0x040404));
         Sleep(10);
     }
-    // The game keeps its objects and frees the runtime under them.
-    FreeLibrary(runtime);
+    return true;
+}
+
+// The game keeps its objects and frees the runtime under them.
+int FreeWhileRecording() {
+    Game game;
+    if (!StartRecording(&game)) return 1;
+    FreeLibrary(game.runtime);
     Say("freed the library");
     return 0;
+}
+
+// The game releases its objects (the recording ends with the device), then
+// frees the runtime.
+int ReleaseThenFree() {
+    Game game;
+    if (!StartRecording(&game)) return 1;
+    TestFn alive = TestEntry(game.runtime, "TestHudAlive");
+    if (!alive) return 1;
+    Say("released device refs=%lu", game.device->Release());
+    Say("released direct3d refs=%lu", game.d3d->Release());
+    Say("hud alive after the release=%d", alive());
+    FreeLibrary(game.runtime);
+    Say("freed the library");
+    return 0;
+}
+
+// The game ends its process while the recording runs, device alive.
+int ExitWhileRecording() {
+    Game game;
+    if (!StartRecording(&game)) return 1;
+    Say("exiting while recording");
+    ExitProcess(0);
+}
+
+// A library of the game holds the device and the Direct3D object and
+// releases them from its DllMain: unloaded by the game (the HUD must still
+// end, with its recording, once the loader lock is free), or at process exit.
+int RendererReleases(bool atExit) {
+    Game game;
+    if (!StartRecording(&game)) return 1;
+    TestFn alive = TestEntry(game.runtime, "TestHudAlive");
+    HMODULE renderer = LoadLibraryA("lifecycle_renderer.dll");
+    typedef void (*KeepFn)(IUnknown*, IUnknown*);
+    KeepFn keep =
+        renderer ? reinterpret_cast<KeepFn>(reinterpret_cast<void*>(GetProcAddress(renderer, "KeepObjects"))) : nullptr;
+    if (!alive || !keep) {
+        Say("error: no lifecycle_renderer.dll with KeepObjects");
+        return 1;
+    }
+    keep(game.device, game.d3d);
+    if (atExit) {
+        Say("exiting while the renderer holds the device");
+        ExitProcess(0);
+    }
+    FreeLibrary(renderer);
+    Say("unloaded the renderer");
+    const DWORD start = GetTickCount();
+    int running = alive();
+    while (running && GetTickCount() - start < 30000) {
+        Sleep(20);
+        running = alive();
+    }
+    Say("hud alive after the renderer's unload=%d", running);
+    FreeLibrary(game.runtime);
+    return running ? 1 : 0;
 }
 
 }  // namespace
@@ -245,14 +359,26 @@ int FreeWhileRecording() {
 int main(int argc, char** argv) {
     const char* mode = argc > 1 ? argv[1] : "";
     int result;
+#ifndef LIFECYCLE_D3D8
     if (!strcmp(mode, "foreign"))
         result = Foreign();
     else if (!strcmp(mode, "exit-while-presenting"))
         result = ExitWhilePresenting();
-    else if (!strcmp(mode, "free-while-recording"))
+    else
+#endif
+        if (!strcmp(mode, "free-while-recording"))
         result = FreeWhileRecording();
+    else if (!strcmp(mode, "release-then-free"))
+        result = ReleaseThenFree();
+    else if (!strcmp(mode, "exit-while-recording"))
+        result = ExitWhileRecording();
+    else if (!strcmp(mode, "renderer-unloaded"))
+        result = RendererReleases(false);
+    else if (!strcmp(mode, "renderer-at-exit"))
+        result = RendererReleases(true);
     else {
-        Say("usage: lifecycle_game foreign|exit-while-presenting|free-while-recording");
+        Say("usage: lifecycle_game foreign|exit-while-presenting|free-while-recording|release-then-free|"
+            "exit-while-recording|renderer-unloaded|renderer-at-exit");
         return 2;
     }
     Say("main returns %d", result);
