@@ -262,6 +262,7 @@ void CVQRecordSE::ProcessFrame() {
     }
     if (m_ring.InFlight() == CVQCaptureRing::kSlots) {
         m_stats.skippedBusy++;
+        if (m_pictures.HasRoom()) m_stats.deviceBehind++;
         return;
     }
     m_captureStamp = stamp;

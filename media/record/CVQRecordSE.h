@@ -67,6 +67,7 @@ public:
         uint32_t offered;        // frames ProcessFrame saw while recording
         uint32_t recorded;       // video records written
         uint32_t skippedBusy;    // frames skipped because every capture slot was in flight
+        uint32_t deviceBehind;   // of those, frames where the encoder had room: the device's copies were unfinished
         uint32_t noSound;        // frames skipped because no new sound was complete
         int64_t audioBuffers;    // audio records written
         int64_t bytes;           // bytes written to the .rec file

@@ -165,11 +165,11 @@ int Run(CVQGameHarness& game, int width, int height, int frames, bool record) {
             Figures c = Summarise(captureMs), o = Summarise(handOverMs), oc = Summarise(ownCaptureMs),
                     oo = Summarise(ownHandOverMs);
             printf(
-                "hud_bench: %dx%d %-16s frames offered=%u recorded=%u skipped_busy=%u skipped_no_sound=%u "
-                "sound_records=%lld encode_ms_per_frame=%.2f copy_for_encoder_ms=%.3f sound_write_ms=%.3f "
-                "MB_written=%.1f\n",
-                width, height, kStateNames[state], stats.offered, stats.recorded, stats.skippedBusy, stats.noSound,
-                static_cast<long long>(stats.audioBuffers),
+                "hud_bench: %dx%d %-16s frames offered=%u recorded=%u skipped_busy=%u (device_behind=%u) "
+                "skipped_no_sound=%u sound_records=%lld encode_ms_per_frame=%.2f copy_for_encoder_ms=%.3f "
+                "sound_write_ms=%.3f MB_written=%.1f\n",
+                width, height, kStateNames[state], stats.offered, stats.recorded, stats.skippedBusy, stats.deviceBehind,
+                stats.noSound, static_cast<long long>(stats.audioBuffers),
                 stats.recorded ? stats.encodeMicros / 1000.0 / stats.recorded : 0.0,
                 stats.recorded ? stats.captureMicros / 1000.0 / stats.recorded : 0.0,
                 stats.recorded ? stats.soundMicros / 1000.0 / stats.recorded : 0.0, stats.bytes / 1e6);

@@ -178,9 +178,10 @@ int main(int argc, char** argv) {
         width, height, seconds, wallSeconds, static_cast<long long>(audioRecords), audioRecords / 30.0,
         static_cast<long long>(pictures), stats.skippedBusy, stats.offered, sampleRate, channels);
     printf(
-        "record_paced: frames without new sound %u, buffers no frame could picture %lld, "
-        "copies taken but not in the file %lld\n",
-        stats.noSound, static_cast<long long>(paceMisses), static_cast<long long>(lost));
+        "record_paced: skipped busy with the encoder behind %u, with the device's copies unfinished %u; "
+        "frames without new sound %u, buffers no frame could picture %lld, copies taken but not in the file %lld\n",
+        stats.skippedBusy - stats.deviceBehind, stats.deviceBehind, stats.noSound, static_cast<long long>(paceMisses),
+        static_cast<long long>(lost));
     printf(
         "record_paced: capturing frames (%zu) present_ms median=%.3f p99=%.3f max=%.3f; encode_ms_per_picture=%.2f "
         "copy_for_encoder_ms=%.3f sound_write_ms=%.3f\n",
