@@ -59,19 +59,22 @@ int SceneError(const uint32_t* pixels, uint32_t counter) {
     return worst;
 }
 
+void EmptyFolder(const std::string& folder) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+    WIN32_FIND_DATAA found;
+    HANDLE old = FindFirstFileA((folder + "*.*").c_str(), &found);
+    if (old == INVALID_HANDLE_VALUE) return;
+    do DeleteFileA((folder + found.cFileName).c_str());
+    while (FindNextFileA(old, &found));
+    FindClose(old);
+}
+
 }  // namespace
 
 TEST(RecordGame, SessionRecordingOfTheGameWithSound) {
     ASSERT_TRUE(WriteSignalFile(2, 60));
     const std::string folder = "C:\\" FRAME_FOLDER "-test\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    WIN32_FIND_DATAA found;
-    HANDLE old = FindFirstFileA((folder + "*.*").c_str(), &found);
-    if (old != INVALID_HANDLE_VALUE) {
-        do DeleteFileA((folder + found.cFileName).c_str());
-        while (FindNextFileA(old, &found));
-        FindClose(old);
-    }
+    EmptyFolder(folder);
     MemorySettings store;
     store.Set("recorderFolder", folder.c_str());
     store.Set("recorderType", "0");
@@ -154,18 +157,6 @@ TEST(RecordGame, SessionRecordingOfTheGameWithSound) {
     printf("recorded %d pictures, %d sound records; the tone runs unbroken for %lld of %lld frames\n", videoRecords,
            audioRecords, static_cast<long long>(CountSignalFrames(sound, 2)), static_cast<long long>(sound.size() / 2));
 }
-
-namespace {
-void EmptyFolder(const std::string& folder) {
-    CreateDirectoryA(folder.c_str(), nullptr);
-    WIN32_FIND_DATAA found;
-    HANDLE old = FindFirstFileA((folder + "*.*").c_str(), &found);
-    if (old == INVALID_HANDLE_VALUE) return;
-    do DeleteFileA((folder + found.cFileName).c_str());
-    while (FindNextFileA(old, &found));
-    FindClose(old);
-}
-}  // namespace
 
 // The game resets its device (same size) in the middle of a recording: the
 // copies still in flight on the device are read before the Reset, and the
