@@ -302,10 +302,14 @@ int main(int argc, char** argv) {
             });
             used = 6;
         } else if (step == "wait-occurs") {
+            std::string seen;
             ok = WaitFor(atof(arg(5)), [&] {
                 HWND c = Control(arg(1), atoi(arg(2)));
-                return c && Occurrences(Text(c), arg(3)) == atoi(arg(4));
+                seen = c ? Text(c) : std::string();
+                return c && Occurrences(seen, arg(3)) == atoi(arg(4));
             });
+            // What the control held instead, for the log of a failed run.
+            if (!ok) printf("driver: found %d times in: %s\n", Occurrences(seen, arg(3)), seen.c_str());
             used = 6;
         } else if (step == "cb-select") {
             HWND c = TargetControl(arg(1), atoi(arg(2)));

@@ -49,8 +49,11 @@ void RemoveHooksLocked() {
 
 CVQMouseRelay9& ProxyMouseRelay() { return g_relay; }
 
+// A keystroke that the game only peeks at (PeekMessage without removing it)
+// comes through here with HC_NOREMOVE and again with HC_ACTION when it is
+// taken from the queue: the HUD sees it once, when it is taken.
 LRESULT CALLBACK ProxyKeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code >= 0 && !g_frame.passive && !g_frame.directInputKeyboardActive) {
+    if (code == HC_ACTION && !g_frame.passive && !g_frame.directInputKeyboardActive) {
         std::unique_lock<std::recursive_mutex> lock(ProxyHudLock());
         if (CVQHUD* hud = VQHud()) {
             UINT message = WM_KEYDOWN | ((static_cast<DWORD>(lParam) >> 31) & 1);

@@ -147,6 +147,13 @@ TEST_F(InputTest, KeyboardQueryAndHandOver) {
     EXPECT_EQ(static_cast<uint32_t>(WM_KEYUP), hud->keys[1].message);
     EXPECT_EQ(0xC01E0001u, hud->keys[1].data);
 
+    // A game that peeks before it takes: the peek passes the key on untouched,
+    // and the HUD sees it once, when the game takes it.
+    EXPECT_EQ(0, ProxyKeyboardHook(HC_NOREMOVE, VK_INSERT, 0x01520001));
+    EXPECT_EQ(2u, hud->keys.size());
+    EXPECT_EQ(1, ProxyKeyboardHook(HC_ACTION, VK_INSERT, 0x01520001));
+    hud->keys.pop_back();
+
     // The first DirectInput keystroke takes over: the hook passes keys on from now on.
     out = 0;
     Proxy_KeyboardProcDI(WM_KEYDOWN, 'B', 0x00300001, &out);
