@@ -277,7 +277,9 @@ void CVQHUD::PlayViewSound(CVQDecodeVS* session) {
     if (!session->TakeAudio(&data, &size, &time) || size <= 0) return;
     // The session's playback channel is made from its sound's format when it
     // has none yet, or when the playback thread found that its device did not
-    // open; a channel that cannot be made leaves it silent.
+    // open; a channel that cannot be made leaves it silent. A refusing device
+    // is not asked with every packet: for a second after it refused, the
+    // output answers -1 for that format at once.
     int channel = session->GetAudioChannel();
     if (channel < 0 || !m_audio.HasChannel(channel)) {
         int rate = 0, channels = 0, bits = 0;

@@ -297,7 +297,9 @@ void CVQHUD_Voice::PlayRemoteSound() {
         if (voice->GetAudioChannel() < 0 || !hud->Audio()->HasChannel(voice->GetAudioChannel())) {
             const int channel = hud->Audio()->OpenChannel(voice->GetSamplesPerSec(), voice->GetChannels(),
                                                           voice->GetBitsPerSample() / 8);
-            if (channel < 0) continue;  // this friend stays silent
+            // This friend stays silent; a refusing device is asked again
+            // about once a second, not for every piece.
+            if (channel < 0) continue;
             voice->SetAudioChannel(channel);
         }
         hud->Audio()->Play(voice->GetAudioChannel(), data, size);

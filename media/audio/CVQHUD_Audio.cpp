@@ -8,7 +8,8 @@
 #include "VKLog.h"
 
 CVQHUD_Audio::CVQHUD_Audio(IVQSoundSink* sink)
-    : m_sink(sink ? sink : CVQWaveOutSink::Instance()), m_random(static_cast<uint32_t>(GetTickCount()) ^ 0x5bd1e995u) {}
+    : m_sink(sink ? sink : CVQWaveOutSink::Instance()), m_random(static_cast<uint32_t>(GetTickCount()) ^ 0x5bd1e995u),
+      m_refusal(MMSYSERR_NOERROR) {}
 
 CVQHUD_Audio::~CVQHUD_Audio() { CloseAll(); }
 
@@ -42,9 +43,13 @@ int CVQHUD_Audio::NewNumber() {
     }
 }
 
+int CVQHUD_Audio::IsPlayable(int samplesPerSec, int channels, int bytesPerSample) {
+    return samplesPerSec >= 1000 && samplesPerSec <= 192000 && channels >= 1 && channels <= 2 &&
+           (bytesPerSample == 1 || bytesPerSample == 2);
+}
+
 int CVQHUD_Audio::IsPlayableFormat(int samplesPerSec, int channels, int bytesPerSample) {
-    if (samplesPerSec < 1000 || samplesPerSec > 192000 || channels < 1 || channels > 2 ||
-        (bytesPerSample != 1 && bytesPerSample != 2)) {
+    if (!IsPlayable(samplesPerSec, channels, bytesPerSample)) {
         LogMessage("CVQHUD_Audio::OpenChannel(): Unsupported format %d Hz, %d channels, %d bytes\r\n", samplesPerSec,
                    channels, bytesPerSample);
         return 0;
@@ -75,9 +80,15 @@ int CVQHUD_Audio::OpenChannelAs(int number, int samplesPerSec, int channels, int
     HWAVEOUT device = nullptr;
     MMRESULT result = m_sink->Open(&device, &format);
     if (result != MMSYSERR_NOERROR) {
-        LogMessage("CVQHUD_Audio::OpenChannel(): Can't open WAVE Out Device (%u)\r\n", static_cast<unsigned>(result));
+        // A device that stays away is tried again and again by its streams:
+        // one line for the run, not one per try.
+        if (result != m_refusal)
+            LogMessage("CVQHUD_Audio::OpenChannel(): Can't open WAVE Out Device (%u)\r\n",
+                       static_cast<unsigned>(result));
+        m_refusal = result;
         return -1;
     }
+    m_refusal = MMSYSERR_NOERROR;
     Channel* channel = new Channel();
     memset(channel, 0, sizeof *channel);
     channel->number = number;

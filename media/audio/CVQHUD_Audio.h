@@ -22,7 +22,9 @@ public:
     virtual void CloseAll();
     // A channel for 16- or 8-bit PCM: its number (1 to 9999), or -1 when the
     // format is not one we play, the device cannot be opened, or the
-    // channels are all taken.
+    // channels are all taken. A device that cannot be opened is logged once
+    // per run of such refusals with the same code: a device that opens, or
+    // another code, ends the run.
     virtual int OpenChannel(int samplesPerSec, int channels, int bytesPerSample);
     // The same with a number the caller chose (1 to 9999, not open now):
     // the number, or -1.
@@ -37,6 +39,8 @@ public:
     int ChannelCount() const { return m_channels.Count(); }
     // 1 when the format is one we play; otherwise 0, logged.
     static int IsPlayableFormat(int samplesPerSec, int channels, int bytesPerSample);
+    // The same without the log line.
+    static int IsPlayable(int samplesPerSec, int channels, int bytesPerSample);
     // Another sink (null: the wave mapper); only while no channel is open.
     int SetSink(IVQSoundSink* sink);
     // Headers queued on the device now (tests).
@@ -63,5 +67,6 @@ private:
     IVQSoundSink* m_sink;
     CVKPtrList m_channels;  // Channel*, owned
     uint32_t m_random;
+    MMRESULT m_refusal;  // the code of the refusals logged in this run, or MMSYSERR_NOERROR
 };
 #endif

@@ -7,6 +7,10 @@
 #include "VKLog.h"
 
 namespace {
+// The kinds of OpenChannel failure a caller may meet with every piece of
+// sound, each logged once in a run of them (the second is its log line).
+const char* const kUnplayable = "unplayable format";
+const char* const kTooMany = "CVQHUD_AudioT::OpenChannel(): Too many channels open\r\n";
 const char* const kDropText[CVQHUD_AudioT::kDropReasons] = {
     "Queue full, dropped",
     "Too much sound queued, dropped",
@@ -26,12 +30,16 @@ CVQHUD_AudioT::CVQHUD_AudioT(IVQSoundSink* sink)
       m_ringReleased(0),
       m_asleep(0),
       m_quit(0),
-      m_nextNumber(static_cast<int>(GetTickCount() % 9999u) + 1) {
+      m_nextNumber(static_cast<int>(GetTickCount() % 9999u) + 1),
+      m_clock(VKClockMs),
+      m_openFailure(nullptr) {
     InitializeCriticalSection(&m_callers);
     memset(m_queue, 0, sizeof m_queue);
     for (Slot& slot : m_slots) {
         slot.number = 0;
         slot.state.store(kFree);
+        slot.rate = slot.channels = slot.bytesPerSample = 0;
+        slot.triedAt = 0;
     }
     for (int i = 0; i < kDropReasons; ++i) {
         m_dropped[i].store(0);
@@ -77,10 +85,11 @@ void CVQHUD_AudioT::Execute(Request* r) {
     switch (r->kind) {
     case kOpen:
         if (m_audio.OpenChannelAs(r->number, r->rate, r->channels, r->bytesPerSample) < 0) {
-            // No device: the callers see the channel gone (unless it is being
-            // closed already; the close frees the entry then).
+            // No device: the callers see the channel gone, and its format
+            // refused for a while (unless it is being closed already; the
+            // close frees the entry then).
             int expected = kSlotOpen;
-            m_slots[r->slot].state.compare_exchange_strong(expected, kFree);
+            m_slots[r->slot].state.compare_exchange_strong(expected, kSlotRefused);
         }
         break;
     case kPlay:
@@ -198,20 +207,49 @@ int CVQHUD_AudioT::NextNumber() {
     }
 }
 
+void CVQHUD_AudioT::SetClock(VKClockFn clock) {
+    EnterCriticalSection(&m_callers);
+    m_clock = clock ? clock : VKClockMs;
+    LeaveCriticalSection(&m_callers);
+}
+
+void CVQHUD_AudioT::LogOpenFailure(const char* kind) {
+    if (kind == m_openFailure) return;
+    m_openFailure = kind;
+    if (kind == kTooMany) LogMessage("%s", kTooMany);
+}
+
 int CVQHUD_AudioT::OpenChannel(int samplesPerSec, int channels, int bytesPerSample) {
-    if (!CVQHUD_Audio::IsPlayableFormat(samplesPerSec, channels, bytesPerSample)) return -1;
     EnterCriticalSection(&m_callers);
     int number = -1;
-    if (m_thread) {
+    if (!CVQHUD_Audio::IsPlayable(samplesPerSec, channels, bytesPerSample)) {
+        // A stream asks again with every piece of its sound: logged once.
+        if (m_openFailure != kUnplayable) CVQHUD_Audio::IsPlayableFormat(samplesPerSec, channels, bytesPerSample);
+        LogOpenFailure(kUnplayable);
+    } else if (m_thread) {
+        const uint32_t now = m_clock();
         Slot* spare = nullptr;
         int open = 0;
+        bool refused = false;
         for (Slot& slot : m_slots) {
-            const int state = slot.state.load();
+            int state = slot.state.load();
+            if (state == kSlotRefused) {
+                // Unsigned: a clock that went back ends the pause too.
+                if (now - slot.triedAt >= kRetryMillis) {
+                    slot.state.store(kFree);
+                    state = kFree;
+                } else if (slot.rate == samplesPerSec && slot.channels == channels &&
+                           slot.bytesPerSample == bytesPerSample) {
+                    refused = true;
+                }
+            }
             if (state == kSlotOpen) ++open;
             if (state == kFree && !spare) spare = &slot;
         }
-        if (open >= CVQHUD_Audio::kMaxChannels || !spare) {
-            LogMessage("CVQHUD_AudioT::OpenChannel(): Too many channels open\r\n");
+        if (refused) {
+            // The device refused this format a moment ago: not asked again yet.
+        } else if (open >= CVQHUD_Audio::kMaxChannels || !spare) {
+            LogOpenFailure(kTooMany);
         } else {
             Request r = {};
             r.kind = kOpen;
@@ -222,9 +260,14 @@ int CVQHUD_AudioT::OpenChannel(int samplesPerSec, int channels, int bytesPerSamp
             r.bytesPerSample = bytesPerSample;
             if (HasRoom(CVQHUD_Audio::kMaxChannels)) {
                 spare->number = r.number;
+                spare->rate = samplesPerSec;
+                spare->channels = channels;
+                spare->bytesPerSample = bytesPerSample;
+                spare->triedAt = now;
                 spare->state.store(kSlotOpen);
                 Post(r);
                 number = r.number;
+                m_openFailure = nullptr;
             } else {
                 Drop(kDropQueueFull, "OpenChannel");
             }

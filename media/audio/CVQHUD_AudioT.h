@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "CVQHUD_Audio.h"
+#include "VKClock.h"
 
 // The HUD's sound output: one playback thread owns every wave-out device.
 //
@@ -11,7 +12,11 @@
 // callers' own table of channels and posted to a bounded queue that the
 // thread works through. Channel numbers are chosen on the caller's side, so
 // OpenChannel answers at once; a device that then cannot be opened makes
-// HasChannel answer 0 from then on. A full queue drops the request (counted
+// HasChannel answer 0 from then on. A stream whose channel is gone asks for
+// a new one with its next piece of sound: for kRetryMillis after a device
+// refused a format, OpenChannel answers -1 for that format without asking
+// the device, so a device that stays away is asked (and its refusal logged)
+// about once a second instead of for every piece. A full queue drops the request (counted
 // per reason, each reason logged once per start) instead of blocking. Closing
 // a channel always finds room: opening and playing leave kMaxChannels queue
 // entries free, and once they are refused at most that many channels are
@@ -41,7 +46,9 @@ public:
     // Ends the thread: what is still queued is dropped, every channel closed.
     virtual void Stop();
     // A channel number (1 to 9999), or -1 when the format is not one we play,
-    // every channel is taken or the queue is full.
+    // every channel is taken, the queue is full, or a device refused this
+    // format less than kRetryMillis ago. A failure of the same kind as the
+    // last one is not logged again until a channel is given.
     virtual int OpenChannel(int samplesPerSec, int channels, int bytesPerSample);
     // Posts a copy of the sound: 1, or 0 when it was dropped at once (no such
     // channel, a size outside 1..kMaxPlayBytes, a full queue). The playback
@@ -68,6 +75,9 @@ public:
     // Another sink (null: the wave mapper); only while stopped.
     int SetSink(IVQSoundSink* sink) { return m_thread ? 0 : m_audio.SetSink(sink); }
     DWORD ThreadId() const { return m_threadId; }
+    // The milliseconds the retry pause is measured in (null: VKClockMs);
+    // tests move their own.
+    void SetClock(VKClockFn clock);
     // The channels themselves: only for code running on the playback thread.
     CVQHUD_Audio* Channels() { return &m_audio; }
 
@@ -77,6 +87,8 @@ public:
     static constexpr int64_t kQueueBytes = 4 * 1024 * 1024;
     // How often the thread looks at the queue while a channel is open.
     static constexpr DWORD kPollMillis = 4;
+    // A format whose device refused to open is not tried again for this long.
+    static constexpr uint32_t kRetryMillis = 1000;
 
 private:
     enum Kind { kOpen, kPlay, kClose };
@@ -89,14 +101,21 @@ private:
         int size;
         int span;  // play: ring bytes given back when done (the piece, and the end of the ring skipped before it)
     };
-    // The callers' table: an entry is free, open (its open posted) or
-    // closing (its close posted, not yet carried out). Only the playback
-    // thread frees an entry that is not free, so a number is not used again
-    // while requests for it are still queued.
-    enum SlotState { kFree, kSlotOpen, kSlotClosing };
+    // The callers' table: an entry is free, open (its open posted),
+    // closing (its close posted, not yet carried out) or refused (the
+    // device did not open; kept for kRetryMillis to refuse its format).
+    // Only the playback thread frees an open or closing entry, so a number
+    // is not used again while requests for it are still queued. A refused
+    // entry is freed by the callers once its pause is over: by then its
+    // open has been carried out, and a number comes back only after 9,998
+    // others, more opens than the queue holds requests.
+    enum SlotState { kFree, kSlotOpen, kSlotClosing, kSlotRefused };
     struct Slot {
         int number;
         std::atomic<int> state;
+        // Set by the callers when the open is posted.
+        int rate, channels, bytesPerSample;
+        uint32_t triedAt;  // m_clock
     };
     // Every closing entry has its close in the queue: with this many entries
     // one is free whenever fewer than kMaxChannels are open.
@@ -112,6 +131,8 @@ private:
     Slot* FindOpen(int number);
     int NextNumber();
     void Drop(int reason, const char* method);
+    // Under m_callers: a failure of OpenChannel, logged unless it is the same kind as the last.
+    void LogOpenFailure(const char* kind);
 
     HANDLE m_thread;
     DWORD m_threadId;
@@ -128,6 +149,8 @@ private:
     std::atomic<int> m_quit;
     Slot m_slots[kSlots];
     int m_nextNumber;
+    VKClockFn m_clock;
+    const char* m_openFailure;  // the kind of OpenChannel failure logged last, until a channel is given
     std::atomic<int64_t> m_dropped[kDropReasons];
     int m_dropLogged[kDropReasons];
 };

@@ -22,7 +22,8 @@ public:
 
     MMRESULT Open(HWAVEOUT* device, const WAVEFORMATEX* format) override {
         Note();
-        if (refuseOpen) return MMSYSERR_NODRIVER;
+        ++opens;
+        if (refuseOpen) return refuseOpen;
         devices.push_back(new Device());
         devices.back()->format = *format;
         *device = reinterpret_cast<HWAVEOUT>(static_cast<intptr_t>(devices.size()));
@@ -90,7 +91,8 @@ public:
     std::vector<Device*> devices;
     std::set<DWORD> threads;
     std::atomic<bool> hold{false};
-    bool refuseOpen = false;
+    MMRESULT refuseOpen = MMSYSERR_NOERROR;  // what Open answers instead of opening
+    int opens = 0;                           // Open calls, refused or not
     bool refuseWrite = false;
     int prepares = 0;
     int unprepares = 0;

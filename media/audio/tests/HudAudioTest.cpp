@@ -18,6 +18,17 @@
 
 namespace {
 std::string Bytes(int n, char c) { return std::string(static_cast<size_t>(n), c); }
+
+uint32_t g_now = 0;
+uint32_t Now() { return g_now; }
+
+// One piece of a stream's sound, given as the HUD's view and voice streams
+// give theirs: a new channel when the stream has none or its device did not
+// open, then the piece. 1 when the piece was posted.
+int StreamPiece(CVQHUD_AudioT* audio, int* channel, const std::string& piece, int rate = 44100) {
+    if (*channel < 0 || !audio->HasChannel(*channel)) *channel = audio->OpenChannel(rate, 2, 2);
+    return *channel >= 0 ? audio->Play(*channel, piece.data(), static_cast<int>(piece.size())) : 0;
+}
 }  // namespace
 
 TEST(HudAudio, ChannelsArePcmDevicesWithDistinctNumbersAndBoundedFormats) {
@@ -48,14 +59,25 @@ TEST(HudAudio, ChannelsArePcmDevicesWithDistinctNumbersAndBoundedFormats) {
     EXPECT_EQ(-1, audio.OpenChannel(44100, 0, 2));
     EXPECT_EQ(-1, audio.OpenChannel(44100, 2, 3));
     EXPECT_EQ(-1, audio.OpenChannel(1000000, 2, 2));
-    sink.refuseOpen = true;
+    // A refusing device is logged once per run of refusals with one code.
+    sink.refuseOpen = MMSYSERR_NODRIVER;
     EXPECT_EQ(-1, audio.OpenChannel(44100, 2, 2));
-    EXPECT_EQ(1, log.Count("CVQHUD_Audio::OpenChannel(): Can't open WAVE Out Device"));
-    sink.refuseOpen = false;
-    EXPECT_EQ(2, audio.ChannelCount());
+    EXPECT_EQ(-1, audio.OpenChannel(44100, 2, 2));
+    EXPECT_EQ(1, log.Count("CVQHUD_Audio::OpenChannel(): Can't open WAVE Out Device (6)\r\n"));
+    sink.refuseOpen = WAVERR_BADFORMAT;
+    EXPECT_EQ(-1, audio.OpenChannel(44100, 2, 2));
+    EXPECT_EQ(1, log.Count("Can't open WAVE Out Device (32)")) << "another code starts another run";
+    sink.refuseOpen = MMSYSERR_NOERROR;
+    const int c = audio.OpenChannel(44100, 2, 2);
+    ASSERT_GT(c, 0);
+    sink.refuseOpen = WAVERR_BADFORMAT;
+    EXPECT_EQ(-1, audio.OpenChannel(44100, 2, 2));
+    EXPECT_EQ(2, log.Count("Can't open WAVE Out Device (32)")) << "a device that opened ended the run";
+    sink.refuseOpen = MMSYSERR_NOERROR;
+    EXPECT_EQ(3, audio.ChannelCount());
 
     // A flood of streams cannot open devices without end.
-    std::set<int> numbers = {a, b};
+    std::set<int> numbers = {a, b, c};
     while (audio.ChannelCount() < CVQHUD_Audio::kMaxChannels) {
         int n = audio.OpenChannel(8000, 1, 2);
         ASSERT_GE(n, 1);
@@ -171,30 +193,87 @@ TEST(HudAudioThread, EveryDeviceCallRunsOnThePlaybackThread) {
     EXPECT_GT(audio.OpenChannel(44100, 2, 2), 0);
 }
 
-// A device that cannot be opened: the number was given at once, the channel
-// is gone once the thread found out, and a new one can be opened.
-TEST(HudAudioThread, AChannelWhoseDeviceDoesNotOpenIsGoneAfterwards) {
+// A device that cannot be opened: the number was given at once and the
+// channel is gone once the thread found out. A stream asking again with every
+// piece gets its device asked at most once a second (on the injected clock),
+// the refusal is logged once for the run, and a device that comes back is
+// used for the pieces from then on.
+TEST(HudAudioThread, ARefusingDeviceIsAskedOnceASecondAndLoggedOncePerRun) {
     LogCapture log;
     FakeSoundSink sink;
     CVQHUD_AudioT audio(&sink);
+    g_now = 0xfffff000u;  // the millisecond counter wraps during the test
+    audio.SetClock(Now);
     ASSERT_EQ(1, audio.Start());
-    sink.refuseOpen = true;
+    sink.refuseOpen = MMSYSERR_NODRIVER;
     const int refused = audio.OpenChannel(44100, 2, 2);
     ASSERT_GT(refused, 0);
     ASSERT_EQ(1, audio.Flush());
-    sink.refuseOpen = false;
-    EXPECT_EQ(1, log.Count("Can't open WAVE Out Device"));
     EXPECT_EQ(0, audio.HasChannel(refused));
     EXPECT_EQ(0, audio.Play(refused, "abcd", 4));
     audio.CloseChannel(refused);  // nothing to close
-    const int next = audio.OpenChannel(44100, 2, 2);
-    ASSERT_GT(next, 0);
-    EXPECT_NE(refused, next);
-    ASSERT_EQ(1, audio.Play(next, "abcd", 4));
+
+    // Five seconds of pieces 40 ms apart: the device is asked again at each
+    // full second after the first try, never sooner.
+    int channel = refused;
+    std::vector<uint32_t> asked = {g_now};
+    for (int i = 0; i < 125; ++i) {
+        g_now += 40;
+        const int opens = sink.opens;
+        StreamPiece(&audio, &channel, "abcd");
+        ASSERT_EQ(1, audio.Flush());
+        if (sink.opens != opens) asked.push_back(g_now);
+    }
+    ASSERT_EQ(6u, asked.size());
+    for (size_t i = 1; i < asked.size(); ++i) EXPECT_EQ(1000u, asked[i] - asked[i - 1]) << i;
+    EXPECT_EQ(0, audio.HasChannel(channel));
+    EXPECT_TRUE(sink.devices.empty());
+    EXPECT_EQ(1, log.Count("Can't open WAVE Out Device")) << log.text;
+    // The pause is per format: another stream's format is tried at once.
+    int other = -1;
+    StreamPiece(&audio, &other, "abcd", 22050);
+    EXPECT_GT(other, 0);
     ASSERT_EQ(1, audio.Flush());
-    EXPECT_EQ(1u, sink.devices.size());
-    EXPECT_EQ("abcd", sink.Last()->played.back());
+    EXPECT_EQ(7, sink.opens);
+    EXPECT_EQ(1, log.Count("Can't open WAVE Out Device")) << "the same run";
+
+    // The device comes back: within a second the stream has it, and every
+    // piece from then on plays, in order, on that one device.
+    sink.refuseOpen = MMSYSERR_NOERROR;
+    int posted = 0;
+    for (int i = 0; i < 50; ++i) {
+        g_now += 40;
+        posted += StreamPiece(&audio, &channel, "p" + std::to_string(i));
+        ASSERT_EQ(1, audio.Flush());
+        sink.FinishAll();
+    }
+    EXPECT_EQ(8, sink.opens);
+    ASSERT_EQ(1u, sink.devices.size());
+    EXPECT_GE(posted, 25);
+    ASSERT_EQ(static_cast<size_t>(posted), sink.Last()->played.size());
+    EXPECT_EQ("p" + std::to_string(50 - posted), sink.Last()->played.front());
+    EXPECT_EQ("p49", sink.Last()->played.back());
+    EXPECT_EQ(1, audio.HasChannel(channel));
     EXPECT_EQ(0, audio.Dropped(CVQHUD_AudioT::kDropDevice));
+    EXPECT_EQ(1, log.Count("Can't open WAVE Out Device"));
+
+    // That success ended the run: the next refusal is logged again.
+    audio.CloseChannel(channel);
+    channel = -1;
+    sink.refuseOpen = MMSYSERR_NODRIVER;
+    g_now += 40;
+    StreamPiece(&audio, &channel, "abcd");
+    ASSERT_EQ(1, audio.Flush());
+    EXPECT_EQ(9, sink.opens);
+    EXPECT_EQ(2, log.Count("Can't open WAVE Out Device")) << log.text;
+
+    // A format we do not play is refused on the callers' side: logged once
+    // while streams keep asking, again after a channel was given.
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(-1, audio.OpenChannel(44100, 6, 2));
+    EXPECT_EQ(1, log.Count("Unsupported format 44100 Hz, 6 channels, 2 bytes"));
+    EXPECT_GT(audio.OpenChannel(8000, 1, 1), 0);
+    EXPECT_EQ(-1, audio.OpenChannel(44100, 6, 2));
+    EXPECT_EQ(2, log.Count("Unsupported format 44100 Hz, 6 channels, 2 bytes"));
 }
 
 // The playback thread stuck in a device call: callers still get their
