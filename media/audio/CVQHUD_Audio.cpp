@@ -8,7 +8,8 @@
 #include "VKLog.h"
 
 CVQHUD_Audio::CVQHUD_Audio(IVQSoundSink* sink)
-    : m_sink(sink ? sink : CVQWaveOutSink::Instance()), m_random(static_cast<uint32_t>(GetTickCount()) ^ 0x5bd1e995u),
+    : m_sink(sink ? sink : CVQWaveOutSink::Instance()),
+      m_random(static_cast<uint32_t>(GetTickCount()) ^ 0x5bd1e995u),
       m_refusal(MMSYSERR_NOERROR) {}
 
 CVQHUD_Audio::~CVQHUD_Audio() { CloseAll(); }

@@ -16,11 +16,12 @@
 // a new one with its next piece of sound: for kRetryMillis after a device
 // refused a format, OpenChannel answers -1 for that format without asking
 // the device, so a device that stays away is asked (and its refusal logged)
-// about once a second instead of for every piece. A full queue drops the request (counted
-// per reason, each reason logged once per start) instead of blocking. Closing
-// a channel always finds room: opening and playing leave kMaxChannels queue
-// entries free, and once they are refused at most that many channels are
-// open to be closed.
+// about once a second instead of for every piece.
+//
+// A full queue drops the request (counted per reason, each reason logged
+// once per start) instead of blocking. Closing a channel always finds room:
+// opening and playing leave kMaxChannels queue entries free, and once they
+// are refused at most that many channels are open to be closed.
 //
 // The sound of the queued pieces is copied into one ring of kQueueBytes,
 // made at Start, in the order of the queue: the thread gives back each

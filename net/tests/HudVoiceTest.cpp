@@ -66,6 +66,7 @@ public:
     int TakeAudio(const uint8_t** data, int* size, int64_t* timestamp) override {
         if (!m_waiting) return 0;
         m_waiting = false;
+        ++taken;
         m_given = m_sound;
         m_sound.clear();
         *data = reinterpret_cast<const uint8_t*>(m_given.data());
@@ -81,6 +82,7 @@ public:
 
     CVQViewVS* Client() { return &m_client; }
     int connected = 0;
+    int taken = 0;  // pieces of sound handed out
 
 private:
     CVQViewVS m_client;
@@ -93,6 +95,10 @@ private:
 IVQVoiceStream* MakePassThrough() { return new PassThroughVoice(); }
 IVQVoiceStream* MakeNothing() { return nullptr; }
 
+// The HUD's sound output measures its pauses on the test's clock.
+CVKManualClock* g_clock = nullptr;
+uint32_t TestMillis() { return static_cast<uint32_t>(g_clock->Millis()); }
+
 class HudVoice : public HudServiceTest {
 protected:
     void SetUp() override {
@@ -104,6 +110,8 @@ protected:
         voice = hud->Voice();
         voice->SetClock(&clock);
         voice->SetStreamFactory(MakePassThrough);
+        g_clock = &clock;
+        hud->Audio()->SetClock(TestMillis);
         clock.Set(1000000);
     }
 
@@ -277,6 +285,53 @@ TEST_F(HudVoice, CallAnsweredBothHearEachOtherAndTheCallEndsWhenNobodyListens) {
     // three of its samples are at full scale.
     EXPECT_EQ(1, log.Count("Heard bo: 882 bytes of sound to playback, peak 32768, 3 samples at full scale\r\n"))
         << log.text;
+}
+
+// bo is heard while no output device opens: one piece every 100 ms of the
+// test's clock, and the device is asked once a second, not for every piece;
+// its refusal is logged once. Once a device opens, bo is heard.
+TEST_F(HudVoice, AFriendsSoundAsksARefusingDeviceOnceASecond) {
+    LogCapture log;
+    SignInBoth();
+    CVKPtrList* names = Names({"bo"});
+    voice->Call(*names);
+    FreeNames(names);
+    ASSERT_TRUE(Until([&] { return voice->GetState() == CVQHUD_Voice::kInCall; }));
+    ASSERT_TRUE(BoGets(kChatVoice));
+    CVKString name, host;
+    int start = 0, session = 0, port = 0;
+    ASSERT_EQ(1, bo.GetVoiceRequest(&name, &start, &session, &host, &port));
+    BoStreams(host.Str(), port);
+    ASSERT_EQ(1, bo.SendRequestVoice("anna", 1, boVoice.GetSession(), host.Str(), port));
+    ASSERT_TRUE(Until([&] { return voice->Pipeline()->RemoteVoices()->Count() == 1; }));
+    PassThroughVoice* heard = static_cast<PassThroughVoice*>(voice->Pipeline()->RemoteVoices()->Get(0));
+    ASSERT_TRUE(Until([&] { return heard->Client()->IsLoggedIn() != 0; }));
+
+    const std::string pcm(882, '\x11');
+    auto piece = [&](int i) {
+        ASSERT_EQ(1, boVoice.SendAudioPacket(reinterpret_cast<const unsigned char*>(pcm.data()), 882, 1, i * 20));
+        ASSERT_TRUE(Until([&] { return heard->taken == i + 1; }));
+        clock.Advance(100);
+    };
+    sink.refuseOpen = MMSYSERR_NODRIVER;
+    std::vector<int64_t> asked;
+    for (int i = 0; i < 40; ++i) {
+        const int opens = sink.opens;
+        const int64_t now = clock.Millis();
+        piece(i);
+        if (sink.opens != opens) asked.push_back(now);
+    }
+    ASSERT_EQ(4u, asked.size()) << "40 pieces in 4 s";
+    for (size_t i = 1; i < asked.size(); ++i) EXPECT_EQ(1000, asked[i] - asked[i - 1]);
+    EXPECT_EQ(1, log.Count("CVQHUD_Audio::OpenChannel(): Can't open WAVE Out Device (6)\r\n")) << log.text;
+
+    sink.refuseOpen = MMSYSERR_NOERROR;
+    for (int i = 40; i < 50; ++i) piece(i);
+    ASSERT_EQ(1u, sink.devices.size()) << "the device back within a second";
+    EXPECT_EQ(5, sink.opens);
+    ASSERT_FALSE(sink.Last()->played.empty());
+    EXPECT_EQ(pcm, sink.Last()->played.back());
+    voice->HangUp();
 }
 
 TEST_F(HudVoice, IncomingCallBoxAnswersAndRefusals) {
