@@ -8,6 +8,7 @@
 #include "ProxyInput.h"
 #include "ProxyState8.h"
 #include "VKLog.h"
+#include "VQFrameHud.h"
 #include "VQFrameMath.h"
 
 namespace {
@@ -60,11 +61,9 @@ IDirect3DSurface8* FilledPointerSurface(IDirect3DDevice8* device, D3DFORMAT form
 
 void CVQCompositor8::ComposeFrame(IDirect3DDevice8* device, uint32_t* pointerColor) {
     std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
-    if (!VQHud()) LogMessage("Proxydx8: First Present (device): creating the HUD\r\n");
-    CVQHUD* hud = VQCreateHud();
-    ProxyMouseRelay().Deliver(hud);  // input that came while the HUD was busy
-    hud->Update();
-    ProxyMouseRelay().Publish(hud);
+    bool pointer = false;
+    CVQHUD* hud = VQUpdateFrameHud("Proxydx8: First Present (device): creating the HUD\r\n", &pointer);
+    if (!hud) return;  // nothing shows: the back buffer is left alone
 
     IDirect3DSurface8* backBuffer = nullptr;
     HRESULT hr = device->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer);
@@ -96,7 +95,7 @@ void CVQCompositor8::ComposeFrame(IDirect3DDevice8* device, uint32_t* pointerCol
         device->CopyRects(source, &s, 1, backBuffer, &d);
     }
 
-    if (hud->IsPointerVisible() && desc.Width >= 4 && desc.Height >= 4) {
+    if (pointer && desc.Width >= 4 && desc.Height >= 4) {
         if (IDirect3DSurface8* fill = FilledPointerSurface(device, desc.Format, *pointerColor)) {
             VQRect rects[3];
             VQPointerRects(hud->PointerX(), hud->PointerY(), desc.Width, desc.Height, rects);

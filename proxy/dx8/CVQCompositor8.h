@@ -6,7 +6,8 @@
 
 // The composition point of the Direct3D 8 frame: on every presented frame the
 // HUD is made (first frame), updated, and its visible windows and its pointer
-// are copied onto back buffer 0 before the runtime presents it.
+// are copied onto back buffer 0 before the runtime presents it. With no
+// window and no pointer showing, the back buffer is left alone.
 //
 // Everything reaches the back buffer through CopyRects, which writes the
 // pixels and leaves the device's render target, viewport and render states

@@ -6,24 +6,16 @@
 #include "CVQWindow.h"
 #include "ProxyInput.h"
 #include "ProxyState.h"
-#include "VKLog.h"
+#include "VQFrameHud.h"
 #include "VQFrameMath.h"
 
 void CVQCompositor9::ComposeFrame(IDirect3DDevice9* device, IDirect3DSwapChain9* swapChain, uint32_t* pointerColor) {
     std::lock_guard<std::recursive_mutex> lock(ProxyHudLock());
-    if (!VQHud())
-        LogMessage(swapChain ? "Proxydx9: First Present (swap chain 0): creating the HUD\r\n"
-                             : "Proxydx9: First Present (device): creating the HUD\r\n");
-    CVQHUD* hud = VQCreateHud();
-    ProxyMouseRelay().Deliver(hud);  // input that came while the HUD was busy
-    hud->Update();
-    ProxyMouseRelay().Publish(hud);
-
-    // With every window hidden and no pointer there is nothing to draw: the
-    // back buffer is left alone, so a player who keeps the HUD hidden pays
-    // for no device call here.
-    const bool pointer = hud->IsPointerVisible();
-    if (!pointer && !hud->AnyWindowVisible()) return;
+    bool pointer = false;
+    CVQHUD* hud = VQUpdateFrameHud(swapChain ? "Proxydx9: First Present (swap chain 0): creating the HUD\r\n"
+                                             : "Proxydx9: First Present (device): creating the HUD\r\n",
+                                   &pointer);
+    if (!hud) return;  // nothing shows: the back buffer is left alone
 
     IDirect3DSurface9* backBuffer = nullptr;
     HRESULT hr = swapChain ? swapChain->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer)

@@ -155,6 +155,80 @@ TEST_F(WrapperTest8, PointerAndWindowsLandOnTheBackBufferWhateverTheGameLeftBoun
     backBuffer->Release();
 }
 
+// A device that counts the composition point's calls on the back buffer.
+class BackBufferCountingDevice8 : public Forward_IDirect3DDevice8 {
+public:
+    explicit BackBufferCountingDevice8(IDirect3DDevice8* real) : Forward_IDirect3DDevice8(real) {}
+    HRESULT STDMETHODCALLTYPE GetBackBuffer(UINT index, D3DBACKBUFFER_TYPE type, IDirect3DSurface8** out) override {
+        ++backBuffers;
+        return m_real->GetBackBuffer(index, type, out);
+    }
+    HRESULT STDMETHODCALLTYPE CopyRects(IDirect3DSurface8* src, const RECT* rects, UINT count, IDirect3DSurface8* dst,
+                                        const POINT* points) override {
+        ++copies;
+        return m_real->CopyRects(src, rects, count, dst, points);
+    }
+    int backBuffers = 0;
+    int copies = 0;
+};
+
+// A hidden HUD leaves the back buffer alone, frame after frame, and the game's
+// pixels stay as drawn; the pointer of a held hot key and the windows shown
+// again are drawn on it as before.
+TEST_F(WrapperTest8, AHiddenHudLeavesTheBackBufferAlone) {
+    IDirect3DDevice8* real = m_game.RealDevice();
+    BackBufferCountingDevice8 counting(real);
+    myIDirect3DDevice8* current = g_proxy8.device;
+    myIDirect3DDevice8* wrapper = new myIDirect3DDevice8(&counting);
+    g_proxy8.device = wrapper;  // the HUD makes its surfaces through the counter
+    uint32_t colour = kVQPointerColorStart;
+
+    m_game.DrawScene(m_frame++);
+    CVQCompositor8::ComposeFrame(&counting, &colour);  // makes the HUD, shown
+    ASSERT_TRUE(VQHud() != nullptr);
+    EXPECT_LE(1, counting.backBuffers);
+    EXPECT_EQ(2, counting.copies);  // logo and dashboard
+    int handled = 0;
+    const uint32_t hotKey = VQHud()->HotKey();
+    VQHud()->OnKeyboardInput(WM_KEYDOWN, hotKey, 0x00520001, &handled);
+    VQHud()->OnKeyboardInput(WM_KEYUP, hotKey, 0xC0520001u, &handled);
+    ASSERT_FALSE(VQHud()->AnyWindowVisible());
+    IDirect3DSurface8* backBuffer = nullptr;
+    ASSERT_EQ(D3D_OK, real->GetBackBuffer(0, D3DBACKBUFFER_TYPE_MONO, &backBuffer));
+    const int asked = counting.backBuffers;
+    for (int frame = 0; frame < 5; ++frame) {
+        m_game.DrawScene(m_frame++);
+        CVQCompositor8::ComposeFrame(&counting, &colour);
+    }
+    EXPECT_EQ(asked, counting.backBuffers);
+    EXPECT_EQ(2, counting.copies);
+    EXPECT_EQ(kVQPointerColorStart, colour);
+    EXPECT_NE(0xFFCDE8FFu, PixelOf(backBuffer, 300, 150));  // the game's frame, no dashboard
+
+    // Held, the hot key brings the pointer (three rows, one copy) over the hidden HUD.
+    g_hotKeyDown = true;
+    VQHud()->OnKeyboardInput(WM_KEYDOWN, hotKey, 0x00520001, &handled);
+    CVQCompositor8::ComposeFrame(&counting, &colour);
+    EXPECT_EQ(asked + 1, counting.backBuffers);
+    EXPECT_EQ(3, counting.copies);
+    EXPECT_NE(kVQPointerColorStart, colour);
+
+    // Released, a lone press shows the windows again.
+    g_hotKeyDown = false;
+    VQHud()->OnKeyboardInput(WM_KEYUP, hotKey, 0xC0520001u, &handled);
+    ASSERT_TRUE(VQHud()->AnyWindowVisible());
+    m_game.DrawScene(m_frame++);
+    CVQCompositor8::ComposeFrame(&counting, &colour);
+    EXPECT_EQ(asked + 2, counting.backBuffers);
+    EXPECT_GT(counting.copies, 3);
+    EXPECT_EQ(0xFFCDE8FFu, PixelOf(backBuffer, 300, 150));
+
+    backBuffer->Release();
+    CVQCompositor8::DestroyHud();
+    g_proxy8.device = current;
+    delete wrapper;
+}
+
 TEST_F(WrapperTest8, ResetWhileRecordingKeepsTheGameAndTheHud) {
     char folder[MAX_PATH];
     GetTempPathA(MAX_PATH, folder);
