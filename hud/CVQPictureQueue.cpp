@@ -8,7 +8,15 @@
 #include "CVQCaptureRing.h"
 
 CVQPictureQueue::CVQPictureQueue()
-    : m_layout(0), m_width(0), m_height(0), m_rowBytes(0), m_queued(0), m_popped(0), m_stopped(0), m_sleeping(0) {
+    : m_capacity(0),
+      m_layout(0),
+      m_width(0),
+      m_height(0),
+      m_rowBytes(0),
+      m_queued(0),
+      m_popped(0),
+      m_stopped(0),
+      m_sleeping(0) {
     for (int i = 0; i < kPictures; i++) {
         m_buffers[i] = nullptr;
         m_stamps[i] = 0;
@@ -17,10 +25,10 @@ CVQPictureQueue::CVQPictureQueue()
 
 CVQPictureQueue::~CVQPictureQueue() { Free(); }
 
-int CVQPictureQueue::Init(uint32_t layout, uint32_t width, uint32_t height, uint32_t rowBytes) {
+int CVQPictureQueue::Init(uint32_t layout, uint32_t width, uint32_t height, uint32_t rowBytes, int pictures) {
     Free();
-    if (!rowBytes || !height) return 0;
-    for (int i = 0; i < kPictures; i++) {
+    if (!rowBytes || !height || pictures < 1 || pictures > kPictures) return 0;
+    for (int i = 0; i < pictures; i++) {
         m_buffers[i] = static_cast<uint8_t*>(malloc(static_cast<size_t>(rowBytes) * height));
         if (!m_buffers[i]) {
             Free();
@@ -31,6 +39,7 @@ int CVQPictureQueue::Init(uint32_t layout, uint32_t width, uint32_t height, uint
     m_width = width;
     m_height = height;
     m_rowBytes = rowBytes;
+    m_capacity = static_cast<uint32_t>(pictures);
     return 1;
 }
 
@@ -39,7 +48,7 @@ void CVQPictureQueue::Free() {
         free(buffer);
         buffer = nullptr;
     }
-    m_layout = m_width = m_height = m_rowBytes = 0;
+    m_layout = m_width = m_height = m_rowBytes = m_capacity = 0;
     m_queued = 0;
     m_popped = 0;
     m_stopped = 0;
@@ -48,7 +57,7 @@ void CVQPictureQueue::Free() {
 
 int CVQPictureQueue::Pending() const { return static_cast<int>(m_queued.load() - m_popped.load()); }
 
-int CVQPictureQueue::HasRoom() const { return m_buffers[0] && Pending() < kPictures; }
+int CVQPictureQueue::HasRoom() const { return m_buffers[0] && static_cast<uint32_t>(Pending()) < m_capacity; }
 
 namespace {
 uint64_t MicrosSince(std::chrono::steady_clock::time_point start) {
@@ -73,9 +82,9 @@ int CVQPictureQueue::TakeFromRing(CVQCaptureRing* ring, int wait, Timing* timing
         return kNothingTaken;
     }
     // Only this thread queues, so the buffer after the last queued one is
-    // free while Pending() < kPictures.
+    // free while there is room.
     const uint32_t queued = m_queued.load();
-    const int index = static_cast<int>(queued % kPictures);
+    const int index = static_cast<int>(queued % m_capacity);
     const auto start = std::chrono::steady_clock::now();
     uint8_t* to = m_buffers[index];
     for (uint32_t y = 0; y < m_height; y++)
@@ -102,7 +111,7 @@ void CVQPictureQueue::Stop() {
 int CVQPictureQueue::Peek(const uint8_t** pixels, int64_t* stamp) const {
     const uint32_t popped = m_popped.load();
     if (m_queued.load() == popped) return 0;
-    const int index = static_cast<int>(popped % kPictures);
+    const int index = static_cast<int>(popped % m_capacity);
     if (pixels) *pixels = m_buffers[index];
     if (stamp) *stamp = m_stamps[index];
     return 1;

@@ -7,9 +7,9 @@
 class CVQCaptureRing;
 
 // Pictures on their way from the render thread to one worker thread: a
-// first-in first-out queue of kPictures buffers, each holding one picture of
-// the size given to Init with its rows packed, and the stamp it was captured
-// with.
+// first-in first-out queue of up to kPictures buffers (as many as Init was
+// asked for), each holding one picture of the size given to Init with its
+// rows packed, and the stamp it was captured with.
 //
 // The render thread fills the queue from a capture ring (TakeFromRing): the
 // oldest finished copy is read into a free buffer, so the ring's slot is free
@@ -34,9 +34,11 @@ public:
     CVQPictureQueue(const CVQPictureQueue&) = delete;
     CVQPictureQueue& operator=(const CVQPictureQueue&) = delete;
 
-    // Makes the buffers for pictures of width x height in the pixel layout
-    // (CVKPixels codes) with rows of rowBytes, and empties the queue. 1 or 0.
-    int Init(uint32_t layout, uint32_t width, uint32_t height, uint32_t rowBytes);
+    // Makes `pictures` buffers (1 to kPictures) for pictures of width x height
+    // in the pixel layout (CVKPixels codes) with rows of rowBytes, and empties
+    // the queue. A one-picture queue suits a worker that is handed a picture
+    // only once it is idle: no second buffer is made for nothing. 1 or 0.
+    int Init(uint32_t layout, uint32_t width, uint32_t height, uint32_t rowBytes, int pictures = kPictures);
     // Frees the buffers; only while no worker uses the queue.
     void Free();
     uint32_t RowBytes() const { return m_rowBytes; }
@@ -72,6 +74,7 @@ public:
 private:
     uint8_t* m_buffers[kPictures];
     int64_t m_stamps[kPictures];
+    uint32_t m_capacity;  // buffers made by Init; divides 2^32, so the counters may wrap
     uint32_t m_layout;
     uint32_t m_width;
     uint32_t m_height;

@@ -40,17 +40,14 @@ CVQRecordVS::CVQRecordVS(CVQShareVS* client)
       m_settings(VQDefaultShareSettings()),
       m_pixelFormat(-1),
       m_frame(nullptr),
-      m_frameStride(0),
       m_frameStamp(0),
       m_lastStamp(0),
-      m_framePending(0),
       m_lastBeginFailure(0),
       m_beginFailed(0),
       m_packet(nullptr) {
     memset(&m_format, 0, sizeof m_format);
     memset(&m_report, 0, sizeof m_report);
     memset(&m_stats, 0, sizeof m_stats);
-    m_wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 }
 
 CVQRecordVS::~CVQRecordVS() {
@@ -58,7 +55,6 @@ CVQRecordVS::~CVQRecordVS() {
     m_waveIn.Close();
     free(m_staging);
     delete m_client;
-    if (m_wake) CloseHandle(m_wake);
 }
 
 int CVQRecordVS::GetVideoWidth() const { return VQShareSide(m_bbWidth, m_settings.reduceFactor); }
@@ -87,24 +83,22 @@ int CVQRecordVS::ReadShareSettings() {
     return ChooseAudioFormat(s.audioDevice, &m_format);
 }
 
-// Only a picture handed to the worker sets the event: without a worker
-// (not sharing, or encoding on this thread) the event is not asked, so an
-// idle frame makes no trip to the system for it.
-int CVQRecordVS::IsWorkerBusy() const { return m_thread && m_wake && WaitForSingleObject(m_wake, 0) == WAIT_OBJECT_0; }
+// The worker gives a picture's buffer back only once it has sent it, so a
+// queued picture means the worker is at work (or about to be).
+int CVQRecordVS::IsWorkerBusy() const { return m_thread && m_pictures.Pending() > 0; }
 
 void CVQRecordVS::Cleanup() {
     m_waveIn.Close();
     m_encoder.CloseEncoder();
     m_ring.Release();
     m_di.Close();
-    free(m_frame);
+    m_pictures.Free();
     m_frame = nullptr;
     av_packet_free(&m_packet);
 }
 
 int CVQRecordVS::BeginRecording() {
     if (m_sharing) EndRecording();
-    if (!m_wake) return 0;
     if (!ReadBackBuffer()) {
         LogMessage("CVQRecordVS::BeginRecording(): Failed to get back buffer\r\n");
         return 0;
@@ -119,19 +113,21 @@ int CVQRecordVS::BeginRecording() {
                                   ? CVQSurface::BytesPerPixelOfCodecFormat(pixelFormat)
                                   : 0;
     m_pixelFormat = pixelFormat;
-    m_frameStride = m_bbWidth * static_cast<uint32_t>(bytesPerPixel);
-    m_frame = bytesPerPixel ? static_cast<uint8_t*>(malloc(static_cast<size_t>(m_frameStride) * m_bbHeight)) : nullptr;
+    const uint32_t rowBytes = m_bbWidth * static_cast<uint32_t>(bytesPerPixel);
+    // One picture deep: the worker is handed a picture only while it is idle.
+    const int queued =
+        bytesPerPixel && m_pictures.Init(CVKPixels::LayoutOfFormat(m_bbFormat), m_bbWidth, m_bbHeight, rowBytes, 1);
     m_packet = av_packet_alloc();
     m_encoder.EnableVideo(1);
     m_encoder.EnableAudio(1);
     m_encoder.SetVideoCodec(kVQCodecWMV2, s.videoBitRate);
     m_encoder.SetAudioCodec(kVQCodecWMAV2, s.audioBitRate);
     m_encoder.SetFrameRate(s.frameRate);
-    m_encoder.SetVideoFormat(static_cast<int>(m_bbWidth), static_cast<int>(m_bbHeight), static_cast<int>(m_frameStride),
+    m_encoder.SetVideoFormat(static_cast<int>(m_bbWidth), static_cast<int>(m_bbHeight), static_cast<int>(rowBytes),
                              pixelFormat);
     m_encoder.SetReduceFactor(s.reduceFactor);
     m_encoder.SetAudioFormat(m_format.nChannels, static_cast<int>(m_format.nSamplesPerSec), m_format.wBitsPerSample);
-    if (!m_frame || !m_packet || !m_encoder.OpenEncoder()) {
+    if (!queued || !m_packet || !m_encoder.OpenEncoder()) {
         LogMessage("CVQRecordVS::BeginRecording(): Failed to create video encoder\r\n");
         Cleanup();
         return 0;
@@ -155,13 +151,11 @@ int CVQRecordVS::BeginRecording() {
     m_audioPackets = 0;
     m_buffersTaken = 0;
     m_lastStamp = 0;
-    m_framePending = 0;
     memset(&m_stats, 0, sizeof m_stats);
     m_di.Open(nullptr);
     m_ring.Release();  // made on the first capture
     InterlockedExchange(&m_sharing, 1);
     if (m_settings.threads) {
-        ResetEvent(m_wake);
         m_thread = CreateThread(nullptr, 0, WorkerMain, this, 0, nullptr);
         if (!m_thread) m_settings.threads = 0;
     }
@@ -180,13 +174,12 @@ int CVQRecordVS::BeginRecording() {
 void CVQRecordVS::EndRecording() {
     const LONG was = InterlockedExchange(&m_sharing, 0);
     if (m_thread) {
-        SetEvent(m_wake);
+        m_pictures.Stop();  // the worker sends what is queued, then ends
         WaitForSingleObject(m_thread, INFINITE);
         CloseHandle(m_thread);
         m_thread = nullptr;
-        ResetEvent(m_wake);
     }
-    if (!was && !m_frame) return;  // nothing was running
+    if (!was && !HoldsShare()) return;  // nothing was running
     ReportFrameRate(&m_report, 1, timeGetTime());
     LogMessage("Timing: sau=%d cap=%d enc=%d sav=%d\r\n", static_cast<int>(m_stats.soundMicros / 1000),
                static_cast<int>(m_stats.captureMicros / 1000), static_cast<int>(m_stats.encodeMicros / 1000),
@@ -199,8 +192,9 @@ void CVQRecordVS::EndRecording() {
 
 void CVQRecordVS::ReleaseSurface() {
     // Copies on the device are gone after a reset; pictures are only
-    // pictures of the moment, so they are dropped, not drained.
-    while (m_thread && IsWorkerBusy()) Sleep(1);
+    // pictures of the moment, so they are dropped, not drained. A worker
+    // that failed keeps its picture and has ended the share: not waited for.
+    while (m_sharing && IsWorkerBusy()) Sleep(1);
     m_ring.Release();
 }
 
@@ -212,7 +206,7 @@ int CVQRecordVS::OnInputEvent(unsigned message, uintptr_t data, uintptr_t flags)
 }
 
 void CVQRecordVS::ProcessFrame() {
-    if (!m_sharing && m_frame) EndRecording();  // the worker failed: clean up
+    if (!m_sharing && HoldsShare()) EndRecording();  // the worker failed: clean up
     // The worker is still busy with the last picture: the whole frame is skipped.
     if (IsWorkerBusy()) return;
     m_client->Update();
@@ -275,36 +269,27 @@ int CVQRecordVS::CaptureBackBuffer() {
 }
 
 int CVQRecordVS::HandOver(int wait) {
-    CVKPixels locked;
-    int64_t stamp = 0;
-    const int result = m_ring.LockOldest(&locked, &stamp, wait);
-    if (result == CVQCaptureRing::kNothingReady) return 1;
-    if (result == CVQCaptureRing::kLockFailed) {
+    CVQPictureQueue::Timing timing;
+    const int result = m_pictures.TakeFromRing(&m_ring, wait, &timing);
+    if (result == CVQPictureQueue::kTakeFailed) {
         LogMessage("CVQRecordVS::EncodeBackBuffer(): Failed to LockRect() copy buffer\r\n");
         return 0;
     }
-    if (locked.Width() != m_bbWidth || locked.Height() != m_bbHeight ||
-        locked.Layout() != CVKPixels::LayoutOfFormat(m_bbFormat) || locked.UsableRows() < m_bbHeight ||
-        locked.RowBytes() != m_frameStride) {
-        m_ring.UnlockOldest();  // a copy of another back buffer is no picture of this share
-        return 1;
-    }
-    const uint64_t micros = Micros();
-    for (uint32_t y = 0; y < m_bbHeight; y++)
-        memcpy(m_frame + static_cast<size_t>(y) * m_frameStride,
-               locked.Data() + static_cast<ptrdiff_t>(y) * locked.Stride(), m_frameStride);
-    m_ring.UnlockOldest();
-    m_stats.captureMicros += Micros() - micros;
-    m_frameStamp = stamp;
-    if (m_thread) {
-        InterlockedExchange(&m_framePending, 1);
-        SetEvent(m_wake);
-        return 1;
-    }
-    return SendFrame();
+    if (result != CVQPictureQueue::kTaken) return 1;
+    m_stats.captureMicros += timing.copyMicros;
+    if (m_thread) return 1;  // the queue wakes the worker
+    const uint8_t* pixels = nullptr;
+    int64_t stamp = 0;
+    int ok = 1;
+    for (; ok && m_pictures.Peek(&pixels, &stamp); m_pictures.Pop()) ok = SendFrame(pixels, stamp);
+    return ok;
 }
 
-int CVQRecordVS::SendFrame() { return SendAudio() && EncodeBackBuffer() && SendInputEvents(); }
+int CVQRecordVS::SendFrame(const uint8_t* pixels, int64_t stamp) {
+    m_frame = pixels;
+    m_frameStamp = stamp;
+    return SendAudio() && EncodeBackBuffer() && SendInputEvents();
+}
 
 int CVQRecordVS::SendAudio() {
     const uint64_t micros = Micros();
@@ -378,18 +363,17 @@ int CVQRecordVS::SendInputEvents() {
 
 DWORD WINAPI CVQRecordVS::WorkerMain(LPVOID param) {
     CVQRecordVS* self = static_cast<CVQRecordVS*>(param);
-    for (;;) {
-        WaitForSingleObject(self->m_wake, INFINITE);
-        if (self->m_framePending) {
-            InterlockedExchange(&self->m_framePending, 0);
-            if (!self->SendFrame()) {
-                // The render thread ends the share on its next frame.
-                InterlockedExchange(&self->m_sharing, 0);
-                break;
-            }
+    const uint8_t* pixels = nullptr;
+    int64_t stamp = 0;
+    // A picture queued just before the end is still sent.
+    while (self->m_pictures.Wait(&pixels, &stamp)) {
+        if (!self->SendFrame(pixels, stamp)) {
+            // The render thread ends the share on its next frame; the picture
+            // stays queued, so it sees the worker busy until then.
+            InterlockedExchange(&self->m_sharing, 0);
+            break;
         }
-        if (!self->m_sharing) break;
-        ResetEvent(self->m_wake);
+        self->m_pictures.Pop();
     }
     return 0;
 }

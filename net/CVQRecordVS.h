@@ -8,6 +8,7 @@
 
 #include "CVQCaptureRing.h"
 #include "CVQFFmpegFrameEncoder.h"
+#include "CVQPictureQueue.h"
 #include "CVQRecordDI.h"
 #include "CVQVSClient.h"
 #include "CWaveInT.h"
@@ -23,12 +24,13 @@
 // buffer of sound is complete, the back buffer is copied on the device side
 // into a slot of the capture ring, stamped with the sound buffers complete
 // so far. On a later frame, once the device has finished that copy, it is
-// read into the recorder's own picture buffer and handed to the worker
-// thread, which sends the sound recorded so far, codes and sends the
-// picture and sends the input events. So the render thread never waits for
-// the device, the coder or the network. The manual-reset wake event is the
-// hand-off and the busy flag: while it is set the render thread skips the
-// whole frame (the share client's other users take its lock).
+// read into the one buffer of the picture queue, which hands it to the worker
+// thread; the worker sends the sound recorded so far, codes and sends the
+// picture and sends the input events, then gives the buffer back. So the
+// render thread never waits for the device, the coder or the network. While
+// the worker holds a picture the render thread skips the whole frame (the
+// share client's other users take its lock), so at most one picture is on
+// its way at a time.
 //
 // The picture rate follows the sound clock: one picture per sound buffer
 // of 1 / frame rate seconds, fewer when the worker is behind.
@@ -78,15 +80,19 @@ public:
 private:
     static DWORD WINAPI WorkerMain(LPVOID self);
     int CaptureBackBuffer();
-    // Hands the oldest finished copy on. 1 when done or nothing is ready, 0 on failure.
+    // Queues the oldest finished copy for the worker; without the worker it
+    // is sent at once. 1 when done or nothing is ready, 0 on failure.
     int HandOver(int wait);
-    // The worker's three steps (or the render thread's without threads).
-    int SendFrame();
+    // The worker's three steps for a queued picture (or the render thread's
+    // without threads).
+    int SendFrame(const uint8_t* pixels, int64_t stamp);
     int SendAudio();
     int EncodeBackBuffer();
     int SendInputEvents();
     void Cleanup();
     int IsWorkerBusy() const;
+    // A share's buffers are held (from a start until its end is cleaned up).
+    int HoldsShare() const { return m_pictures.RowBytes() != 0; }
 
     volatile LONG m_sharing;
     CVQCaptureRing m_ring;
@@ -94,7 +100,6 @@ private:
     uint32_t m_bbFormat, m_bbWidth, m_bbHeight;
     WAVEFORMATEX m_format;
     HANDLE m_thread;
-    HANDLE m_wake;
     CWaveInT m_waveIn;
     CVQFFmpegFrameEncoder m_encoder;
     CVQRecordDI m_di;
@@ -105,11 +110,10 @@ private:
     VQFrameRateReport m_report;
     VQShareSettings m_settings;
     int m_pixelFormat;
-    uint8_t* m_frame;  // the worker's picture, rows packed
-    uint32_t m_frameStride;
+    CVQPictureQueue m_pictures;  // one copy of the back buffer on its way to the worker; Init'd while a share runs
+    const uint8_t* m_frame;      // the picture being coded (in m_pictures)
     int64_t m_frameStamp;
     int64_t m_lastStamp;
-    volatile LONG m_framePending;
     DWORD m_lastBeginFailure;
     int m_beginFailed;
     AVPacket* m_packet;

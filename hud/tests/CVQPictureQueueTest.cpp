@@ -116,25 +116,37 @@ TEST_F(PictureQueueTest, SlowWorkerGetsEveryPictureWholeAndInOrder) {
 }
 
 // A full queue takes nothing: the ring keeps its finished copies for later,
-// and they come out in order once the worker has given a buffer back.
+// and they come out in order once the worker has given a buffer back. The
+// same for a one-picture queue (a worker handed a picture only while idle),
+// over enough rounds that every buffer index is used again.
 TEST_F(PictureQueueTest, FullQueueLeavesCopiesInTheRing) {
-    for (int i = 1; i <= CVQCaptureRing::kSlots; i++) ASSERT_EQ(CVQCaptureRing::kCaptured, m_ring.Capture(i));
-    for (int i = 0; i < CVQPictureQueue::kPictures; i++)
-        ASSERT_EQ(CVQPictureQueue::kTaken, m_queue.TakeFromRing(&m_ring, 0, nullptr));
-    EXPECT_FALSE(m_queue.HasRoom());
-    EXPECT_EQ(CVQPictureQueue::kNothingTaken, m_queue.TakeFromRing(&m_ring, 1, nullptr));
-    EXPECT_EQ(CVQCaptureRing::kSlots - CVQPictureQueue::kPictures, m_ring.InFlight());
-    const uint8_t* pixels = nullptr;
-    int64_t stamp = 0;
-    for (int expected = 1; expected <= CVQCaptureRing::kSlots; expected++) {
-        ASSERT_EQ(1, m_queue.Peek(&pixels, &stamp));
-        EXPECT_EQ(expected, stamp);
-        ExpectPicture(pixels, static_cast<uint32_t>(expected));
-        m_queue.Pop();
-        m_queue.TakeFromRing(&m_ring, 0, nullptr);
+    for (const int depth : {CVQPictureQueue::kPictures, 1}) {
+        ASSERT_EQ(1, m_queue.Init(CVKPixels::kB8G8R8X8, kWidth, kHeight, kWidth * 4, depth));
+        g_frame.copies = 0;
+        int expected = 1;
+        for (int round = 0; round < 3; round++) {
+            for (int i = 0; i < CVQCaptureRing::kSlots; i++)
+                ASSERT_EQ(CVQCaptureRing::kCaptured, m_ring.Capture(round * CVQCaptureRing::kSlots + i + 1));
+            for (int i = 0; i < depth; i++)
+                ASSERT_EQ(CVQPictureQueue::kTaken, m_queue.TakeFromRing(&m_ring, 0, nullptr)) << depth;
+            EXPECT_FALSE(m_queue.HasRoom()) << depth;
+            EXPECT_EQ(CVQPictureQueue::kNothingTaken, m_queue.TakeFromRing(&m_ring, 1, nullptr)) << depth;
+            EXPECT_EQ(CVQCaptureRing::kSlots - depth, m_ring.InFlight()) << depth;
+            const uint8_t* pixels = nullptr;
+            int64_t stamp = 0;
+            for (int i = 0; i < CVQCaptureRing::kSlots; i++, expected++) {
+                ASSERT_EQ(1, m_queue.Peek(&pixels, &stamp)) << depth;
+                EXPECT_EQ(expected, stamp) << depth;
+                ExpectPicture(pixels, static_cast<uint32_t>(expected));
+                m_queue.Pop();
+                m_queue.TakeFromRing(&m_ring, 0, nullptr);
+            }
+            EXPECT_EQ(0, m_queue.Peek(&pixels, &stamp)) << depth;
+            EXPECT_EQ(0, m_ring.InFlight()) << depth;
+        }
     }
-    EXPECT_EQ(0, m_queue.Peek(&pixels, &stamp));
-    EXPECT_EQ(0, m_ring.InFlight());
+    EXPECT_EQ(0, m_queue.Init(CVKPixels::kB8G8R8X8, kWidth, kHeight, kWidth * 4, CVQPictureQueue::kPictures + 1));
+    EXPECT_FALSE(m_queue.HasRoom());
 }
 
 // A copy not yet done stays in the ring; one of another size is dropped;
