@@ -99,8 +99,9 @@ TEST_F(PictureQueueTest, SlowWorkerGetsEveryPictureWholeAndInOrder) {
     uint32_t handed = 0;
     int fullSeen = 0;
     while (handed < kPicturesToSend) {
-        if (m_ring.InFlight() < CVQCaptureRing::kSlots && g_frame.copies < kPicturesToSend)
+        if (m_ring.InFlight() < CVQCaptureRing::kSlots && g_frame.copies < kPicturesToSend) {
             ASSERT_EQ(CVQCaptureRing::kCaptured, m_ring.Capture(static_cast<int64_t>(g_frame.copies + 1) * 10));
+        }
         const int result = m_queue.TakeFromRing(&m_ring, 0, nullptr);
         ASSERT_NE(CVQPictureQueue::kTakeFailed, result);
         if (result == CVQPictureQueue::kTaken)

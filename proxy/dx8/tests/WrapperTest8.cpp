@@ -405,7 +405,9 @@ TEST_F(WrapperTest8, CaptureRingGivesEveryCopyInOrderRoundAfterRound) {
             ring.UnlockOldest();
         }
         ring.Poll();
-        if (frame < 20) ASSERT_LT(ring.InFlight(), +CVQCaptureRing::kSlots) << "frame " << frame;
+        if (frame < 20) {
+            ASSERT_LT(ring.InFlight(), +CVQCaptureRing::kSlots) << "frame " << frame;
+        }
         if (ring.InFlight() < CVQCaptureRing::kSlots) {
             ASSERT_EQ(CVQCaptureRing::kCaptured, ring.Capture(frame));
             taken.push_back(frame);
