@@ -152,6 +152,9 @@ protected:
         ASSERT_EQ(1, boVoice.Login("bo", "bo-pw"));
         ASSERT_TRUE(Until([&] { return boVoice.IsLoggedIn() != 0; }));
     }
+    // Both signed in, anna calls bo and is in the call; bo's chat client has
+    // the request: the relay's host and port, and anna's voice session.
+    void AnnaCallsBo(CVKString* host, int* session, int* port);
     // Moves the clock on by whole seconds, a frame at each.
     void Advance(int seconds) {
         for (int i = 0; i < seconds; ++i) {
@@ -184,6 +187,18 @@ CVKPtrList* Names(std::initializer_list<const char*> names) {
 void FreeNames(CVKPtrList* list) {
     FreeStringList(list);
     delete list;
+}
+
+void HudVoice::AnnaCallsBo(CVKString* host, int* session, int* port) {
+    SignInBoth();
+    CVKPtrList* names = Names({"bo"});
+    voice->Call(*names);
+    FreeNames(names);
+    ASSERT_TRUE(Until([&] { return voice->GetState() == CVQHUD_Voice::kInCall; }));
+    ASSERT_TRUE(BoGets(kChatVoice));
+    CVKString name;
+    int start = 0;
+    ASSERT_EQ(1, bo.GetVoiceRequest(&name, &start, session, host, port));
 }
 }  // namespace
 
@@ -292,15 +307,9 @@ TEST_F(HudVoice, CallAnsweredBothHearEachOtherAndTheCallEndsWhenNobodyListens) {
 // its refusal is logged once. Once a device opens, bo is heard.
 TEST_F(HudVoice, AFriendsSoundAsksARefusingDeviceOnceASecond) {
     LogCapture log;
-    SignInBoth();
-    CVKPtrList* names = Names({"bo"});
-    voice->Call(*names);
-    FreeNames(names);
-    ASSERT_TRUE(Until([&] { return voice->GetState() == CVQHUD_Voice::kInCall; }));
-    ASSERT_TRUE(BoGets(kChatVoice));
-    CVKString name, host;
-    int start = 0, session = 0, port = 0;
-    ASSERT_EQ(1, bo.GetVoiceRequest(&name, &start, &session, &host, &port));
+    CVKString host;
+    int session = 0, port = 0;
+    ASSERT_NO_FATAL_FAILURE(AnnaCallsBo(&host, &session, &port));
     BoStreams(host.Str(), port);
     ASSERT_EQ(1, bo.SendRequestVoice("anna", 1, boVoice.GetSession(), host.Str(), port));
     ASSERT_TRUE(Until([&] { return voice->Pipeline()->RemoteVoices()->Count() == 1; }));
@@ -489,15 +498,9 @@ double CrossingsPerPeriod(const std::string& bytes) {
 TEST_F(HudVoice, BothPartiesHearEachOtherThroughTheCodecs) {
     LogCapture log;
     voice->SetStreamFactory(VQMakeVoiceStream);
-    SignInBoth();
-    CVKPtrList* names = Names({"bo"});
-    voice->Call(*names);
-    FreeNames(names);
-    ASSERT_TRUE(Until([&] { return voice->GetState() == CVQHUD_Voice::kInCall; }));
-    ASSERT_TRUE(BoGets(kChatVoice));
-    CVKString name, host;
-    int start = 0, session = 0, port = 0;
-    ASSERT_EQ(1, bo.GetVoiceRequest(&name, &start, &session, &host, &port));
+    CVKString host;
+    int session = 0, port = 0;
+    ASSERT_NO_FATAL_FAILURE(AnnaCallsBo(&host, &session, &port));
     bo.PopMessage();
 
     // bo listens with a view session of its own, and answers with its stream.
